@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Velquin need.
+# Quiet and quick when everything is present; as a non-root user it only prints the command.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make
+  qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n qt6-gtk-platformtheme
+  libgtest-dev
+  fonts-wqy-microhei
+  xvfb xauth
+)
+# Optional helpers: a compiler cache for faster rebuilds, clang for the fuzz targets.
+optional=(ccache clang libclang-rt-14-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Velquin needs these Debian packages: ${missing[*]}" >&2
+  echo "Install them with:" >&2
+  echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]} ${optional[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# The optional ones must never fail the install.
+apt-get install -y -qq --no-install-recommends "${optional[@]}" >/dev/null 2>&1 || true

@@ -1,0 +1,7 @@
+#include "engine/runhost.h"
+
+namespace velquin {
+
+RunHost::~RunHost() = default;
+
+} // namespace velquin

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "engine/types.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace velquin {
+
+// What a sort run needs from the window that started it. The windows implement it over their
+// controls; tests and the benchmark implement it without widgets.
+class RunHost {
+public:
+    virtual ~RunHost();
+
+    // The output field's text, and writing it back (the run appends the trailing separator).
+    virtual QString outputFolderText() = 0;
+    virtual void setOutputFolderText(const QString& text) = 0;
+    // A message box with the information icon and OK, owned by the window.
+    virtual void information(const QString& text) = 0;
+    virtual void focusField(FocusTarget target) = 0;
+    // The output-folder chooser of the window (its Button3Click).
+    virtual void chooseOutputFolder() = 0;
+    // true: disable BtnCopy, PageControl1 and Button3, make EdtOutDir read-only, busy cursor;
+    // false: undo all of it. Called with false on every way out of a run that locked.
+    virtual void setLocked(bool locked) = 0;
+
+    // Read again for every item (folder runs: for every folder).
+    virtual ClashPolicy clashPolicy() = 0;
+    // The clash question "文件" + target + "已存在，是否覆盖？"; true for Yes.
+    virtual bool askOverwrite(const QString& target) = 0;
+
+    // Sets the progress bar (0 to 100), repaints it and lets pending events run (the host may
+    // throttle event processing, never the bar's value).
+    virtual void setProgress(int position) = 0;
+};
+
+// The file run reads these again for every item as well.
+class FileRunHost : public RunHost {
+public:
+    virtual TransferMode transferMode() = 0;
+    virtual TypeFilter typeFilter() = 0;
+    // The texts of the checked items of ChkLstPic.
+    virtual QStringList pictureTypes() = 0;
+};
+
+} // namespace velquin

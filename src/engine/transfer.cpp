@@ -1,0 +1,1 @@
+// TransferFile and its helpers land here.

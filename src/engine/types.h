@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+namespace velquin {
+
+// Index of the active criterion page of the file window; also the stored settings key Page.
+enum class SortCriterion : int { ByKeyword = 0, ByName = 1, ByType = 2, BySize = 3, ByDate = 4, ByImageSize = 5 };
+
+// Index of the active criterion page of the folder window (page 3 is never shown).
+enum class FolderSortCriterion : int { ByKeyword = 0, ByName = 1, ByFileCount = 2, ByFolderDate = 3 };
+
+// What happens when the destination already holds a file of that name. The numbers are the
+// codes stored under the settings key SameFile.
+enum class ClashPolicy : int { Skip = 0, Overwrite = 1, Ask = 2, AutoNumber = 3, ReplaceOlder = 4 };
+
+enum class TransferMode { Copy, Move };
+
+enum class TypeFilterMode { None, Include, Exclude };
+
+// Which extensions take part in a file run on criteria 0 to 4: patterns "*" + extension.
+struct TypeFilter {
+    TypeFilterMode mode = TypeFilterMode::None;
+    QStringList patterns;
+};
+
+// How criterion 4 reads a file's time stamp: from the directory entry, or from the opened file.
+enum class DateSource { FromEntry, FromHandle };
+
+enum class ImageSide { Width, Height };
+
+// The field that takes the input focus after a failed check.
+enum class FocusTarget { None, EdtKeys, EdtPartNameBegin, EdtPartNameEnd, EdtSize, EdtPic, EdtFileCount };
+
+} // namespace velquin

@@ -1,0 +1,7 @@
+#include "platform/dialogs.h"
+
+namespace velquin {
+
+Dialogs::~Dialogs() = default;
+
+} // namespace velquin

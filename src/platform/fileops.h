@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct stat;
+
+namespace velquin {
+
+// What a file-system call did: 0 for success, else the errno value, with the path it concerned.
+struct FsResult {
+    int error = 0;
+    QString path;
+    bool ok() const { return error == 0; }
+};
+
+// A file's last-modification (or birth) time, as the file system stores it; compared exactly.
+struct FileTime {
+    qint64 seconds = 0; // since the Unix epoch, UTC
+    qint32 nanoseconds = 0;
+    auto operator<=>(const FileTime&) const = default;
+};
+
+// Identity of a file or folder: the same device and inode means the same object.
+struct FileId {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+// One entry of a folder listing, as the folder holds it (never "." or "..").
+struct DirEntry {
+    QString name;       // decoded with decodeLocal8, so it encodes back to the exact bytes
+    bool isDir = false; // a folder, or a symbolic link that leads to one
+    bool isSymlink = false;
+    bool isHidden = false; // the name starts with "."
+};
+
+// The low-level calls that file copies and moves are made of. Tests replace single calls to
+// inject faults (fail the Nth call with an errno, ENOSPC after K bytes, short writes). Every
+// method returns what the system call returns and leaves errno as the call left it.
+class SysCalls {
+public:
+    virtual ~SysCalls();
+    virtual int open(const char* path, int flags, unsigned mode);
+    virtual int openat(int dirfd, const char* path, int flags, unsigned mode);
+    virtual int close(int fd);
+    virtual long read(int fd, void* buf, unsigned long count);
+    virtual long write(int fd, const void* buf, unsigned long count);
+    virtual long copyFileRange(int in, int out, unsigned long count);
+    virtual long sendfile(int out, int in, unsigned long count);
+    virtual int fstat(int fd, struct ::stat* st);
+    virtual int fchmod(int fd, unsigned mode);
+    virtual int futimens(int fd, const struct timespec times[2]);
+    virtual int linkat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags);
+    virtual int renameNoReplace(const char* from, const char* to); // renameat2(RENAME_NOREPLACE)
+    virtual int rename(const char* from, const char* to);
+    virtual int link(const char* from, const char* to);
+    virtual int unlink(const char* path);
+    virtual int mkdir(const char* path, unsigned mode);
+};
+
+// The file-system operations of the program. Paths are QString and are converted to bytes with
+// encodeLocal8. Every copy and move follows the data-safety rules: data is written into an
+// unnamed or hidden temporary file in the target folder and only then given its name, a failed
+// replace keeps the old target, copies keep modification time and permission bits, and a source
+// and target that are the same file are never written or removed.
+class FileOps {
+public:
+    // Uses the real system calls unless a replacement is given (tests).
+    explicit FileOps(std::shared_ptr<SysCalls> calls = nullptr);
+
+    // True when the path names an existing folder (a link to a folder counts).
+    bool isDir(const QString& path) const;
+    // True when the path names an existing object that is not a folder (a link is followed).
+    bool isFile(const QString& path) const;
+    // True when anything at all exists at the path, a broken link included.
+    bool exists(const QString& path) const;
+    // Identity of the object the path leads to (links followed).
+    std::optional<FileId> fileId(const QString& path) const;
+
+    // Creates the folder and every missing parent. Success when it exists as a folder afterwards.
+    FsResult makePath(const QString& path) const;
+
+    // Lists a folder in the order the file system gives, "." and ".." left out, hidden entries
+    // included. Names that are not valid in the local encoding are kept (see names.h).
+    // std::nullopt when the folder cannot be opened.
+    std::optional<std::vector<DirEntry>> listDir(const QString& path) const;
+
+    // Copies a regular file. FailIfExists: fails with EEXIST when anything named target exists
+    // and leaves it alone. Replace: an existing file at target is replaced in one rename, only
+    // after the new content is complete. A folder at target is never replaced (EISDIR). The
+    // source is opened, never its link; same file as target: nothing happens, EEXIST/0 as the
+    // mode says (FailIfExists fails, Replace succeeds without writing).
+    enum class CopyMode { FailIfExists, Replace };
+    FsResult copyFile(const QString& source, const QString& target, CopyMode mode) const;
+
+    // Moves a file. NoReplace: fails with EEXIST when target exists. Replace: an existing file
+    // at target is replaced. Within one file system it is a rename; across file systems it
+    // copies as copyFile does, checks that the source is still the file it copied, then
+    // removes the source. Same file as target: nothing is written or removed.
+    enum class MoveMode { NoReplace, Replace };
+    FsResult moveFile(const QString& source, const QString& target, MoveMode mode) const;
+
+    // The size of the file, taken from the file opened for reading; nullopt if it cannot be opened.
+    std::optional<qint64> openedFileSize(const QString& path) const;
+    // Last-modification time read from the file opened for reading; nullopt if it cannot be opened.
+    std::optional<FileTime> modificationTimeOpened(const QString& path) const;
+    // The time of the directory entry without opening the file: birth time where the file
+    // system records it, else the modification time. nullopt for a missing path or a folder.
+    std::optional<FileTime> entryTime(const QString& path) const;
+
+    SysCalls& calls() const { return *calls_; }
+
+private:
+    std::shared_ptr<SysCalls> calls_;
+};
+
+} // namespace velquin

@@ -1,0 +1,1 @@
+// placeholder until the first module of this library lands

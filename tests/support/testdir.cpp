@@ -1,0 +1,73 @@
+#include "support/testdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/names.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace velquin::test {
+
+TestDir::TestDir(const QString& base)
+    : dir_(base.isEmpty() ? QDir::tempPath() + QStringLiteral("/velquin-test-XXXXXX")
+                          : base + QStringLiteral("/velquin-test-XXXXXX")) {}
+
+QString TestDir::path(const QString& relative) const {
+    return relative.isEmpty() ? dir_.path() : dir_.path() + QLatin1Char('/') + relative;
+}
+
+QString TestDir::file(const QString& relative, const QByteArray& content) {
+    const QString p = path(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(content);
+    return p;
+}
+
+QString TestDir::file(const QString& relative, const QByteArray& content, const QDateTime& modified) {
+    const QString p = file(relative, content);
+    setModified(p, modified);
+    return p;
+}
+
+QString TestDir::folder(const QString& relative) {
+    const QString p = path(relative);
+    QDir().mkpath(p);
+    return p;
+}
+
+std::optional<QByteArray> TestDir::read(const QString& relative) const {
+    QFile f(path(relative));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return f.readAll();
+}
+
+bool TestDir::existsFile(const QString& relative) const { return QFileInfo(path(relative)).isFile(); }
+
+bool TestDir::existsFolder(const QString& relative) const { return QFileInfo(path(relative)).isDir(); }
+
+QStringList TestDir::entries(const QString& relative) const {
+    return QDir(path(relative))
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void TestDir::setModified(const QString& absolutePath, const QDateTime& modified) {
+    const qint64 ms = modified.toMSecsSinceEpoch();
+    struct timespec times[2];
+    times[0].tv_sec = ms / 1000;
+    times[0].tv_nsec = (ms % 1000) * 1000000;
+    times[1] = times[0];
+    ::utimensat(AT_FDCWD, velquin::encodeLocal8(absolutePath).constData(), times, 0);
+}
+
+QDateTime TestDir::modified(const QString& absolutePath) {
+    return QFileInfo(absolutePath).lastModified();
+}
+
+} // namespace velquin::test

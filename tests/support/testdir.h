@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <optional>
+
+namespace velquin::test {
+
+// A temporary folder that makes fixture files with given content and times, and reads them back.
+class TestDir {
+public:
+    // `base` chooses the file system (for example "/dev/shm"); default: the system temp folder.
+    explicit TestDir(const QString& base = QString());
+
+    bool isValid() const { return dir_.isValid(); }
+    // Absolute path of `relative` inside the folder ("" for the folder itself), no trailing "/".
+    QString path(const QString& relative = QString()) const;
+
+    // Writes a file (making missing parents); returns its absolute path.
+    QString file(const QString& relative, const QByteArray& content = QByteArray());
+    // The same, with the modification time set.
+    QString file(const QString& relative, const QByteArray& content, const QDateTime& modified);
+    // Makes a folder (with parents); returns its absolute path.
+    QString folder(const QString& relative);
+
+    // Content of a file, or nullopt when it cannot be read.
+    std::optional<QByteArray> read(const QString& relative) const;
+    bool existsFile(const QString& relative) const;
+    bool existsFolder(const QString& relative) const;
+    // Names in a folder, sorted, hidden ones included.
+    QStringList entries(const QString& relative = QString()) const;
+
+    static void setModified(const QString& absolutePath, const QDateTime& modified);
+    static QDateTime modified(const QString& absolutePath);
+
+private:
+    QTemporaryDir dir_;
+};
+
+} // namespace velquin::test

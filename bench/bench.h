@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace velquin::bench {
+
+// A measure registers itself with a static Registration in its own source file.
+struct Measure {
+    QString name;
+    std::function<void()> run; // prints its own result line(s)
+};
+
+struct Registration {
+    Registration(const QString& name, std::function<void()> run);
+};
+
+// Seconds taken by fn.
+double timeIt(const std::function<void()>& fn);
+// Seconds taken by a shell command (run with /bin/sh -c); fails the bench when it fails.
+double timeShell(const QString& command);
+// Drops the page cache where allowed, so runs start alike; silently nothing otherwise.
+void settle();
+// The line every measure prints: "NAME: velquin X s, baseline Y s, ratio R".
+void report(const QString& name, double velquin, double baseline);
+// A scratch folder on the file system of the system temp folder, removed at exit.
+QString scratchFolder(const QString& name);
+// Writes `count` files of `size` bytes named by nameOf(i) under folder (made as needed).
+void makeFiles(const QString& folder, int count, int size, const std::function<QString(int)>& nameOf);
+
+} // namespace velquin::bench

@@ -2,6 +2,7 @@
 
 #include "platform/names.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -84,6 +85,10 @@ void makeFiles(const QString& folder, int count, int size, const std::function<Q
 
 int main(int argc, char** argv) {
     using namespace velquin::bench;
+    // The window measures need widgets; everything runs offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QStringList wanted;
     for (int i = 1; i < argc; ++i)
         wanted.append(QString::fromLocal8Bit(argv[i]));

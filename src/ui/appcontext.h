@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace velquin {
+
+class Dialogs;
+class FileOps;
+class TForm1;
+class TForm6;
+class TForm3;
+class TfrmAbout;
+class TfrmSuffix;
+
+// What the windows share, handed to each through its constructor. start-up fills the window
+// pointers in the order the windows are created; a window looks its siblings up here when an
+// event needs them (the switch, the picker, the about box, the add-extension dialog).
+struct AppContext {
+    Dialogs& dialogs;
+    const FileOps& fs;
+    QString settingsPath; // the settings file both main windows load and save
+
+    TForm1* form1 = nullptr;
+    TForm6* form6 = nullptr;
+    TForm3* form3 = nullptr;
+    TfrmAbout* about = nullptr;
+    TfrmSuffix* suffix = nullptr;
+};
+
+} // namespace velquin

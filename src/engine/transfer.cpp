@@ -35,14 +35,15 @@ QString freeNameFrom(const FileOps& fs, const QString& folder, const QString& na
     return candidate;
 }
 
-FsResult put(const FileOps& fs, const QString& source, const QString& target, TransferMode mode, bool replace) {
+FsResult put(const FileOps& fs, const QString& source, const QString& target, TransferMode mode,
+             bool replace) {
     if (mode == TransferMode::Copy)
         return fs.copyFile(source, target, replace ? CopyMode::Replace : CopyMode::FailIfExists);
     return fs.moveFile(source, target, replace ? MoveMode::Replace : MoveMode::NoReplace);
 }
 
-void transferAutoNumber(const FileOps& fs, const QString& source, const QString& subFolder, const QString& name,
-                        TransferMode mode) {
+void transferAutoNumber(const FileOps& fs, const QString& source, const QString& subFolder,
+                        const QString& name, TransferMode mode) {
     int n = 0;
     for (int clashes = 0; clashes < kMaxPlacementClashes; ++clashes) {
         const QString target = transferTarget(subFolder, freeNameFrom(fs, subFolder, name, n));
@@ -57,7 +58,9 @@ void transferAutoNumber(const FileOps& fs, const QString& source, const QString&
 
 } // namespace
 
-QString transferTarget(const QString& subFolder, const QString& name) { return subFolder + pathSeparator() + name; }
+QString transferTarget(const QString& subFolder, const QString& name) {
+    return subFolder + pathSeparator() + name;
+}
 
 QString overwriteQuestionText(const QString& target) {
     return QString::fromUtf8("文件") + target + QString::fromUtf8("已存在，是否覆盖？");

@@ -4,8 +4,11 @@ JOBS ?= $(shell nproc)
 ifneq ($(shell command -v ccache 2>/dev/null),)
 export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
 endif
+# CI builds with warnings as errors.
+WERROR := $(if $(CI),-DVELQUIN_WERROR=ON,)
+FUZZ_SECONDS ?= 20
 
-.PHONY: all deps build run test test-dev bench clean
+.PHONY: all deps build run test test-dev test-asan fuzz bench clean
 
 all: build
 
@@ -13,15 +16,26 @@ deps:
 	@scripts/deps.sh
 
 build: deps
-	@cmake --preset dev $(if $(CI),-DVELQUIN_WERROR=ON,) >/dev/null
+	@cmake --preset dev $(WERROR) >/dev/null
 	@cmake --build --preset dev -j $(JOBS)
 
 run: build
 	./build/dev/velquin
 
-# Every test on the offscreen platform.
-test: build
+# Every test: short fuzz runs (when clang is present), the suite under the address and
+# undefined-behaviour sanitizers, then the suite in the normal build.
+test: deps fuzz test-asan test-dev
+
+test-dev: build
 	@QT_QPA_PLATFORM=offscreen ctest --preset dev -j $(JOBS)
+
+test-asan: deps
+	@cmake --preset asan $(WERROR) >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@QT_QPA_PLATFORM=offscreen ctest --preset asan -j $(JOBS)
+
+fuzz: deps
+	@scripts/fuzz.sh $(FUZZ_SECONDS)
 
 bench: deps
 	@cmake --preset release >/dev/null

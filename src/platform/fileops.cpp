@@ -1,1 +1,449 @@
 #include "platform/fileops.h"
+
+#include "platform/dirwalk.h"
+#include "platform/names.h"
+
+#include <QByteArrayList>
+#include <QRandomGenerator>
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velquin {
+
+namespace {
+
+bool sameObject(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+FsResult failure(int error, const QString& path) {
+    return FsResult{error, path};
+}
+
+// A descriptor opened through the seam, closed on every way out without touching errno.
+class Descriptor {
+public:
+    Descriptor(SysCalls& calls, int fd) : calls_(calls), fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void adopt(int fd) {
+        reset();
+        fd_ = fd;
+    }
+    // Closes now; the close's own error (0 for none), which some file systems use to report
+    // a write that did not reach the disk.
+    int reset() {
+        if (fd_ < 0)
+            return 0;
+        const int saved = errno;
+        const int r = calls_.close(fd_);
+        const int err = r < 0 ? errno : 0;
+        fd_ = -1;
+        errno = saved;
+        return err;
+    }
+
+private:
+    SysCalls& calls_;
+    int fd_;
+};
+
+// The folder a target lies in and its own name, as bytes. "out//a" gives "out/" and "a".
+struct TargetParts {
+    QByteArray folder;
+    QByteArray name;
+};
+
+TargetParts splitTarget(const QByteArray& target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    if (slash < 0)
+        return {QByteArrayLiteral("."), target};
+    return {slash == 0 ? QByteArrayLiteral("/") : target.left(slash), target.mid(slash + 1)};
+}
+
+QByteArray joined(const QByteArray& folder, const QByteArray& name) {
+    if (folder.endsWith('/'))
+        return folder + name;
+    return folder + '/' + name;
+}
+
+// A hidden name next to the target that no one else is likely to pick; kept under the
+// 255-byte limit of a name however long the target's own name is.
+QByteArray hiddenTempName(const QByteArray& name) {
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray suffix(6, 'x');
+    for (char& ch : suffix)
+        ch = kChars[QRandomGenerator::global()->bounded(int(sizeof(kChars) - 1))];
+    return '.' + name.left(240) + '.' + suffix;
+}
+
+// Errors by which copy_file_range and sendfile say "not between these two files": the next,
+// plainer way of copying is tried. Anything else (no space, I/O error) ends the copy.
+bool isUnsupported(int error) {
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EBADF ||
+           error == EPERM;
+}
+
+int writeAll(SysCalls& calls, int out, const char* data, long size) {
+    while (size > 0) {
+        const long w = calls.write(out, data, static_cast<unsigned long>(size));
+        if (w < 0)
+            return errno;
+        if (w == 0)
+            return EIO;
+        data += w;
+        size -= w;
+    }
+    return 0;
+}
+
+// Copies from the current offset of `in` to its end. The in-kernel ways run while they make
+// progress; when they stop, plain reads go on until one reads nothing, so a file that grew,
+// or one whose recorded size is wrong, is still copied whole.
+int copyData(SysCalls& calls, int in, int out) {
+    constexpr unsigned long kChunk = 1ul << 30;
+    bool useRange = true;
+    bool useSendfile = true;
+    while (useRange || useSendfile) {
+        const long n = useRange ? calls.copyFileRange(in, out, kChunk) : calls.sendfile(out, in, kChunk);
+        if (n > 0)
+            continue;
+        if (n == 0)
+            break;
+        const int err = errno;
+        if (!isUnsupported(err))
+            return err;
+        (useRange ? useRange : useSendfile) = false;
+    }
+    std::vector<char> buffer(256 * 1024);
+    for (;;) {
+        const long n = calls.read(in, buffer.data(), buffer.size());
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        if (const int err = writeAll(calls, out, buffer.data(), n))
+            return err;
+    }
+}
+
+// What a completed copy saw: the source as it was opened, and the file made at the target.
+struct CopyRecord {
+    struct stat source {};
+    struct stat target {};
+    bool wrote = false; // false when source and target were already the same file
+};
+
+// The whole copy: see FileOps::copyFile. Fills `record` on success.
+FsResult copyRegularFile(SysCalls& calls, const QString& sourceText, const QString& targetText,
+                         FileOps::CopyMode mode, CopyRecord& record) {
+    const QByteArray source = encodeLocal8(sourceText);
+    const QByteArray target = encodeLocal8(targetText);
+    const bool replace = mode == FileOps::CopyMode::Replace;
+
+    Descriptor in(calls, calls.open(source.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY, 0));
+    if (!in.valid())
+        return failure(errno, sourceText);
+    struct stat& ss = record.source;
+    if (calls.fstat(in.get(), &ss) != 0)
+        return failure(errno, sourceText);
+    if (S_ISDIR(ss.st_mode))
+        return failure(EISDIR, sourceText);
+    if (!S_ISREG(ss.st_mode))
+        return failure(EINVAL, sourceText);
+
+    struct stat tl;
+    if (::lstat(target.constData(), &tl) == 0) {
+        struct stat tf;
+        const bool followed = ::stat(target.constData(), &tf) == 0;
+        if (sameObject(ss, tl) || (followed && sameObject(ss, tf)))
+            return replace ? FsResult{} : failure(EEXIST, targetText);
+        if (!replace)
+            return failure(EEXIST, targetText);
+        if (S_ISDIR(tl.st_mode) || (followed && S_ISDIR(tf.st_mode)))
+            return failure(EISDIR, targetText);
+    }
+
+    const TargetParts parts = splitTarget(target);
+    if (parts.name.isEmpty())
+        return failure(EISDIR, targetText);
+    Descriptor dir(calls, calls.open(parts.folder.constData(), O_RDONLY | O_DIRECTORY, 0));
+    if (!dir.valid())
+        return failure(errno, targetText);
+
+    // The data goes into a file without a name where the file system allows it, so that a
+    // failure at any point leaves nothing behind; else into a hidden file removed on failure.
+    QByteArray tempName;
+    Descriptor out(calls, calls.openat(dir.get(), ".", O_TMPFILE | O_WRONLY, 0600));
+    if (!out.valid()) {
+        const int err = errno;
+        if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL)
+            return failure(err, targetText);
+        for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
+            tempName = hiddenTempName(parts.name);
+            const int fd = calls.openat(dir.get(), tempName.constData(), O_CREAT | O_EXCL | O_WRONLY, 0600);
+            if (fd < 0 && errno != EEXIST)
+                return failure(errno, targetText);
+            out.adopt(fd);
+        }
+        if (!out.valid())
+            return failure(EEXIST, targetText);
+    }
+    const QByteArray tempPath = tempName.isEmpty() ? QByteArray() : joined(parts.folder, tempName);
+    auto fail = [&](int err) {
+        if (!tempPath.isEmpty()) {
+            out.reset();
+            calls.unlink(tempPath.constData());
+        }
+        return failure(err, targetText);
+    };
+
+    if (const int err = copyData(calls, in.get(), out.get()))
+        return fail(err);
+    if (calls.fchmod(out.get(), ss.st_mode & 07777) != 0)
+        return fail(errno);
+    const std::array<struct timespec, 2> times{ss.st_atim, ss.st_mtim};
+    if (calls.futimens(out.get(), times.data()) != 0)
+        return fail(errno);
+    if (calls.fstat(out.get(), &record.target) != 0)
+        return fail(errno);
+
+    const QByteArray name = parts.name;
+    if (!tempPath.isEmpty()) {
+        if (const int err = out.reset())
+            return fail(err);
+        if (replace) {
+            if (calls.rename(tempPath.constData(), target.constData()) != 0)
+                return fail(errno);
+        } else {
+            // A hard link never replaces; where the file system has no hard links, a rename
+            // that refuses to replace does the same.
+            int r = calls.linkat(dir.get(), tempName.constData(), dir.get(), name.constData(), 0);
+            if (r != 0 && (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK)) {
+                r = calls.renameNoReplace(tempPath.constData(), target.constData());
+                if (r == 0) {
+                    record.wrote = true;
+                    return FsResult{};
+                }
+            }
+            if (r != 0)
+                return fail(errno);
+            calls.unlink(tempPath.constData());
+        }
+        record.wrote = true;
+        return FsResult{};
+    }
+
+    // The unnamed file gets its name through its descriptor.
+    const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(out.get());
+    auto linkAs = [&](const QByteArray& linkName) {
+        int r =
+            calls.linkat(AT_FDCWD, procPath.constData(), dir.get(), linkName.constData(), AT_SYMLINK_FOLLOW);
+        if (r != 0 && errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
+            r = calls.linkat(out.get(), "", dir.get(), linkName.constData(), AT_EMPTY_PATH);
+        return r;
+    };
+    if (!replace) {
+        if (linkAs(name) != 0)
+            return failure(errno, targetText);
+        record.wrote = true;
+        return FsResult{};
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray linkName = hiddenTempName(name);
+        if (linkAs(linkName) != 0) {
+            if (errno == EEXIST)
+                continue;
+            return failure(errno, targetText);
+        }
+        const QByteArray linkPath = joined(parts.folder, linkName);
+        if (calls.rename(linkPath.constData(), target.constData()) != 0) {
+            const int err = errno;
+            calls.unlink(linkPath.constData());
+            return failure(err, targetText);
+        }
+        record.wrote = true;
+        return FsResult{};
+    }
+    return failure(EEXIST, targetText);
+}
+
+} // namespace
+
+FileOps::FileOps(std::shared_ptr<SysCalls> calls)
+    : calls_(calls ? std::move(calls) : std::make_shared<SysCalls>()) {
+}
+
+bool FileOps::isDir(const QString& path) const {
+    struct stat st;
+    return ::stat(encodeLocal8(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileOps::isFile(const QString& path) const {
+    struct stat st;
+    return ::stat(encodeLocal8(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool FileOps::exists(const QString& path) const {
+    struct stat st;
+    return ::lstat(encodeLocal8(path).constData(), &st) == 0;
+}
+
+std::optional<FileId> FileOps::fileId(const QString& path) const {
+    struct stat st;
+    if (::stat(encodeLocal8(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
+
+FsResult FileOps::makePath(const QString& path) const {
+    const QByteArray bytes = encodeLocal8(path);
+    if (bytes.isEmpty())
+        return failure(ENOENT, path);
+    QByteArray prefix = bytes.startsWith('/') ? QByteArrayLiteral("/") : QByteArray();
+    for (const QByteArray& part : bytes.split('/')) {
+        if (part.isEmpty())
+            continue;
+        prefix += part;
+        struct stat st;
+        if (::stat(prefix.constData(), &st) != 0) {
+            if (calls_->mkdir(prefix.constData(), 0777) != 0 && errno != EEXIST)
+                return failure(errno, decodeLocal8(prefix));
+            if (::stat(prefix.constData(), &st) != 0)
+                return failure(errno, decodeLocal8(prefix));
+        }
+        if (!S_ISDIR(st.st_mode))
+            return failure(ENOTDIR, decodeLocal8(prefix));
+        prefix += '/';
+    }
+    return FsResult{};
+}
+
+std::optional<std::vector<DirEntry>> FileOps::listDir(const QString& path) const {
+    return readFolder(encodeLocal8(path));
+}
+
+FsResult FileOps::copyFile(const QString& source, const QString& target, CopyMode mode) const {
+    CopyRecord record;
+    return copyRegularFile(*calls_, source, target, mode, record);
+}
+
+FsResult FileOps::moveFile(const QString& source, const QString& target, MoveMode mode) const {
+    const QByteArray from = encodeLocal8(source);
+    const QByteArray to = encodeLocal8(target);
+    const bool replace = mode == MoveMode::Replace;
+
+    struct stat sl;
+    if (::lstat(from.constData(), &sl) != 0)
+        return failure(errno, source);
+    struct stat sf;
+    const bool sourceFollowed = ::stat(from.constData(), &sf) == 0;
+
+    // A rename of one hard link onto another of the same file "succeeds" and changes nothing,
+    // and a link moved onto what it points to would leave a link to itself: decide first.
+    struct stat tl;
+    if (::lstat(to.constData(), &tl) == 0) {
+        struct stat tf;
+        const bool targetFollowed = ::stat(to.constData(), &tf) == 0;
+        if (sameObject(sl, tl) || (sourceFollowed && targetFollowed && sameObject(sf, tf)))
+            return replace ? FsResult{} : failure(EEXIST, target);
+        if (!replace)
+            return failure(EEXIST, target);
+        if (S_ISDIR(tl.st_mode) || (targetFollowed && S_ISDIR(tf.st_mode)))
+            return failure(EISDIR, target);
+    }
+
+    int err = 0;
+    if (replace) {
+        if (calls_->rename(from.constData(), to.constData()) == 0)
+            return FsResult{};
+        err = errno;
+    } else {
+        if (calls_->renameNoReplace(from.constData(), to.constData()) == 0)
+            return FsResult{};
+        err = errno;
+        if (err == EINVAL || err == ENOSYS) {
+            // File systems without RENAME_NOREPLACE (FUSE, some network ones): a hard link
+            // cannot replace either; the old name goes only once the new one exists.
+            if (calls_->link(from.constData(), to.constData()) == 0) {
+                if (calls_->unlink(from.constData()) == 0)
+                    return FsResult{};
+                err = errno;
+                calls_->unlink(to.constData());
+                return failure(err, source);
+            }
+            err = errno;
+            if (err == EPERM || err == EOPNOTSUPP || err == EMLINK) {
+                struct stat again;
+                if (::lstat(to.constData(), &again) == 0)
+                    return failure(EEXIST, target);
+                if (calls_->rename(from.constData(), to.constData()) == 0)
+                    return FsResult{};
+                err = errno;
+            }
+        }
+    }
+    if (err != EXDEV)
+        return failure(err, err == ENOENT ? source : target);
+    if (!sourceFollowed || !S_ISREG(sf.st_mode))
+        return failure(EXDEV, source);
+
+    CopyRecord record;
+    const FsResult copied = copyRegularFile(*calls_, source, target,
+                                            replace ? CopyMode::Replace : CopyMode::FailIfExists, record);
+    if (!copied.ok() || !record.wrote)
+        return copied;
+    // Only a source that is still the file that was copied may go; anything else keeps it,
+    // and a target this move created is taken back so that nothing is duplicated.
+    struct stat now;
+    const bool unchanged = ::stat(from.constData(), &now) == 0 && sameObject(now, record.source) &&
+                           now.st_size == record.source.st_size &&
+                           sameTime(now.st_mtim, record.source.st_mtim);
+    err = unchanged ? (calls_->unlink(from.constData()) == 0 ? 0 : errno) : EBUSY;
+    if (err == 0)
+        return FsResult{};
+    struct stat made;
+    if (!replace && ::lstat(to.constData(), &made) == 0 && sameObject(made, record.target))
+        calls_->unlink(to.constData());
+    return failure(err, source);
+}
+
+std::optional<qint64> FileOps::openedFileSize(const QString& path) const {
+    Descriptor fd(*calls_, calls_->open(encodeLocal8(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY, 0));
+    struct stat st;
+    if (!fd.valid() || calls_->fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return static_cast<qint64>(st.st_size);
+}
+
+std::optional<FileTime> FileOps::modificationTimeOpened(const QString& path) const {
+    Descriptor fd(*calls_, calls_->open(encodeLocal8(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY, 0));
+    struct stat st;
+    if (!fd.valid() || calls_->fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return FileTime{static_cast<qint64>(st.st_mtim.tv_sec), static_cast<qint32>(st.st_mtim.tv_nsec)};
+}
+
+std::optional<FileTime> FileOps::entryTime(const QString& path) const {
+    struct statx sx;
+    if (::statx(AT_FDCWD, encodeLocal8(path).constData(), AT_STATX_SYNC_AS_STAT,
+                STATX_TYPE | STATX_MTIME | STATX_BTIME, &sx) != 0)
+        return std::nullopt;
+    if (!(sx.stx_mask & STATX_TYPE) || S_ISDIR(sx.stx_mode))
+        return std::nullopt;
+    const struct statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
+    return FileTime{static_cast<qint64>(t.tv_sec), static_cast<qint32>(t.tv_nsec)};
+}
+
+} // namespace velquin

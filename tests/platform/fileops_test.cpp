@@ -1,0 +1,464 @@
+#include "platform/fileops.h"
+#include "platform/names.h"
+#include "support/faultcalls.h"
+#include "support/testdir.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace velquin;
+using velquin::test::FaultCalls;
+using velquin::test::TestDir;
+
+namespace {
+
+using Mode = FileOps::CopyMode;
+using MoveMode = FileOps::MoveMode;
+
+// Read through the exact bytes of the name, so names that are not UTF-8 work too.
+std::optional<QByteArray> contentOf(const QString& path) {
+    const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray data;
+    char buf[4096];
+    long n;
+    while ((n = ::read(fd, buf, sizeof buf)) > 0)
+        data.append(buf, n);
+    ::close(fd);
+    return data;
+}
+
+struct stat statOf(const QString& path) {
+    struct stat st {};
+    ::lstat(encodeLocal8(path).constData(), &st);
+    return st;
+}
+
+// Names in a folder, sorted, read with our own walker (QDir would skip names that are not UTF-8).
+QStringList namesIn(const QString& folder) {
+    QStringList names;
+    if (auto entries = FileOps().listDir(folder))
+        for (const DirEntry& e : *entries)
+            names << e.name;
+    names.sort();
+    return names;
+}
+
+void setTimes(const QString& path, qint64 seconds, long nanoseconds) {
+    const struct timespec t[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, encodeLocal8(path).constData(), t, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+QByteArray sampleData(int size) {
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
+    return data;
+}
+
+} // namespace
+
+TEST(FileOpsQueries, KindsOfPathsAndTheirIdentity) {
+    TestDir dir;
+    const QString file = dir.file(QStringLiteral("f.txt"), "x");
+    const QString folder = dir.folder(QStringLiteral("d"));
+    ASSERT_EQ(::symlink("d", encodeLocal8(dir.path(QStringLiteral("toDir"))).constData()), 0);
+    ASSERT_EQ(::symlink("f.txt", encodeLocal8(dir.path(QStringLiteral("toFile"))).constData()), 0);
+    ASSERT_EQ(::symlink("nowhere", encodeLocal8(dir.path(QStringLiteral("broken"))).constData()), 0);
+    FileOps ops;
+    struct Case {
+        const char* name;
+        bool isDir, isFile, exists;
+    } cases[] = {{"f.txt", false, true, true},   {"d", true, false, true},
+                 {"toDir", true, false, true},   {"toFile", false, true, true},
+                 {"broken", false, false, true}, {"missing", false, false, false}};
+    for (const Case& c : cases) {
+        const QString p = dir.path(QString::fromUtf8(c.name));
+        EXPECT_EQ(ops.isDir(p), c.isDir) << c.name;
+        EXPECT_EQ(ops.isFile(p), c.isFile) << c.name;
+        EXPECT_EQ(ops.exists(p), c.exists) << c.name;
+    }
+    EXPECT_EQ(ops.fileId(dir.path(QStringLiteral("toFile"))), ops.fileId(file));
+    EXPECT_EQ(ops.fileId(dir.path(QStringLiteral("toDir"))), ops.fileId(folder));
+    EXPECT_NE(ops.fileId(file), ops.fileId(folder));
+    EXPECT_FALSE(ops.fileId(dir.path(QStringLiteral("broken"))));
+}
+
+TEST(FileOpsQueries, MakePathCreatesParentsAndRefusesFiles) {
+    TestDir dir;
+    FileOps ops;
+    EXPECT_TRUE(ops.makePath(dir.path(QStringLiteral("a/b//c/"))).ok());
+    EXPECT_TRUE(ops.isDir(dir.path(QStringLiteral("a/b/c"))));
+    EXPECT_TRUE(ops.makePath(dir.path(QStringLiteral("a/b"))).ok()); // already there
+    dir.file(QStringLiteral("plain"), "x");
+    EXPECT_EQ(ops.makePath(dir.path(QStringLiteral("plain/sub"))).error, ENOTDIR);
+    EXPECT_FALSE(ops.makePath(QString()).ok());
+}
+
+TEST(FileOpsQueries, ListDirKeepsEveryNameAndKind) {
+    TestDir dir;
+    const QString odd = decodeLocal8(QByteArray("\xD6\xD0\xCE\xC4.jpg")); // GBK bytes, not UTF-8
+    dir.folder(QStringLiteral("sub"));
+    dir.file(QStringLiteral(".hidden"), "h");
+    dir.file(QStringLiteral("plain.txt"), "p");
+    const int fd = ::open(encodeLocal8(dir.path(odd)).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    ASSERT_EQ(::symlink("sub", encodeLocal8(dir.path(QStringLiteral("linkDir"))).constData()), 0);
+    ASSERT_EQ(::symlink("plain.txt", encodeLocal8(dir.path(QStringLiteral("linkFile"))).constData()), 0);
+
+    const auto entries = FileOps().listDir(dir.path());
+    ASSERT_TRUE(entries);
+    struct Seen {
+        bool isDir, isSymlink, isHidden;
+        bool operator==(const Seen&) const = default;
+    };
+    std::map<QString, Seen> seen;
+    for (const DirEntry& e : *entries)
+        seen[e.name] = {e.isDir, e.isSymlink, e.isHidden};
+    const std::map<QString, Seen> expected = {
+        {QStringLiteral("sub"), {true, false, false}},
+        {QStringLiteral(".hidden"), {false, false, true}},
+        {QStringLiteral("plain.txt"), {false, false, false}},
+        {odd, {false, false, false}},
+        {QStringLiteral("linkDir"), {true, true, false}},
+        {QStringLiteral("linkFile"), {false, true, false}},
+    };
+    EXPECT_TRUE(seen == expected);
+    EXPECT_FALSE(FileOps().listDir(dir.path(QStringLiteral("missing"))));
+    EXPECT_FALSE(FileOps().listDir(dir.path(QStringLiteral("plain.txt"))));
+    ::unlink(encodeLocal8(dir.path(odd)).constData()); // QTemporaryDir cannot see it to remove it
+}
+
+TEST(FileOpsQueries, TimesAndSizesOfFilesOnly) {
+    TestDir dir;
+    const QString file = dir.file(QStringLiteral("f.bin"), sampleData(1234));
+    setTimes(file, 1700000000, 123456789);
+    const QString folder = dir.folder(QStringLiteral("d"));
+    const QString missing = dir.path(QStringLiteral("missing"));
+    const QString fifo = dir.path(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(encodeLocal8(fifo).constData(), 0644), 0);
+    FileOps ops;
+
+    EXPECT_EQ(ops.openedFileSize(file), 1234);
+    EXPECT_EQ(ops.modificationTimeOpened(file), (FileTime{1700000000, 123456789}));
+    const auto entry = ops.entryTime(file);
+    ASSERT_TRUE(entry);
+    // Birth time where the file system records it (just now), else the modification time.
+    struct statx sx;
+    ASSERT_EQ(::statx(AT_FDCWD, encodeLocal8(file).constData(), 0, STATX_BTIME, &sx), 0);
+    if (sx.stx_mask & STATX_BTIME) {
+        EXPECT_EQ(entry, (FileTime{sx.stx_btime.tv_sec, static_cast<qint32>(sx.stx_btime.tv_nsec)}));
+    } else {
+        EXPECT_EQ(entry, (FileTime{1700000000, 123456789}));
+    }
+    for (const QString& p : {folder, missing}) {
+        EXPECT_FALSE(ops.openedFileSize(p));
+        EXPECT_FALSE(ops.modificationTimeOpened(p));
+        EXPECT_FALSE(ops.entryTime(p));
+    }
+    // A FIFO with no writer must not block the probe.
+    EXPECT_EQ(ops.openedFileSize(fifo), 0);
+    EXPECT_TRUE(ops.modificationTimeOpened(fifo));
+}
+
+TEST(FileOpsCopy, ModesAgainstExistingAndMissingTargets) {
+    struct Case {
+        Mode mode;
+        bool targetExists;
+        int error;
+        const char* content;
+    } cases[] = {{Mode::FailIfExists, false, 0, "new"},
+                 {Mode::FailIfExists, true, EEXIST, "old"},
+                 {Mode::Replace, false, 0, "new"},
+                 {Mode::Replace, true, 0, "new"}};
+    for (const Case& c : cases) {
+        TestDir dir;
+        const QString src = dir.file(QStringLiteral("s.txt"), "new");
+        if (c.targetExists)
+            dir.file(QStringLiteral("out/t.txt"), "old");
+        else
+            dir.folder(QStringLiteral("out"));
+        const FsResult r = FileOps().copyFile(src, dir.path(QStringLiteral("out/t.txt")), c.mode);
+        EXPECT_EQ(r.error, c.error) << int(c.mode) << c.targetExists;
+        EXPECT_EQ(contentOf(dir.path(QStringLiteral("out/t.txt"))), QByteArray(c.content));
+        EXPECT_EQ(namesIn(dir.path(QStringLiteral("out"))), QStringList{QStringLiteral("t.txt")});
+        EXPECT_EQ(contentOf(src), QByteArray("new"));
+    }
+}
+
+TEST(FileOpsCopy, KeepsContentTimeAndModeAndIsNotALink) {
+    TestDir dir;
+    const QByteArray data = sampleData(3 * 1024 * 1024 + 17);
+    const QString src = dir.file(QStringLiteral("big.bin"), data);
+    ASSERT_EQ(::chmod(encodeLocal8(src).constData(), 0741), 0);
+    setTimes(src, 1600000000, 987654321);
+    const QString empty = dir.file(QStringLiteral("empty"), QByteArray());
+    FileOps ops;
+    for (Mode mode : {Mode::FailIfExists, Mode::Replace}) {
+        const QString dst = dir.path(QStringLiteral("copy%1.bin").arg(int(mode)));
+        ASSERT_TRUE(ops.copyFile(src, dst, mode).ok());
+        EXPECT_EQ(contentOf(dst), data);
+        const struct stat a = statOf(src), b = statOf(dst);
+        EXPECT_EQ(b.st_mode & 07777, 0741u);
+        EXPECT_EQ(b.st_mtim.tv_sec, 1600000000);
+        EXPECT_EQ(b.st_mtim.tv_nsec, a.st_mtim.tv_nsec); // as fine as the file system keeps it
+        EXPECT_NE(b.st_ino, a.st_ino);
+        EXPECT_EQ(b.st_nlink, 1u);
+    }
+    EXPECT_TRUE(ops.copyFile(empty, dir.path(QStringLiteral("empty2")), Mode::FailIfExists).ok());
+    EXPECT_EQ(contentOf(dir.path(QStringLiteral("empty2"))), QByteArray());
+}
+
+TEST(FileOpsCopy, RefusesWhatIsNotAFileCopy) {
+    TestDir dir;
+    const QString src = dir.file(QStringLiteral("s.txt"), "data");
+    const QString folder = dir.folder(QStringLiteral("folder"));
+    dir.file(QStringLiteral("folder/inside"), "keep");
+    FileOps ops;
+    struct Case {
+        QString source, target;
+        Mode mode;
+        int error;
+    } cases[] = {
+        {dir.path(QStringLiteral("missing")), dir.path(QStringLiteral("t1")), Mode::Replace, ENOENT},
+        {folder, dir.path(QStringLiteral("t2")), Mode::Replace, EISDIR},
+        {src, folder, Mode::Replace, EISDIR},
+        {src, folder, Mode::FailIfExists, EEXIST},
+        {src, dir.path(QStringLiteral("nofolder/t3")), Mode::Replace, ENOENT},
+    };
+    for (const Case& c : cases) {
+        const FsResult r = ops.copyFile(c.source, c.target, c.mode);
+        EXPECT_EQ(r.error, c.error) << qPrintable(c.source) << " -> " << qPrintable(c.target);
+    }
+    EXPECT_EQ(namesIn(dir.path()), (QStringList{QStringLiteral("folder"), QStringLiteral("s.txt")}));
+    EXPECT_EQ(namesIn(folder), QStringList{QStringLiteral("inside")});
+    EXPECT_EQ(contentOf(src), QByteArray("data"));
+}
+
+// Every way of naming the same file as its own target: nothing may be truncated or removed.
+TEST(FileOpsSameFile, CopyAndMoveOntoItselfLeaveItWhole) {
+    TestDir dir;
+    const QString file = dir.file(QStringLiteral("sub/a.txt"), "precious");
+    ASSERT_EQ(::link(encodeLocal8(file).constData(),
+                     encodeLocal8(dir.path(QStringLiteral("sub/hard"))).constData()),
+              0);
+    ASSERT_EQ(::symlink("a.txt", encodeLocal8(dir.path(QStringLiteral("sub/soft"))).constData()), 0);
+    const QStringList targets = {file, dir.path(QStringLiteral("sub/./a.txt")),
+                                 dir.path(QStringLiteral("sub//a.txt")), dir.path(QStringLiteral("sub/hard")),
+                                 dir.path(QStringLiteral("sub/soft"))};
+    FileOps ops;
+    for (const QString& target : targets) {
+        EXPECT_TRUE(ops.copyFile(file, target, Mode::Replace).ok()) << qPrintable(target);
+        EXPECT_EQ(ops.copyFile(file, target, Mode::FailIfExists).error, EEXIST) << qPrintable(target);
+        EXPECT_TRUE(ops.copyFile(target, file, Mode::Replace).ok()) << qPrintable(target);
+        EXPECT_TRUE(ops.moveFile(file, target, MoveMode::Replace).ok()) << qPrintable(target);
+        EXPECT_EQ(ops.moveFile(file, target, MoveMode::NoReplace).error, EEXIST) << qPrintable(target);
+        EXPECT_TRUE(ops.moveFile(target, file, MoveMode::Replace).ok()) << qPrintable(target);
+        EXPECT_EQ(contentOf(file), QByteArray("precious"));
+        EXPECT_EQ(namesIn(dir.path(QStringLiteral("sub"))),
+                  (QStringList{QStringLiteral("a.txt"), QStringLiteral("hard"), QStringLiteral("soft")}));
+        EXPECT_EQ(statOf(file).st_nlink, 2u);
+    }
+}
+
+// A copy that fails at any step leaves no file (and no temporary) at the target, the source
+// as it was, and an old target whole. Run once with unnamed temporaries and once with the
+// hidden named ones used where the file system refuses those.
+TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
+    struct Fault {
+        const char* what;
+        FaultCalls::Call call; // CallCount: run out of space instead
+        int error;
+    } faults[] = {{"no space half-way", FaultCalls::CallCount, ENOSPC},
+                  {"write error", FaultCalls::Write, EIO},
+                  {"read error", FaultCalls::Read, EIO},
+                  {"fchmod", FaultCalls::Fchmod, EPERM},
+                  {"futimens", FaultCalls::Futimens, EPERM},
+                  {"linkat", FaultCalls::Linkat, EIO},
+                  {"rename", FaultCalls::Rename, EIO},
+                  {"close", FaultCalls::Close, EIO}};
+    const QByteArray data = sampleData(200000);
+    for (bool unnamed : {true, false}) {
+        for (const Fault& f : faults) {
+            for (Mode mode : {Mode::FailIfExists, Mode::Replace}) {
+                SCOPED_TRACE(QStringLiteral("%1, mode %2, %3")
+                                 .arg(QString::fromUtf8(f.what))
+                                 .arg(int(mode))
+                                 .arg(unnamed ? QStringLiteral("O_TMPFILE") : QStringLiteral("hidden temp"))
+                                 .toStdString());
+                TestDir dir;
+                const QString src = dir.file(QStringLiteral("src/s.bin"), data);
+                const bool replacing = mode == Mode::Replace;
+                if (replacing)
+                    dir.file(QStringLiteral("out/t.bin"), "old target");
+                else
+                    dir.folder(QStringLiteral("out"));
+                auto calls = std::make_shared<FaultCalls>();
+                if (!unnamed)
+                    calls->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
+                // Reads and writes only happen on the plain path: force it for those faults.
+                if (f.call == FaultCalls::Read || f.call == FaultCalls::Write) {
+                    calls->failCall(FaultCalls::CopyFileRange, 0, EXDEV);
+                    calls->failCall(FaultCalls::Sendfile, 0, EINVAL);
+                }
+                if (f.call == FaultCalls::CallCount)
+                    calls->spaceFor(70000);
+                else if (f.call == FaultCalls::Close)
+                    calls->failCall(f.call, 0, f.error);
+                else
+                    calls->failCall(f.call, f.call == FaultCalls::Read ? 2 : 1, f.error);
+                const FsResult r = FileOps(calls).copyFile(src, dir.path(QStringLiteral("out/t.bin")), mode);
+                const bool stepReached = (f.call != FaultCalls::Linkat || !replacing || unnamed) &&
+                                         (f.call != FaultCalls::Rename || replacing) &&
+                                         (f.call != FaultCalls::Close || !unnamed);
+                if (!stepReached) {
+                    EXPECT_TRUE(r.ok());
+                    continue;
+                }
+                EXPECT_EQ(r.error, f.error);
+                EXPECT_EQ(namesIn(dir.path(QStringLiteral("out"))),
+                          replacing ? QStringList{QStringLiteral("t.bin")} : QStringList());
+                if (replacing) {
+                    EXPECT_EQ(contentOf(dir.path(QStringLiteral("out/t.bin"))), QByteArray("old target"));
+                }
+                EXPECT_EQ(contentOf(src), data);
+            }
+        }
+    }
+}
+
+TEST(FileOpsCopy, EveryWayOfCopyingGivesTheSameBytes) {
+    struct Way {
+        const char* what;
+        bool noRange, noSendfile;
+        unsigned long chunk;
+    } ways[] = {{"copy_file_range", false, false, 0},
+                {"sendfile", true, false, 0},
+                {"read/write", true, true, 0},
+                {"short in-kernel copies", false, false, 4093},
+                {"short writes", true, true, 1000}};
+    const QByteArray data = sampleData(300001);
+    for (const Way& w : ways) {
+        TestDir dir;
+        const QString src = dir.file(QStringLiteral("s.bin"), data);
+        auto calls = std::make_shared<FaultCalls>();
+        if (w.noRange)
+            calls->failCall(FaultCalls::CopyFileRange, 0, EXDEV);
+        if (w.noSendfile)
+            calls->failCall(FaultCalls::Sendfile, 0, EINVAL);
+        calls->shortWrites(w.chunk);
+        EXPECT_TRUE(FileOps(calls).copyFile(src, dir.path(QStringLiteral("t.bin")), Mode::FailIfExists).ok())
+            << w.what;
+        EXPECT_EQ(contentOf(dir.path(QStringLiteral("t.bin"))), data) << w.what;
+    }
+}
+
+TEST(FileOpsNames, UnusualNamesCopyAndMove) {
+    const QString names[] = {
+        decodeLocal8(QByteArray("\xD6\xD0\xCE\xC4\xFF.jpg")),
+        QString(255, QLatin1Char('n')),
+        QString::fromUtf8("照片 二〇二四.jpg"),
+        QStringLiteral("back\\slash:colon.txt"),
+    };
+    for (const QString& name : names) {
+        TestDir dir;
+        const QString src = dir.file(QStringLiteral("s.txt"), "content");
+        FileOps ops;
+        ASSERT_TRUE(ops.makePath(dir.path(QStringLiteral("c"))).ok());
+        ASSERT_TRUE(ops.makePath(dir.path(QStringLiteral("m"))).ok());
+        // One long name still leaves room for a hidden temporary beside it.
+        auto hidden = std::make_shared<FaultCalls>();
+        hidden->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
+        EXPECT_TRUE(ops.copyFile(src, dir.path(QStringLiteral("c/") + name), Mode::FailIfExists).ok());
+        EXPECT_TRUE(FileOps(hidden).copyFile(src, dir.path(QStringLiteral("c/") + name), Mode::Replace).ok());
+        EXPECT_TRUE(ops.moveFile(dir.path(QStringLiteral("c/") + name), dir.path(QStringLiteral("m/") + name),
+                                 MoveMode::NoReplace)
+                        .ok());
+        EXPECT_EQ(namesIn(dir.path(QStringLiteral("c"))), QStringList());
+        EXPECT_EQ(namesIn(dir.path(QStringLiteral("m"))), QStringList{name});
+        EXPECT_EQ(contentOf(dir.path(QStringLiteral("m/") + name)), QByteArray("content"));
+        ::unlink(encodeLocal8(dir.path(QStringLiteral("m/") + name)).constData());
+    }
+}
+
+TEST(FileOpsMove, WithinOneFileSystem) {
+    struct Case {
+        MoveMode mode;
+        bool targetExists;
+        bool noRenameFlag; // the file system answers RENAME_NOREPLACE with EINVAL
+        int error;
+    } cases[] = {{MoveMode::NoReplace, false, false, 0}, {MoveMode::NoReplace, true, false, EEXIST},
+                 {MoveMode::NoReplace, false, true, 0},  {MoveMode::NoReplace, true, true, EEXIST},
+                 {MoveMode::Replace, false, false, 0},   {MoveMode::Replace, true, false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.mode) << c.targetExists << c.noRenameFlag);
+        TestDir dir;
+        const QString src = dir.file(QStringLiteral("s.txt"), "moved");
+        const ino_t inode = statOf(src).st_ino;
+        if (c.targetExists)
+            dir.file(QStringLiteral("t.txt"), "there");
+        auto calls = std::make_shared<FaultCalls>();
+        if (c.noRenameFlag)
+            calls->failCall(FaultCalls::RenameNoReplace, 0, EINVAL);
+        const QString dst = dir.path(QStringLiteral("t.txt"));
+        EXPECT_EQ(FileOps(calls).moveFile(src, dst, c.mode).error, c.error);
+        if (c.error == 0) {
+            EXPECT_EQ(namesIn(dir.path()), QStringList{QStringLiteral("t.txt")});
+            EXPECT_EQ(statOf(dst).st_ino, inode); // renamed, not copied
+            EXPECT_EQ(statOf(dst).st_nlink, 1u);
+        } else {
+            EXPECT_EQ(contentOf(src), QByteArray("moved"));
+            EXPECT_EQ(contentOf(dst), QByteArray("there"));
+        }
+        if (c.noRenameFlag && !c.targetExists) {
+            EXPECT_EQ(calls->count(FaultCalls::Link), 1);
+        }
+    }
+}
+
+TEST(FileOpsMove, AcrossFileSystemsKeepsEverythingAndRemovesTheSource) {
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isDir())
+        GTEST_SKIP() << "/dev/shm is missing: no second file system to move across";
+    TestDir shm(QStringLiteral("/dev/shm"));
+    TestDir disk;
+    if (statOf(shm.path()).st_dev == statOf(disk.path()).st_dev)
+        GTEST_SKIP() << "/dev/shm and the temp folder are one file system";
+    const QByteArray data = sampleData(123457);
+    for (MoveMode mode : {MoveMode::NoReplace, MoveMode::Replace}) {
+        const QString src = shm.file(QStringLiteral("s%1.bin").arg(int(mode)), data);
+        ASSERT_EQ(::chmod(encodeLocal8(src).constData(), 0604), 0);
+        setTimes(src, 1500000000, 111222333);
+        const QString dst = disk.path(QStringLiteral("t%1.bin").arg(int(mode)));
+        if (mode == MoveMode::Replace)
+            disk.file(QStringLiteral("t%1.bin").arg(int(mode)), "old");
+        EXPECT_TRUE(FileOps().moveFile(src, dst, mode).ok());
+        EXPECT_FALSE(FileOps().exists(src));
+        EXPECT_EQ(contentOf(dst), data);
+        const struct stat st = statOf(dst);
+        EXPECT_EQ(st.st_mode & 07777, 0604u);
+        EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
+        EXPECT_EQ(st.st_mtim.tv_nsec, 111222333);
+    }
+    // A target in the way stays, and so does the source; a failed copy keeps the source.
+    const QString src = shm.file(QStringLiteral("again.bin"), data);
+    disk.file(QStringLiteral("again.bin"), "in the way");
+    EXPECT_EQ(FileOps().moveFile(src, disk.path(QStringLiteral("again.bin")), MoveMode::NoReplace).error,
+              EEXIST);
+    auto full = std::make_shared<FaultCalls>();
+    full->spaceFor(1000);
+    EXPECT_EQ(FileOps(full).moveFile(src, disk.path(QStringLiteral("other.bin")), MoveMode::NoReplace).error,
+              ENOSPC);
+    EXPECT_EQ(contentOf(src), data);
+    EXPECT_EQ(contentOf(disk.path(QStringLiteral("again.bin"))), QByteArray("in the way"));
+    EXPECT_FALSE(FileOps().exists(disk.path(QStringLiteral("other.bin"))));
+}

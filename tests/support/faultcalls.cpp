@@ -1,0 +1,137 @@
+#include "support/faultcalls.h"
+
+#include <cerrno>
+
+namespace velquin::test {
+
+void FaultCalls::failCall(Call call, int nth, int error) {
+    faults_[call] = Fault{nth, error};
+}
+
+bool FaultCalls::fails(Call call) {
+    ++counts_[call];
+    Fault& f = faults_[call];
+    if (f.remaining < 0)
+        return false;
+    if (f.remaining > 0) {
+        if (--f.remaining > 0)
+            return false;
+        f.remaining = -1; // a one-time fault is spent
+    }
+    errno = f.error;
+    return true;
+}
+
+unsigned long FaultCalls::allowed(unsigned long count) {
+    if (chunk_ > 0 && count > chunk_)
+        count = chunk_;
+    if (spaceLeft_ >= 0 && static_cast<qint64>(count) > spaceLeft_)
+        count = static_cast<unsigned long>(spaceLeft_);
+    return count;
+}
+
+void FaultCalls::spent(long moved) {
+    if (spaceLeft_ >= 0 && moved > 0)
+        spaceLeft_ -= moved;
+}
+
+int FaultCalls::open(const char* path, int flags, unsigned mode) {
+    return fails(Open) ? -1 : SysCalls::open(path, flags, mode);
+}
+
+int FaultCalls::openat(int dirfd, const char* path, int flags, unsigned mode) {
+    return fails(Openat) ? -1 : SysCalls::openat(dirfd, path, flags, mode);
+}
+
+int FaultCalls::close(int fd) {
+    // The descriptor is released even when the close reports an error, as the kernel does.
+    const bool fail = fails(Close);
+    const int saved = errno;
+    const int r = SysCalls::close(fd);
+    if (fail) {
+        errno = saved;
+        return -1;
+    }
+    return r;
+}
+
+long FaultCalls::read(int fd, void* buf, unsigned long count) {
+    return fails(Read) ? -1 : SysCalls::read(fd, buf, count);
+}
+
+long FaultCalls::write(int fd, const void* buf, unsigned long count) {
+    if (fails(Write))
+        return -1;
+    const unsigned long n = allowed(count);
+    if (n == 0 && count > 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const long r = SysCalls::write(fd, buf, n);
+    spent(r);
+    return r;
+}
+
+long FaultCalls::copyFileRange(int in, int out, unsigned long count) {
+    if (fails(CopyFileRange))
+        return -1;
+    const unsigned long n = allowed(count);
+    if (n == 0 && count > 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const long r = SysCalls::copyFileRange(in, out, n);
+    spent(r);
+    return r;
+}
+
+long FaultCalls::sendfile(int out, int in, unsigned long count) {
+    if (fails(Sendfile))
+        return -1;
+    const unsigned long n = allowed(count);
+    if (n == 0 && count > 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const long r = SysCalls::sendfile(out, in, n);
+    spent(r);
+    return r;
+}
+
+int FaultCalls::fstat(int fd, struct ::stat* st) {
+    return fails(Fstat) ? -1 : SysCalls::fstat(fd, st);
+}
+
+int FaultCalls::fchmod(int fd, unsigned mode) {
+    return fails(Fchmod) ? -1 : SysCalls::fchmod(fd, mode);
+}
+
+int FaultCalls::futimens(int fd, const struct timespec times[2]) {
+    return fails(Futimens) ? -1 : SysCalls::futimens(fd, times);
+}
+
+int FaultCalls::linkat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
+    return fails(Linkat) ? -1 : SysCalls::linkat(olddirfd, oldpath, newdirfd, newpath, flags);
+}
+
+int FaultCalls::renameNoReplace(const char* from, const char* to) {
+    return fails(RenameNoReplace) ? -1 : SysCalls::renameNoReplace(from, to);
+}
+
+int FaultCalls::rename(const char* from, const char* to) {
+    return fails(Rename) ? -1 : SysCalls::rename(from, to);
+}
+
+int FaultCalls::link(const char* from, const char* to) {
+    return fails(Link) ? -1 : SysCalls::link(from, to);
+}
+
+int FaultCalls::unlink(const char* path) {
+    return fails(Unlink) ? -1 : SysCalls::unlink(path);
+}
+
+int FaultCalls::mkdir(const char* path, unsigned mode) {
+    return fails(Mkdir) ? -1 : SysCalls::mkdir(path, mode);
+}
+
+} // namespace velquin::test

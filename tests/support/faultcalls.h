@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/fileops.h"
+
+#include <array>
+
+namespace velquin::test {
+
+// The system calls with faults on demand: fail the Nth call of a kind with an errno, run out of
+// space after a number of bytes, or write at most a few bytes per call. Counts every call.
+class FaultCalls : public SysCalls {
+public:
+    enum Call {
+        Open,
+        Openat,
+        Close,
+        Read,
+        Write,
+        CopyFileRange,
+        Sendfile,
+        Fstat,
+        Fchmod,
+        Futimens,
+        Linkat,
+        RenameNoReplace,
+        Rename,
+        Link,
+        Unlink,
+        Mkdir,
+        CallCount
+    };
+
+    // The `nth` call of `call` from now on (1 = the next one, 0 = every one) fails with `error`.
+    void failCall(Call call, int nth, int error);
+    // Data written beyond `bytes` in total (write, copyFileRange, sendfile) fails with ENOSPC.
+    void spaceFor(qint64 bytes) { spaceLeft_ = bytes; }
+    // Each data call moves at most `bytes` (short writes and short in-kernel copies).
+    void shortWrites(unsigned long bytes) { chunk_ = bytes; }
+    int count(Call call) const { return counts_[call]; }
+
+    int open(const char* path, int flags, unsigned mode) override;
+    int openat(int dirfd, const char* path, int flags, unsigned mode) override;
+    int close(int fd) override;
+    long read(int fd, void* buf, unsigned long count) override;
+    long write(int fd, const void* buf, unsigned long count) override;
+    long copyFileRange(int in, int out, unsigned long count) override;
+    long sendfile(int out, int in, unsigned long count) override;
+    int fstat(int fd, struct ::stat* st) override;
+    int fchmod(int fd, unsigned mode) override;
+    int futimens(int fd, const struct timespec times[2]) override;
+    int linkat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) override;
+    int renameNoReplace(const char* from, const char* to) override;
+    int rename(const char* from, const char* to) override;
+    int link(const char* from, const char* to) override;
+    int unlink(const char* path) override;
+    int mkdir(const char* path, unsigned mode) override;
+
+private:
+    struct Fault {
+        int remaining = -1; // calls until the failing one; 0 = every call; -1 = none
+        int error = 0;
+    };
+    // Counts the call; true (with errno set) when it is to fail.
+    bool fails(Call call);
+    // How many of `count` bytes a data call may move; 0 with errno = ENOSPC when none.
+    unsigned long allowed(unsigned long count);
+    void spent(long moved);
+
+    std::array<int, CallCount> counts_{};
+    std::array<Fault, CallCount> faults_{};
+    qint64 spaceLeft_ = -1;
+    unsigned long chunk_ = 0;
+};
+
+} // namespace velquin::test

@@ -145,6 +145,133 @@ struct CopyRecord {
     bool wrote = false; // false when source and target were already the same file
 };
 
+// Returned by CopyJob::run when an unnamed copy was complete but could not be named.
+constexpr int kNamingRefused = -1;
+
+// Writes the opened source into a temporary in the target's folder and names it.
+struct CopyJob {
+    SysCalls& calls;
+    int in;
+    int dir;
+    const QByteArray& target;
+    const TargetParts& parts;
+    bool replace;
+    CopyRecord& record;
+
+    // 0, an errno, or kNamingRefused. `unnamed`: try O_TMPFILE first.
+    int run(bool unnamed) {
+        // The data goes into a file without a name where the file system allows it, so that
+        // a failure at any point leaves nothing behind; else into a hidden file removed on
+        // failure.
+        Descriptor out(calls, unnamed ? calls.openat(dir, ".", O_TMPFILE | O_WRONLY, 0600) : -1);
+        if (!out.valid()) {
+            if (unnamed && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+                return errno;
+            return runHidden();
+        }
+        if (const int err = fill(out))
+            return err;
+        return nameUnnamed(out);
+    }
+
+    // Content, permission bits and times; the target's identity into the record.
+    int fill(Descriptor& out) {
+        const struct stat& ss = record.source;
+        if (const int err = copyData(calls, in, out.get()))
+            return err;
+        if (calls.fchmod(out.get(), ss.st_mode & 07777) != 0)
+            return errno;
+        const std::array<struct timespec, 2> times{ss.st_atim, ss.st_mtim};
+        if (calls.futimens(out.get(), times.data()) != 0)
+            return errno;
+        if (calls.fstat(out.get(), &record.target) != 0)
+            return errno;
+        return 0;
+    }
+
+    int linkUnnamed(const Descriptor& out, const QByteArray& linkName) {
+        const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(out.get());
+        if (calls.linkat(AT_FDCWD, procPath.constData(), dir, linkName.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0)
+            return errno;
+        return calls.linkat(out.get(), "", dir, linkName.constData(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+    }
+
+    static bool namingRefused(int err) {
+        return err == EOPNOTSUPP || err == EPERM || err == EACCES || err == ENOENT;
+    }
+
+    int nameUnnamed(Descriptor& out) {
+        if (!replace) {
+            const int err = linkUnnamed(out, parts.name); // a link never replaces
+            if (err == 0)
+                record.wrote = true;
+            return namingRefused(err) ? kNamingRefused : err;
+        }
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray linkName = hiddenTempName(parts.name);
+            if (const int err = linkUnnamed(out, linkName)) {
+                if (err == EEXIST)
+                    continue;
+                return namingRefused(err) ? kNamingRefused : err;
+            }
+            const QByteArray linkPath = joined(parts.folder, linkName);
+            if (calls.rename(linkPath.constData(), target.constData()) != 0) {
+                const int err = errno;
+                calls.unlink(linkPath.constData());
+                return err;
+            }
+            record.wrote = true;
+            return 0;
+        }
+        return EEXIST;
+    }
+
+    int runHidden() {
+        QByteArray tempName;
+        Descriptor out(calls, -1);
+        for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
+            tempName = hiddenTempName(parts.name);
+            const int fd = calls.openat(dir, tempName.constData(), O_CREAT | O_EXCL | O_WRONLY, 0600);
+            if (fd < 0 && errno != EEXIST)
+                return errno;
+            out.adopt(fd);
+        }
+        if (!out.valid())
+            return EEXIST;
+        const QByteArray tempPath = joined(parts.folder, tempName);
+        int err = fill(out);
+        if (err == 0)
+            err = out.reset();
+        if (err == 0 && replace && calls.rename(tempPath.constData(), target.constData()) != 0)
+            err = errno;
+        if (err == 0 && !replace) {
+            // A hard link never replaces; where the file system has no hard links, a rename
+            // that refuses to replace does the same.
+            if (calls.linkat(dir, tempName.constData(), dir, parts.name.constData(), 0) != 0) {
+                err = errno;
+                if (err == EPERM || err == EOPNOTSUPP || err == EMLINK) {
+                    err = calls.renameNoReplace(tempPath.constData(), target.constData()) == 0 ? 0 : errno;
+                    if (err == 0) {
+                        record.wrote = true;
+                        return 0;
+                    }
+                }
+            }
+        }
+        out.reset();
+        if (err == 0 && replace) {
+            record.wrote = true;
+            return 0;
+        }
+        calls.unlink(tempPath.constData());
+        if (err == 0)
+            record.wrote = true;
+        return err;
+    }
+};
+
 // The whole copy: see FileOps::copyFile. Fills `record` on success.
 FsResult copyRegularFile(SysCalls& calls, const QString& sourceText, const QString& targetText,
                          FileOps::CopyMode mode, CopyRecord& record) {
@@ -178,105 +305,20 @@ FsResult copyRegularFile(SysCalls& calls, const QString& sourceText, const QStri
     const TargetParts parts = splitTarget(target);
     if (parts.name.isEmpty())
         return failure(EISDIR, targetText);
-    Descriptor dir(calls, calls.open(parts.folder.constData(), O_RDONLY | O_DIRECTORY, 0));
+    // O_PATH: a folder one may write into but not list still takes the copy.
+    Descriptor dir(calls, calls.open(parts.folder.constData(), O_PATH | O_DIRECTORY, 0));
     if (!dir.valid())
         return failure(errno, targetText);
 
-    // The data goes into a file without a name where the file system allows it, so that a
-    // failure at any point leaves nothing behind; else into a hidden file removed on failure.
-    QByteArray tempName;
-    Descriptor out(calls, calls.openat(dir.get(), ".", O_TMPFILE | O_WRONLY, 0600));
-    if (!out.valid()) {
-        const int err = errno;
-        if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL)
-            return failure(err, targetText);
-        for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
-            tempName = hiddenTempName(parts.name);
-            const int fd = calls.openat(dir.get(), tempName.constData(), O_CREAT | O_EXCL | O_WRONLY, 0600);
-            if (fd < 0 && errno != EEXIST)
-                return failure(errno, targetText);
-            out.adopt(fd);
-        }
-        if (!out.valid())
-            return failure(EEXIST, targetText);
-    }
-    const QByteArray tempPath = tempName.isEmpty() ? QByteArray() : joined(parts.folder, tempName);
-    auto fail = [&](int err) {
-        if (!tempPath.isEmpty()) {
-            out.reset();
-            calls.unlink(tempPath.constData());
-        }
+    CopyJob job{calls, in.get(), dir.get(), target, parts, replace, record};
+    const int err = job.run(true);
+    if (err != kNamingRefused)
         return failure(err, targetText);
-    };
-
-    if (const int err = copyData(calls, in.get(), out.get()))
-        return fail(err);
-    if (calls.fchmod(out.get(), ss.st_mode & 07777) != 0)
-        return fail(errno);
-    const std::array<struct timespec, 2> times{ss.st_atim, ss.st_mtim};
-    if (calls.futimens(out.get(), times.data()) != 0)
-        return fail(errno);
-    if (calls.fstat(out.get(), &record.target) != 0)
-        return fail(errno);
-
-    const QByteArray name = parts.name;
-    if (!tempPath.isEmpty()) {
-        if (const int err = out.reset())
-            return fail(err);
-        if (replace) {
-            if (calls.rename(tempPath.constData(), target.constData()) != 0)
-                return fail(errno);
-        } else {
-            // A hard link never replaces; where the file system has no hard links, a rename
-            // that refuses to replace does the same.
-            int r = calls.linkat(dir.get(), tempName.constData(), dir.get(), name.constData(), 0);
-            if (r != 0 && (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK)) {
-                r = calls.renameNoReplace(tempPath.constData(), target.constData());
-                if (r == 0) {
-                    record.wrote = true;
-                    return FsResult{};
-                }
-            }
-            if (r != 0)
-                return fail(errno);
-            calls.unlink(tempPath.constData());
-        }
-        record.wrote = true;
-        return FsResult{};
-    }
-
-    // The unnamed file gets its name through its descriptor.
-    const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(out.get());
-    auto linkAs = [&](const QByteArray& linkName) {
-        int r =
-            calls.linkat(AT_FDCWD, procPath.constData(), dir.get(), linkName.constData(), AT_SYMLINK_FOLLOW);
-        if (r != 0 && errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
-            r = calls.linkat(out.get(), "", dir.get(), linkName.constData(), AT_EMPTY_PATH);
-        return r;
-    };
-    if (!replace) {
-        if (linkAs(name) != 0)
-            return failure(errno, targetText);
-        record.wrote = true;
-        return FsResult{};
-    }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray linkName = hiddenTempName(name);
-        if (linkAs(linkName) != 0) {
-            if (errno == EEXIST)
-                continue;
-            return failure(errno, targetText);
-        }
-        const QByteArray linkPath = joined(parts.folder, linkName);
-        if (calls.rename(linkPath.constData(), target.constData()) != 0) {
-            const int err = errno;
-            calls.unlink(linkPath.constData());
-            return failure(err, targetText);
-        }
-        record.wrote = true;
-        return FsResult{};
-    }
-    return failure(EEXIST, targetText);
+    // The unnamed file was written but may not be given a name here (no /proc, a file system
+    // that refuses the link): start again with a hidden named temporary.
+    if (::lseek(in.get(), 0, SEEK_SET) != 0)
+        return failure(errno, sourceText);
+    return failure(job.run(false), targetText);
 }
 
 } // namespace

@@ -96,14 +96,19 @@ public:
     // and leaves it alone. Replace: an existing file at target is replaced in one rename, only
     // after the new content is complete. A folder at target is never replaced (EISDIR). The
     // source is opened, never its link; same file as target: nothing happens, EEXIST/0 as the
-    // mode says (FailIfExists fails, Replace succeeds without writing).
+    // mode says (FailIfExists fails, Replace succeeds without writing). Replace puts the copy in
+    // place of a link at target; the file the link led to is left alone. Only regular files are
+    // copied (EINVAL for a FIFO or device). Mode bits and access/modification times are kept.
     enum class CopyMode { FailIfExists, Replace };
     FsResult copyFile(const QString& source, const QString& target, CopyMode mode) const;
 
     // Moves a file. NoReplace: fails with EEXIST when target exists. Replace: an existing file
     // at target is replaced. Within one file system it is a rename; across file systems it
     // copies as copyFile does, checks that the source is still the file it copied, then
-    // removes the source. Same file as target: nothing is written or removed.
+    // removes the source. Same file as target: nothing is written or removed. Within one file
+    // system links and folders are renamed as they are; across file systems only a regular
+    // file (or the file a link leads to, the link then removed) moves, else EXDEV. A source
+    // that changed while it was copied stays (EBUSY), and a target the move created goes again.
     enum class MoveMode { NoReplace, Replace };
     FsResult moveFile(const QString& source, const QString& target, MoveMode mode) const;
 

@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+// Readable failures: names as text, not as arrays of bytes.
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 using namespace velquin;
 using velquin::test::FaultCalls;
 using velquin::test::TestDir;
@@ -363,6 +368,17 @@ TEST(FileOpsCopy, EveryWayOfCopyingGivesTheSameBytes) {
     }
 }
 
+// Files whose recorded size is 0 although they hold data are copied to their real end.
+TEST(FileOpsCopy, RecordedSizeIsNotTrusted) {
+    const QString source = QStringLiteral("/proc/version");
+    const auto expected = contentOf(source);
+    if (!expected || expected->isEmpty() || statOf(source).st_size != 0)
+        GTEST_SKIP() << "no /proc/version with a recorded size of 0";
+    TestDir dir;
+    ASSERT_TRUE(FileOps().copyFile(source, dir.path(QStringLiteral("v")), Mode::FailIfExists).ok());
+    EXPECT_EQ(contentOf(dir.path(QStringLiteral("v"))), expected);
+}
+
 TEST(FileOpsNames, UnusualNamesCopyAndMove) {
     const QString names[] = {
         decodeLocal8(QByteArray("\xD6\xD0\xCE\xC4\xFF.jpg")),
@@ -461,4 +477,57 @@ TEST(FileOpsMove, AcrossFileSystemsKeepsEverythingAndRemovesTheSource) {
     EXPECT_EQ(contentOf(src), data);
     EXPECT_EQ(contentOf(disk.path(QStringLiteral("again.bin"))), QByteArray("in the way"));
     EXPECT_FALSE(FileOps().exists(disk.path(QStringLiteral("other.bin"))));
+    // A failed replace across file systems keeps the old target and the source.
+    full->spaceFor(1000);
+    EXPECT_EQ(FileOps(full).moveFile(src, disk.path(QStringLiteral("again.bin")), MoveMode::Replace).error,
+              ENOSPC);
+    EXPECT_EQ(contentOf(src), data);
+    EXPECT_EQ(contentOf(disk.path(QStringLiteral("again.bin"))), QByteArray("in the way"));
+    EXPECT_EQ(namesIn(disk.path()),
+              (QStringList{QStringLiteral("again.bin"), QStringLiteral("t0.bin"), QStringLiteral("t1.bin")}));
+}
+
+TEST(FileOpsMove, AcrossFileSystemsASourceChangedDuringTheCopyStays) {
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isDir())
+        GTEST_SKIP() << "/dev/shm is missing: no second file system to move across";
+    TestDir shm(QStringLiteral("/dev/shm"));
+    TestDir disk;
+    if (statOf(shm.path()).st_dev == statOf(disk.path()).st_dev)
+        GTEST_SKIP() << "/dev/shm and the temp folder are one file system";
+    const QString src = shm.file(QStringLiteral("live.log"), sampleData(5000));
+    auto calls = std::make_shared<FaultCalls>();
+    bool appended = false;
+    calls->beforeEachCall([&](FaultCalls::Call call) {
+        if (call == FaultCalls::CopyFileRange && !appended) {
+            appended = true;
+            const int fd = ::open(encodeLocal8(src).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            ASSERT_EQ(::write(fd, "late line", 9), 9);
+            ::close(fd);
+            setTimes(src, 1700000001, 5);
+        }
+    });
+    const FsResult r =
+        FileOps(calls).moveFile(src, disk.path(QStringLiteral("live.log")), MoveMode::NoReplace);
+    EXPECT_EQ(r.error, EBUSY);
+    EXPECT_EQ(contentOf(src), sampleData(5000) + "late line");
+    EXPECT_EQ(namesIn(disk.path()), QStringList()); // the copy it made is taken back
+}
+
+// Where the unnamed file cannot be given a name (no /proc, a file system refusing the link),
+// the copy is made again through a hidden temporary and nothing is left twice.
+TEST(FileOpsCopy, UnnamedFileThatCannotBeNamedFallsBackToHiddenTemporary) {
+    for (Mode mode : {Mode::FailIfExists, Mode::Replace}) {
+        TestDir dir;
+        const QString src = dir.file(QStringLiteral("s.bin"), sampleData(70000));
+        if (mode == Mode::Replace)
+            dir.file(QStringLiteral("out/t.bin"), "old");
+        else
+            dir.folder(QStringLiteral("out"));
+        auto calls = std::make_shared<FaultCalls>();
+        calls->failCall(FaultCalls::Linkat, 1, EPERM);
+        EXPECT_TRUE(FileOps(calls).copyFile(src, dir.path(QStringLiteral("out/t.bin")), mode).ok());
+        EXPECT_EQ(calls->count(FaultCalls::Openat), 2); // O_TMPFILE, then the hidden name
+        EXPECT_EQ(contentOf(dir.path(QStringLiteral("out/t.bin"))), sampleData(70000));
+        EXPECT_EQ(namesIn(dir.path(QStringLiteral("out"))), QStringList{QStringLiteral("t.bin")});
+    }
 }

@@ -9,6 +9,8 @@ void FaultCalls::failCall(Call call, int nth, int error) {
 }
 
 bool FaultCalls::fails(Call call) {
+    if (hook_)
+        hook_(call);
     ++counts_[call];
     Fault& f = faults_[call];
     if (f.remaining < 0)

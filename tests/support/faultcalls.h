@@ -3,6 +3,7 @@
 #include "platform/fileops.h"
 
 #include <array>
+#include <functional>
 
 namespace velquin::test {
 
@@ -37,6 +38,8 @@ public:
     // Each data call moves at most `bytes` (short writes and short in-kernel copies).
     void shortWrites(unsigned long bytes) { chunk_ = bytes; }
     int count(Call call) const { return counts_[call]; }
+    // Runs before every call (for example to change a file while it is being copied).
+    void beforeEachCall(std::function<void(Call)> hook) { hook_ = std::move(hook); }
 
     int open(const char* path, int flags, unsigned mode) override;
     int openat(int dirfd, const char* path, int flags, unsigned mode) override;
@@ -70,6 +73,7 @@ private:
     std::array<Fault, CallCount> faults_{};
     qint64 spaceLeft_ = -1;
     unsigned long chunk_ = 0;
+    std::function<void(Call)> hook_;
 };
 
 } // namespace velquin::test

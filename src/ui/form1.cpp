@@ -1,0 +1,533 @@
+#include "ui/form1.h"
+
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "ui/appcontext.h"
+#include "ui/frmsuffix.h"
+#include "ui/illustrations.h"
+#include "ui/qtdialogs.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+namespace velquin {
+
+namespace {
+
+template <typename W> W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text) {
+    return named(new QLabel(text, parent), name);
+}
+
+// A page title: indented by five blanks, as every page heading is.
+QLabel* title(QWidget* parent, const char* name, const QString& text) {
+    QLabel* l = label(parent, name, QStringLiteral("     ") + text);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    return l;
+}
+
+QComboBox* combo(QWidget* parent, const char* name, const QStringList& items) {
+    auto* c = named(new QComboBox(parent), name);
+    c->addItems(items);
+    c->setCurrentIndex(0);
+    return c;
+}
+
+// The white, lowered panel that fills each criterion page.
+QFrame* whitePanel(QWidget* page) {
+    auto* panel = new QFrame(page);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    panel->setPalette(pal);
+    auto* outer = new QVBoxLayout(page);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(panel);
+    return panel;
+}
+
+// A list shown in a fixed number of columns, filled row by row, as the pattern list is.
+class ColumnList : public QListWidget {
+public:
+    ColumnList(QWidget* parent, int columns) : QListWidget(parent), columns_(columns) {
+        setFlow(QListView::LeftToRight);
+        setWrapping(true);
+        setResizeMode(QListView::Adjust);
+        setUniformItemSizes(true);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QListWidget::resizeEvent(event);
+        const int width = (viewport()->width() - 2) / columns_;
+        setGridSize(QSize(qMax(width, 20), fontMetrics().height() + 2));
+    }
+
+private:
+    int columns_;
+};
+
+const char* const kTabCaptions[] = {" 按文件名匹配关键字分拣 ", " 按文件名分拣",       " 按文件类型分拣",
+                                    " 按文件大小分拣",          " 按文件日期属性分拣", " 图像文件分拣"};
+
+} // namespace
+
+TForm1::TForm1(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
+    ctx.form1 = this;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 0, 4, 0);
+    column->setSpacing(0);
+
+    const SwitchStrip strip = buildSwitchStrip(this, true);
+    Panel9 = strip.root;
+    RbForm1 = strip.RbForm1;
+    RbForm6 = strip.RbForm6;
+    column->addWidget(Panel9);
+
+    ListBox1 = named(new QListWidget(this), "ListBox1");
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    const ListGroup list = buildListGroup(this, QStringLiteral("要分拣的文件"), ListBox1,
+                                          {QStringLiteral("添加文件"), QStringLiteral("添加目录下文件"),
+                                           QStringLiteral("移除文件"), QStringLiteral("清空列表"),
+                                           QStringLiteral("导出列表"), QStringLiteral("导入列表")});
+    GroupBox1 = list.root;
+    Button1 = list.Button1;
+    Button5 = list.Button5;
+    Button2 = list.Button2;
+    Button6 = list.Button6;
+    BtnSaveFileList = list.BtnSaveFileList;
+    BtnImpFileList = list.BtnImpFileList;
+    column->addWidget(GroupBox1);
+
+    buildPages();
+    column->addWidget(PageControl1, 1);
+
+    buildOptions();
+    column->addWidget(GroupBox5);
+
+    result = buildResultGroup(this);
+    GroupBox3 = result.root;
+    EdtOutDir = result.EdtOutDir;
+    Button3 = result.Button3;
+    RbOverwrite = result.RbOverwrite;
+    RbAsk = result.RbAsk;
+    RbSkip = result.RbSkip;
+    RbRename = result.RbRename;
+    RbEditFileTime = result.RbEditFileTime;
+    RbOverwrite->setChecked(true);
+    column->addWidget(GroupBox3);
+
+    const ModeProgressBand band =
+        buildModeProgressBand(this, QStringLiteral("移动式分拣(将文件从原目录移动到结果目录)"),
+                              QStringLiteral("复制式分拣(将文件复制到结果目录)"));
+    Panel2 = band.root;
+    RbMove = band.RbMove;
+    RbCopy = band.RbCopy;
+    ProgressBar1 = band.ProgressBar1;
+    column->addWidget(Panel2);
+
+    const ButtonBar bar = buildButtonBar(this);
+    Panel1 = bar.root;
+    BtnCopy = bar.BtnCopy;
+    BtnAout = bar.BtnAout;
+    column->addWidget(Panel1);
+
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
+    connect(ChkInclude, &QCheckBox::clicked, this, [this] { ChkIncludeClick(); });
+    connect(ChkExclude, &QCheckBox::clicked, this, [this] { ChkExcludeClick(); });
+    connect(BtnAddSuffix, &QPushButton::clicked, this, [this] { BtnAddSuffixClick(); });
+    connect(BtnDelSuffix, &QPushButton::clicked, this, [this] { BtnDelSuffixClick(); });
+    connect(ChkFileNamePart, &QCheckBox::clicked, this, [this] { ChkFileNamePartClick(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(RbForm6, &QRadioButton::clicked, this, [this] { RbForm6Click(); });
+    connect(BtnAout, &QPushButton::clicked, this, [this] { BtnAoutClick(); });
+    connect(BtnCopy, &QPushButton::clicked, this, [this] { BtnCopyClick(); });
+
+    resize(830, 621);
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    if (ctx_.form1 == this)
+        ctx_.form1 = nullptr;
+}
+
+void TForm1::buildPages() {
+    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    PageControl1->setDocumentMode(true);
+    PageControl1->tabBar()->setDrawBase(true);
+    PageControl1->setMinimumHeight(140);
+
+    TabSheet6 = named(new QWidget, "TabSheet6");
+    TabSheet1 = named(new QWidget, "TabSheet1");
+    TabSheet2 = named(new QWidget, "TabSheet2");
+    TabSheet3 = named(new QWidget, "TabSheet3");
+    TabSheet5 = named(new QWidget, "TabSheet5");
+    TabSheet4 = named(new QWidget, "TabSheet4");
+    QWidget* pages[] = {TabSheet6, TabSheet1, TabSheet2, TabSheet3, TabSheet5, TabSheet4};
+    for (int i = 0; i < 6; ++i)
+        PageControl1->addTab(pages[i], QString::fromUtf8(kTabCaptions[i]));
+
+    // Page 0: keyword in the name.
+    {
+        QFrame* p = whitePanel(TabSheet6);
+        Label10 = title(p, "Label10", QStringLiteral("按文件名匹配关键字分拣"));
+        Image3 = named(keywordIllustration(p), "Image3");
+        auto* keysLabel = label(p, "EdtKeysLabel", QStringLiteral("请输入关键字（多个关键字以空格分隔）："));
+        EdtKeys = named(new QLineEdit(p), "EdtKeys");
+        EdtKeys->setMinimumWidth(360);
+        auto* grid = new QGridLayout(p);
+        grid->setContentsMargins(6, 4, 12, 4);
+        grid->setHorizontalSpacing(24);
+        grid->addWidget(Label10, 0, 0, 1, 3);
+        grid->addWidget(Image3, 1, 0, 3, 1, Qt::AlignTop);
+        grid->addWidget(keysLabel, 1, 1);
+        grid->addWidget(EdtKeys, 2, 1);
+        grid->setRowStretch(3, 1);
+        grid->setColumnStretch(2, 1);
+    }
+    // Page 1: the name, or a range of it.
+    {
+        QFrame* p = whitePanel(TabSheet1);
+        Label4 = title(p, "Label4", QStringLiteral("按文件名称分拣"));
+        Image2 = named(nameIllustration(p), "Image2");
+        ChkFileNamePart =
+            named(new QCheckBox(QStringLiteral("只按文件名部分进行分拣，从："), p), "ChkFileNamePart");
+        EdtPartNameBegin = named(new QLineEdit(p), "EdtPartNameBegin");
+        EdtPartNameEnd = named(new QLineEdit(p), "EdtPartNameEnd");
+        for (QLineEdit* e : {EdtPartNameBegin, EdtPartNameEnd})
+            e->setFixedWidth(qMax(31, e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 10));
+        Label11 = label(p, "Label11", QStringLiteral("字符到："));
+        Label12 = label(p, "Label12", QStringLiteral("字符"));
+        Image4 =
+            named(new StarLabel(p, QStringLiteral("判断文件名时过滤以下字符（多个字符以*（星号）分隔）：")),
+                  "Image4");
+        EdtFilter = named(new QLineEdit(p), "EdtFilter");
+        ChkOnlyMatchDir =
+            named(new QCheckBox(QStringLiteral("只分拣与输出文件夹下已存在目录的相匹配的文件项"), p),
+                  "ChkOnlyMatchDir");
+
+        auto* range = new QHBoxLayout;
+        range->setSpacing(4);
+        range->addWidget(ChkFileNamePart);
+        range->addWidget(EdtPartNameBegin);
+        range->addWidget(Label11);
+        range->addWidget(EdtPartNameEnd);
+        range->addWidget(Label12);
+        range->addStretch(1);
+        auto* filter = new QHBoxLayout;
+        filter->setSpacing(4);
+        filter->addWidget(Image4);
+        filter->addWidget(EdtFilter, 1);
+        auto* options = new QVBoxLayout;
+        options->setSpacing(6);
+        options->addLayout(range);
+        options->addLayout(filter);
+        options->addWidget(ChkOnlyMatchDir);
+        options->addStretch(1);
+        auto* grid = new QGridLayout(p);
+        grid->setContentsMargins(6, 4, 12, 4);
+        grid->setHorizontalSpacing(24);
+        grid->addWidget(Label4, 0, 0, 1, 2);
+        grid->addWidget(Image2, 1, 0, Qt::AlignTop);
+        grid->addLayout(options, 1, 1);
+        grid->setRowStretch(1, 1);
+        grid->setColumnStretch(1, 1);
+    }
+    // Page 2: the type; the filter of the options group is all it needs.
+    {
+        QFrame* p = whitePanel(TabSheet2);
+        Label3 = title(p, "Label3", QStringLiteral("按文件类型分拣"));
+        Image1 = named(typeIllustration(p), "Image1");
+        auto* grid = new QGridLayout(p);
+        grid->setContentsMargins(6, 4, 12, 4);
+        grid->addWidget(Label3, 0, 0);
+        grid->addWidget(Image1, 1, 0, Qt::AlignTop | Qt::AlignLeft);
+        grid->setRowStretch(1, 1);
+        grid->setColumnStretch(1, 1);
+    }
+    // Page 3: the size.
+    {
+        QFrame* p = whitePanel(TabSheet3);
+        Label5 = title(p, "Label5", QStringLiteral("按文件大小分拣"));
+        Label6 = label(p, "Label6", QStringLiteral("分拣出满足条件的文件："));
+        CmbCondition = combo(p, "CmbCondition", {QStringLiteral("大于"), QStringLiteral("小于")});
+        EdtSize = named(new QLineEdit(p), "EdtSize");
+        EdtSize->setFixedWidth(120);
+        CmbUnit = combo(p, "CmbUnit", {QStringLiteral("KB"), QStringLiteral("MB")});
+        auto* row = new QHBoxLayout;
+        row->setSpacing(6);
+        row->addSpacing(30);
+        row->addWidget(Label6);
+        row->addWidget(CmbCondition);
+        row->addWidget(EdtSize);
+        row->addWidget(CmbUnit);
+        row->addStretch(1);
+        auto* rows = new QVBoxLayout(p);
+        rows->setContentsMargins(6, 4, 12, 4);
+        rows->setSpacing(16);
+        rows->addWidget(Label5);
+        rows->addLayout(row);
+        rows->addStretch(1);
+    }
+    // Page 4: the date; no title.
+    {
+        QFrame* p = whitePanel(TabSheet5);
+        RbCreateTime = named(new QRadioButton(QStringLiteral("文件创建时间"), p), "RbCreateTime");
+        RbModifyTime = named(new QRadioButton(QStringLiteral("文件修改时间"), p), "RbModifyTime");
+        RbCreateTime->setChecked(true);
+        CmbFileDate = combo(p, "CmbFileDate", {QStringLiteral("早于"), QStringLiteral("晚于")});
+        DtDate = named(new QDateEdit(QDate(2013, 5, 6), p), "DtDate");
+        DtDate->setCalendarPopup(true);
+        DtTime = named(new QTimeEdit(QTime(0, 0, 0), p), "DtTime");
+        DtTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+        auto* sources = new QVBoxLayout;
+        sources->setSpacing(4);
+        sources->addWidget(RbCreateTime);
+        sources->addWidget(RbModifyTime);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(10);
+        row->addLayout(sources);
+        row->addSpacing(10);
+        row->addWidget(CmbFileDate);
+        row->addWidget(DtDate);
+        row->addWidget(DtTime);
+        row->addStretch(1);
+        auto* rows = new QVBoxLayout(p);
+        rows->setContentsMargins(30, 14, 12, 4);
+        rows->addLayout(row);
+        rows->addStretch(1);
+    }
+    // Page 5: the image width or height.
+    {
+        QFrame* p = whitePanel(TabSheet4);
+        Label7 = title(p, "Label7", QStringLiteral("按宽或高进行图像文件分拣"));
+        RbPicW = named(new QRadioButton(QStringLiteral("图片宽："), p), "RbPicW");
+        RbPicH = named(new QRadioButton(QStringLiteral("图片高："), p), "RbPicH");
+        RbPicW->setChecked(true);
+        CmbPic = combo(p, "CmbPic",
+                       {QStringLiteral("大于等于"), QStringLiteral("小于等于"), QStringLiteral("等于")});
+        EdtPic = named(new QLineEdit(p), "EdtPic");
+        EdtPic->setFixedWidth(90);
+        Label8 = label(p, "Label8", QStringLiteral("像素"));
+        auto* row = new QHBoxLayout;
+        row->setSpacing(6);
+        row->addSpacing(30);
+        row->addWidget(RbPicW);
+        row->addWidget(RbPicH);
+        row->addSpacing(6);
+        row->addWidget(CmbPic);
+        row->addWidget(EdtPic);
+        row->addWidget(Label8);
+        row->addStretch(1);
+        auto* rows = new QVBoxLayout(p);
+        rows->setContentsMargins(6, 4, 12, 4);
+        rows->setSpacing(16);
+        rows->addWidget(Label7);
+        rows->addLayout(row);
+        rows->addStretch(1);
+    }
+
+    installKeyFilter(EdtSize, QStringLiteral("."));
+    installKeyFilter(EdtPic);
+    installKeyFilter(EdtPartNameBegin);
+    installKeyFilter(EdtPartNameEnd);
+}
+
+void TForm1::buildOptions() {
+    GroupBox5 = named(new QGroupBox(QStringLiteral("分拣选项"), this), "GroupBox5");
+    GroupBox5->setFixedHeight(64);
+    lblOption = label(GroupBox5, "lblOption", QString());
+    lblOption->setFixedWidth(240);
+
+    PnlOption = named(new QWidget(GroupBox5), "PnlOption");
+    ChkInclude = named(new QCheckBox(QStringLiteral("只分拣这些类型文件："), PnlOption), "ChkInclude");
+    ChkExclude = named(new QCheckBox(QStringLiteral("不分拣这些类型文件："), PnlOption), "ChkExclude");
+    ListBox2 = named(new ColumnList(PnlOption, 6), "ListBox2");
+    ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
+    BtnAddSuffix = named(new QPushButton(QStringLiteral("添加"), PnlOption), "BtnAddSuffix");
+    BtnDelSuffix = named(new QPushButton(QStringLiteral("删除"), PnlOption), "BtnDelSuffix");
+    BtnAddSuffix->setEnabled(false);
+    BtnDelSuffix->setEnabled(false);
+    for (QPushButton* b : {BtnAddSuffix, BtnDelSuffix}) {
+        b->setFixedHeight(20);
+        b->setFixedWidth(56);
+    }
+    auto* checks = new QVBoxLayout;
+    checks->setSpacing(0);
+    checks->addWidget(ChkInclude);
+    checks->addWidget(ChkExclude);
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(1);
+    buttons->addWidget(BtnAddSuffix);
+    buttons->addWidget(BtnDelSuffix);
+    auto* filterRow = new QHBoxLayout(PnlOption);
+    filterRow->setContentsMargins(0, 0, 0, 0);
+    filterRow->setSpacing(6);
+    filterRow->addLayout(checks);
+    filterRow->addWidget(ListBox2, 1);
+    filterRow->addLayout(buttons);
+
+    PnlOption2 = named(new QWidget(GroupBox5), "PnlOption2");
+    Label9 = label(PnlOption2, "Label9", QStringLiteral("图片文件类型包括："));
+    ChkLstPic = named(new QListWidget(PnlOption2), "ChkLstPic");
+    ChkLstPic->setFlow(QListView::LeftToRight);
+    ChkLstPic->setWrapping(true);
+    ChkLstPic->setResizeMode(QListView::Adjust);
+    ChkLstPic->setSpacing(2);
+    for (const char* type : {"*.JPG;*.JPEG", "*.BMP", "*.GIF", "*.PNG", "*.TIF"}) {
+        auto* item = new QListWidgetItem(QLatin1String(type), ChkLstPic);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    auto* picRow = new QHBoxLayout(PnlOption2);
+    picRow->setContentsMargins(0, 0, 0, 0);
+    picRow->setSpacing(6);
+    picRow->addWidget(Label9);
+    picRow->addWidget(ChkLstPic, 1);
+
+    auto* row = new QHBoxLayout(GroupBox5);
+    row->setContentsMargins(12, 0, 8, 4);
+    row->setSpacing(10);
+    row->addWidget(lblOption);
+    row->addWidget(PnlOption, 1);
+    row->addWidget(PnlOption2, 1);
+}
+
+void TForm1::FormCreate() {
+    setWindowTitle(applicationTitle());
+    for (int i = 0; i < ChkLstPic->count(); ++i)
+        ChkLstPic->item(i)->setCheckState(Qt::Checked);
+    loadSettings();
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+QString TForm1::optionLabelText(const QString& tabCaption) {
+    return QStringLiteral("分拣方式：") + tabCaption;
+}
+
+void TForm1::PageControl1Change() {
+    const int page = PageControl1->currentIndex();
+    lblOption->setText(optionLabelText(PageControl1->tabText(page)));
+    // The panel out of view keeps its entries and checks; they apply again when it returns.
+    const bool imagePage = page == int(SortCriterion::ByImageSize);
+    PnlOption->setVisible(!imagePage);
+    PnlOption2->setVisible(imagePage);
+}
+
+void TForm1::ChkIncludeClick() {
+    if (ChkInclude->isChecked())
+        ChkExclude->setChecked(false);
+    const bool on = ChkInclude->isChecked() || ChkExclude->isChecked();
+    BtnAddSuffix->setEnabled(on);
+    BtnDelSuffix->setEnabled(on);
+}
+
+void TForm1::ChkExcludeClick() {
+    if (ChkExclude->isChecked())
+        ChkInclude->setChecked(false);
+    const bool on = ChkInclude->isChecked() || ChkExclude->isChecked();
+    BtnAddSuffix->setEnabled(on);
+    BtnDelSuffix->setEnabled(on);
+}
+
+void TForm1::BtnAddSuffixClick() {
+    if (ctx_.suffix)
+        ctx_.suffix->exec();
+}
+
+void TForm1::BtnDelSuffixClick() {
+    const QList<QListWidgetItem*> selected = ListBox2->selectedItems();
+    if (selected.isEmpty())
+        return;
+    delete selected.constFirst();
+}
+
+void TForm1::ChkFileNamePartClick() {
+    if (!ChkFileNamePart->isChecked()) {
+        EdtPartNameBegin->clear();
+        EdtPartNameEnd->clear();
+        return;
+    }
+    const bool beginEmpty = EdtPartNameBegin->text().isEmpty();
+    const bool endEmpty = EdtPartNameEnd->text().isEmpty();
+    if (beginEmpty && endEmpty) {
+        EdtPartNameBegin->setText(QStringLiteral("1"));
+        EdtPartNameEnd->setFocus();
+    } else if (beginEmpty) {
+        EdtPartNameBegin->setFocus();
+    } else if (endEmpty) {
+        EdtPartNameEnd->setFocus();
+    }
+}
+
+void TForm1::Button3Click() {
+    const std::optional<QString> folder = ctx_.dialogs.chooseFolder(this, QStringLiteral("请选择文件夹"));
+    if (folder && !folder->isEmpty())
+        EdtOutDir->setText(withTrailingSeparator(*folder));
+}
+
+void TForm1::RbForm6Click() {
+    // Filled in once the folder window exists.
+}
+
+void TForm1::switchHere() {
+    show();
+    RbForm1->setChecked(true);
+}
+
+void TForm1::BtnAoutClick() {
+}
+
+void TForm1::BtnCopyClick() {
+}
+
+void TForm1::loadSettings() {
+    PageControl1->setCurrentIndex(0);
+    PageControl1Change();
+    checkClashCode(result, int(ClashPolicy::Skip));
+}
+
+bool TForm1::saveSettings() {
+    return true;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    saveSettings();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+} // namespace velquin

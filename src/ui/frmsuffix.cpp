@@ -1,0 +1,64 @@
+#include "ui/frmsuffix.h"
+
+#include "platform/dialogs.h"
+#include "platform/text.h"
+#include "ui/appcontext.h"
+#include "ui/form1.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace velquin {
+
+TfrmSuffix::TfrmSuffix(AppContext& ctx) : QDialog(ctx.form1), ctx_(ctx) {
+    ctx.suffix = this;
+    setObjectName(QStringLiteral("frmSuffix"));
+    setWindowTitle(QStringLiteral("添加文件类型"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    Label1 = new QLabel(QStringLiteral("输入文件扩展名如:*.txt"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Edit1 = new QLineEdit(QStringLiteral("*."), this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setFixedWidth(qMax(81, Edit1->fontMetrics().horizontalAdvance(QStringLiteral("*.xxxxxxx")) + 12));
+    // Patterns are Latin text: start typing without a composing input method.
+    Edit1->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);
+    Button1 = new QPushButton(QStringLiteral("添加"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(10, 8, 10, 10);
+    grid->setHorizontalSpacing(10);
+    grid->addWidget(Label1, 0, 0, 1, 2);
+    grid->addWidget(Edit1, 1, 0);
+    grid->addWidget(Button1, 1, 1);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TfrmSuffix::Button1Click() {
+    QString pattern = trimBlanks(Edit1->text());
+    // "|" separates the stored patterns; it can never be part of one.
+    pattern.remove(QLatin1Char('|'));
+    if (!pattern.startsWith(QLatin1String("*.")) || pattern.size() <= 2) {
+        ctx_.dialogs.information(nullptr, QStringLiteral("输入文件扩展名如:*.txt !"));
+        return;
+    }
+    if (ctx_.form1) {
+        QListWidget* list = ctx_.form1->ListBox2;
+        bool listed = false;
+        for (int i = 0; i < list->count() && !listed; ++i)
+            listed = list->item(i)->text().compare(pattern, Qt::CaseInsensitive) == 0;
+        if (!listed)
+            list->addItem(pattern);
+    }
+    accept();
+}
+
+} // namespace velquin

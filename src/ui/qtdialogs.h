@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+namespace velquin {
+
+// The program's boxes and choosers over QMessageBox and QFileDialog. Every box is modal and
+// captioned with the application title; an owner that is no widget (or nullptr) makes the box
+// application-modal with no parent window.
+class QtDialogs : public Dialogs {
+public:
+    void information(QObject* owner, const QString& text) override;
+    bool question(QObject* owner, const QString& text, bool yesIsDefault) override;
+    bool warningQuestion(QObject* owner, const QString& text) override;
+    void error(QObject* owner, const QString& text) override;
+
+    std::optional<QString> chooseFolder(QObject* owner, const QString& caption) override;
+    QStringList openFiles(QObject* owner, const QString& filterName, const QString& pattern) override;
+    std::optional<QString> openFile(QObject* owner, const QString& filterName,
+                                    const QString& pattern) override;
+    std::optional<QString> saveFile(QObject* owner, const QString& filterName, const QString& pattern,
+                                    const QString& defaultName) override;
+};
+
+// The caption of every box and of the two main windows.
+QString applicationTitle();
+
+} // namespace velquin

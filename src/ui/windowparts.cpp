@@ -1,0 +1,252 @@
+#include "ui/windowparts.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace velquin {
+
+namespace {
+
+template <typename W> W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QRadioButton* radio(QWidget* parent, const char* name, const QString& caption) {
+    return named(new QRadioButton(caption, parent), name);
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
+    return named(new QPushButton(caption, parent), name);
+}
+
+// Discards typed characters that are not allowed before the field sees them.
+class KeyFilter : public QObject {
+public:
+    KeyFilter(QObject* parent, QString extra) : QObject(parent), extra_(std::move(extra)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Backspace)
+            return false;
+        if (isNavigation(key->key()))
+            return false;
+        // Ctrl+letter types a control character (and would paste, cut or copy): not allowed.
+        if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+            return true;
+        const QString text = key->text();
+        if (text.isEmpty())
+            return false; // modifiers alone, function keys: nothing is typed
+        for (const QChar c : text) {
+            const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
+            if (!digit && !extra_.contains(c))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static bool isNavigation(int key) {
+        switch (key) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Delete:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    QString extra_;
+};
+
+} // namespace
+
+SwitchStrip buildSwitchStrip(QWidget* parent, bool fileWindow) {
+    SwitchStrip s;
+    s.root = named(new QWidget(parent), "Panel9");
+    s.root->setFixedHeight(33);
+    s.RbForm1 = radio(s.root, "RbForm1", QStringLiteral("文件分拣"));
+    s.RbForm6 = radio(s.root, "RbForm6", QStringLiteral("文件夹（目录）分拣"));
+    (fileWindow ? s.RbForm1 : s.RbForm6)->setChecked(true);
+    auto* row = new QHBoxLayout(s.root);
+    row->setContentsMargins(12, 0, 8, 0);
+    row->setSpacing(24);
+    row->addWidget(s.RbForm1);
+    row->addWidget(s.RbForm6);
+    row->addStretch(1);
+    return s;
+}
+
+ListGroup buildListGroup(QWidget* parent, const QString& caption, QWidget* list,
+                         const std::array<QString, 6>& buttonCaptions) {
+    ListGroup g;
+    g.root = named(new QGroupBox(caption, parent), "GroupBox1");
+    g.root->setFixedHeight(196);
+    auto* row = new QHBoxLayout(g.root);
+    row->setContentsMargins(8, 4, 8, 8);
+    row->setSpacing(8);
+    list->setParent(g.root);
+    row->addWidget(list, 1);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(2);
+    QPushButton** targets[] = {&g.Button1, &g.Button5,         &g.Button2,
+                               &g.Button6, &g.BtnSaveFileList, &g.BtnImpFileList};
+    const char* names[] = {"Button1", "Button5", "Button2", "Button6", "BtnSaveFileList", "BtnImpFileList"};
+    for (int i = 0; i < 6; ++i) {
+        *targets[i] = button(g.root, names[i], buttonCaptions[size_t(i)]);
+        (*targets[i])->setFixedWidth(103);
+        column->addWidget(*targets[i]);
+    }
+    column->addStretch(1);
+    row->addLayout(column);
+    return g;
+}
+
+ResultGroup buildResultGroup(QWidget* parent) {
+    ResultGroup g;
+    g.root = named(new QGroupBox(QStringLiteral("分拣结果"), parent), "GroupBox3");
+    g.root->setFixedHeight(75);
+    g.Label1 = named(new QLabel(QStringLiteral("分拣结果输出到："), g.root), "Label1");
+    g.EdtOutDir = named(new QLineEdit(g.root), "EdtOutDir");
+    g.EdtOutDir->setFixedWidth(415);
+    g.Button3 = button(g.root, "Button3", QStringLiteral("选择"));
+    g.Label2 = named(new QLabel(QStringLiteral("目标文件夹下存在同名文件时："), g.root), "Label2");
+    g.RbOverwrite = radio(g.root, "RbOverwrite", QStringLiteral("覆盖"));
+    g.RbAsk = radio(g.root, "RbAsk", QStringLiteral("询问"));
+    g.RbSkip = radio(g.root, "RbSkip", QStringLiteral("跳过"));
+    g.RbRename = radio(g.root, "RbRename", QStringLiteral("自动编号文件名"));
+    g.RbEditFileTime = radio(g.root, "RbEditFileTime", QStringLiteral("按文件修改时间只替换旧文件"));
+    g.clashGroup = new QButtonGroup(g.root);
+    g.clashGroup->addButton(g.RbSkip, int(ClashPolicy::Skip));
+    g.clashGroup->addButton(g.RbOverwrite, int(ClashPolicy::Overwrite));
+    g.clashGroup->addButton(g.RbAsk, int(ClashPolicy::Ask));
+    g.clashGroup->addButton(g.RbRename, int(ClashPolicy::AutoNumber));
+    g.clashGroup->addButton(g.RbEditFileTime, int(ClashPolicy::ReplaceOlder));
+
+    auto* rows = new QVBoxLayout(g.root);
+    rows->setContentsMargins(12, 2, 8, 4);
+    rows->setSpacing(4);
+    auto* first = new QHBoxLayout;
+    first->setSpacing(6);
+    first->addWidget(g.Label1);
+    first->addWidget(g.EdtOutDir);
+    first->addWidget(g.Button3);
+    first->addStretch(1);
+    auto* second = new QHBoxLayout;
+    second->setSpacing(14);
+    second->addWidget(g.Label2);
+    for (QRadioButton* rb : {g.RbOverwrite, g.RbAsk, g.RbSkip, g.RbRename, g.RbEditFileTime})
+        second->addWidget(rb);
+    second->addStretch(1);
+    rows->addLayout(first);
+    rows->addLayout(second);
+    return g;
+}
+
+ClashPolicy clashPolicyOf(const ResultGroup& group) {
+    if (group.RbRename->isChecked())
+        return ClashPolicy::AutoNumber;
+    if (group.RbEditFileTime->isChecked())
+        return ClashPolicy::ReplaceOlder;
+    if (group.RbAsk->isChecked())
+        return ClashPolicy::Ask;
+    return group.RbSkip->isChecked() ? ClashPolicy::Skip : ClashPolicy::Overwrite;
+}
+
+int checkedClashCode(const ResultGroup& group) {
+    const std::pair<QRadioButton*, ClashPolicy> order[] = {{group.RbSkip, ClashPolicy::Skip},
+                                                           {group.RbOverwrite, ClashPolicy::Overwrite},
+                                                           {group.RbAsk, ClashPolicy::Ask},
+                                                           {group.RbRename, ClashPolicy::AutoNumber},
+                                                           {group.RbEditFileTime, ClashPolicy::ReplaceOlder}};
+    for (const auto& [rb, policy] : order) {
+        if (rb->isChecked())
+            return int(policy);
+    }
+    return -1;
+}
+
+void checkClashCode(const ResultGroup& group, int code) {
+    QAbstractButton* b = (code >= 1 && code <= 4) ? group.clashGroup->button(code) : group.RbSkip;
+    b->setChecked(true);
+}
+
+ModeProgressBand buildModeProgressBand(QWidget* parent, const QString& moveCaption,
+                                       const QString& copyCaption) {
+    ModeProgressBand b;
+    b.root = named(new QWidget(parent), "Panel2");
+    b.root->setFixedHeight(75);
+    b.GroupBox2 = named(new QGroupBox(QStringLiteral("分拣方式"), b.root), "GroupBox2");
+    b.RbMove = radio(b.GroupBox2, "RbMove", moveCaption);
+    b.RbCopy = radio(b.GroupBox2, "RbCopy", copyCaption);
+    b.RbCopy->setChecked(true);
+    auto* modes = new QVBoxLayout(b.GroupBox2);
+    modes->setContentsMargins(12, 2, 8, 4);
+    modes->setSpacing(2);
+    modes->addWidget(b.RbMove);
+    modes->addWidget(b.RbCopy);
+
+    b.GroupBox4 = named(new QGroupBox(QStringLiteral("分拣进度"), b.root), "GroupBox4");
+    b.ProgressBar1 = named(new QProgressBar(b.GroupBox4), "ProgressBar1");
+    b.ProgressBar1->setRange(0, 100);
+    b.ProgressBar1->setValue(0);
+    auto* progress = new QVBoxLayout(b.GroupBox4);
+    progress->setContentsMargins(12, 4, 12, 8);
+    progress->addWidget(b.ProgressBar1);
+
+    auto* row = new QHBoxLayout(b.root);
+    row->setContentsMargins(4, 0, 4, 2);
+    row->setSpacing(8);
+    row->addWidget(b.GroupBox2, 1);
+    row->addWidget(b.GroupBox4, 1);
+    return b;
+}
+
+ButtonBar buildButtonBar(QWidget* parent) {
+    ButtonBar b;
+    b.root = named(new QFrame(parent), "Panel1");
+    b.root->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    b.root->setFixedHeight(38);
+    b.BtnCopy = button(b.root, "BtnCopy", QStringLiteral("开始处理"));
+    b.BtnAout = button(b.root, "BtnAout", QStringLiteral("关于"));
+    b.BtnCopy->setMinimumWidth(96);
+    b.BtnAout->setMinimumWidth(80);
+    auto* row = new QHBoxLayout(b.root);
+    row->setContentsMargins(8, 4, 8, 4);
+    row->addStretch(3);
+    row->addWidget(b.BtnCopy);
+    row->addStretch(2);
+    row->addWidget(b.BtnAout);
+    row->addStretch(1);
+    return b;
+}
+
+void installKeyFilter(QLineEdit* field, const QString& extra) {
+    field->setAttribute(Qt::WA_InputMethodEnabled, false);
+    field->installEventFilter(new KeyFilter(field, extra));
+}
+
+} // namespace velquin

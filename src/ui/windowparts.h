@@ -1,0 +1,101 @@
+#pragma once
+
+#include "engine/types.h"
+
+#include <QString>
+
+#include <array>
+
+class QButtonGroup;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace velquin {
+
+// The regions the file window and the folder window share. Each builder makes its widgets as
+// children of `parent`, gives every control its member name as objectName, sets the captions
+// and the fixed height of the region, and returns the pointers; the caller puts `root` into its
+// layout and connects the handlers.
+
+// Region 1: the window switch strip (33 pixels, no border).
+struct SwitchStrip {
+    QWidget* root = nullptr; // Panel9
+    QRadioButton* RbForm1 = nullptr;
+    QRadioButton* RbForm6 = nullptr;
+};
+// `fileWindow` checks RbForm1, otherwise RbForm6.
+SwitchStrip buildSwitchStrip(QWidget* parent, bool fileWindow);
+
+// Region 2: the source list group (196 pixels): `list` on the left, six buttons (103 pixels
+// wide) on the right, captions in the order Button1, Button5, Button2, Button6,
+// BtnSaveFileList, BtnImpFileList.
+struct ListGroup {
+    QGroupBox* root = nullptr; // GroupBox1
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button5 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* Button6 = nullptr;
+    QPushButton* BtnSaveFileList = nullptr;
+    QPushButton* BtnImpFileList = nullptr;
+};
+ListGroup buildListGroup(QWidget* parent, const QString& caption, QWidget* list,
+                         const std::array<QString, 6>& buttonCaptions);
+
+// Region 5: output folder and clash policy (75 pixels). All five clash buttons start unchecked;
+// the settings load checks one.
+struct ResultGroup {
+    QGroupBox* root = nullptr; // GroupBox3
+    QLabel* Label1 = nullptr;
+    QLineEdit* EdtOutDir = nullptr;
+    QPushButton* Button3 = nullptr;
+    QLabel* Label2 = nullptr;
+    QRadioButton* RbOverwrite = nullptr;
+    QRadioButton* RbAsk = nullptr;
+    QRadioButton* RbSkip = nullptr;
+    QRadioButton* RbRename = nullptr;
+    QRadioButton* RbEditFileTime = nullptr;
+    QButtonGroup* clashGroup = nullptr; // ids are the ClashPolicy codes
+};
+ResultGroup buildResultGroup(QWidget* parent);
+// The policy of the checked button in the run's order of tests (AutoNumber, ReplaceOlder, Ask,
+// then Skip when RbSkip is checked, Overwrite in every other case).
+ClashPolicy clashPolicyOf(const ResultGroup& group);
+// The code of the checked button, tested in the order skip, overwrite, ask, auto-number,
+// replace older; -1 when none is checked.
+int checkedClashCode(const ResultGroup& group);
+// Checks the button of `code`; any code outside 1..4 checks RbSkip.
+void checkClashCode(const ResultGroup& group, int code);
+
+// Region 6: transfer mode and progress (75 pixels), two group boxes side by side.
+struct ModeProgressBand {
+    QWidget* root = nullptr; // Panel2
+    QGroupBox* GroupBox2 = nullptr;
+    QRadioButton* RbMove = nullptr;
+    QRadioButton* RbCopy = nullptr; // checked
+    QGroupBox* GroupBox4 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr; // 0 to 100, at 0
+};
+ModeProgressBand buildModeProgressBand(QWidget* parent, const QString& moveCaption,
+                                       const QString& copyCaption);
+
+// Region 7: the button bar (38 pixels, raised inner and lowered outer bevel).
+struct ButtonBar {
+    QFrame* root = nullptr;         // Panel1
+    QPushButton* BtnCopy = nullptr; // "开始处理", near the middle
+    QPushButton* BtnAout = nullptr; // "关于", towards the right
+};
+ButtonBar buildButtonBar(QWidget* parent);
+
+// A field's key filter: of the typed characters only the digits, backspace and the characters
+// in `extra` reach the field; every other typed character (control characters of Ctrl+letter
+// included) is discarded silently. Keys that type nothing (arrows, Delete, Home, End, Tab) keep
+// working. The input method is switched off for the field, so no composed text bypasses this.
+void installKeyFilter(QLineEdit* field, const QString& extra = QString());
+
+} // namespace velquin

@@ -3,6 +3,8 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "ui/appcontext.h"
+#include "ui/form6.h"
+#include "ui/frmabout.h"
 #include "ui/frmsuffix.h"
 #include "ui/illustrations.h"
 #include "ui/qtdialogs.h"
@@ -500,7 +502,10 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::RbForm6Click() {
-    // Filled in once the folder window exists.
+    if (!ctx_.form6)
+        return;
+    hide();
+    ctx_.form6->showFromSwitch();
 }
 
 void TForm1::switchHere() {

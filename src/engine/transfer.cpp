@@ -62,6 +62,18 @@ QString transferTarget(const QString& subFolder, const QString& name) {
     return subFolder + pathSeparator() + name;
 }
 
+bool subFolderStaysInside(const QString& subFolderName) {
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= subFolderName.size(); ++i) {
+        if (i == subFolderName.size() || isPathSeparator(subFolderName.at(i))) {
+            if (QStringView(subFolderName).mid(start, i - start) == QLatin1String(".."))
+                return false;
+            start = i + 1;
+        }
+    }
+    return true;
+}
+
 QString overwriteQuestionText(const QString& target) {
     return QString::fromUtf8("文件") + target + QString::fromUtf8("已存在，是否覆盖？");
 }

@@ -13,6 +13,10 @@ class RunHost;
 // name gives a doubled separator, which the file system reads as one).
 QString transferTarget(const QString& subFolder, const QString& name);
 
+// False when the sub-folder name (keyword, name or name range) has a ".." component, which would
+// lead out of the output folder; such a destination is never made or written to.
+bool subFolderStaysInside(const QString& subFolderName);
+
 // The clash question: "文件" + target + "已存在，是否覆盖？".
 QString overwriteQuestionText(const QString& target);
 

@@ -1,0 +1,746 @@
+#include "engine/filerun.h"
+
+#include "engine/transfer.h"
+#include "platform/names.h"
+#include "printers.h"
+#include "scriptedhost.h"
+#include "support/testdir.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+using namespace velquin;
+using velquin::test::ScriptedFileRunHost;
+using velquin::test::TestDir;
+
+namespace {
+
+// Folder entries in code-point order, so expectations do not depend on the collation.
+QStringList entriesOf(const TestDir& d, const QString& relative = QString()) {
+    QStringList names = d.entries(relative);
+    names.sort(Qt::CaseSensitive);
+    return names;
+}
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+class FileRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        dir.folder(QStringLiteral("out"));
+        host.outputText = dir.path(QStringLiteral("out"));
+    }
+    // A source file under src/, added to the list.
+    QString add(const QString& relative, const QByteArray& content = "x") {
+        const QString path = dir.file(QStringLiteral("src/") + relative, content);
+        job.files.append(path);
+        return path;
+    }
+    QString add(const QString& relative, const QByteArray& content, const QDateTime& modified) {
+        const QString path = add(relative, content);
+        TestDir::setModified(path, modified);
+        return path;
+    }
+    FileRunOutcome run() { return runFileSort(job, host, fs); }
+    QStringList outEntries(const QString& sub = QString()) const {
+        return entriesOf(dir, sub.isEmpty() ? QStringLiteral("out") : QStringLiteral("out/") + sub);
+    }
+    void expectCompleted() const {
+        EXPECT_EQ(host.messages, QStringList{u("分拣工作完成！")});
+        EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
+    }
+
+    TestDir dir;
+    FileOps fs;
+    ScriptedFileRunHost host;
+    FileSortJob job;
+};
+
+QByteArray pngBytes(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+// ---- The checks before the run ----
+
+TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
+    struct Case {
+        const char* what;
+        std::function<void(FileSortJob&, ScriptedFileRunHost&)> setup;
+        const char* message;
+        FocusTarget focus;
+    };
+    const Case cases[] = {
+        {"empty list", [](FileSortJob& j, ScriptedFileRunHost& h) { j.files.clear(), h.outputText.clear(); },
+         "没有需要分拣的文件!", FocusTarget::None},
+        {"include without types",
+         [](FileSortJob& j, ScriptedFileRunHost&) {
+             j.criterion = SortCriterion::ByType;
+             j.includeChecked = true;
+         },
+         "如果选择了只分拣某些文件类型，则类型不应当为空！", FocusTarget::None},
+        {"blank keywords", [](FileSortJob& j, ScriptedFileRunHost&) { j.keysText = QStringLiteral(" \t "); },
+         "请输入匹配关键字!", FocusTarget::EdtKeys},
+        {"range begin",
+         [](FileSortJob& j, ScriptedFileRunHost&) {
+             j.criterion = SortCriterion::ByName;
+             j.useNameRange = true;
+             j.rangeBeginText = QStringLiteral("1 ");
+             j.rangeEndText = QStringLiteral("x");
+         },
+         "请输入整数序号!", FocusTarget::EdtPartNameBegin},
+        {"range end",
+         [](FileSortJob& j, ScriptedFileRunHost&) {
+             j.criterion = SortCriterion::ByName;
+             j.useNameRange = true;
+             j.rangeBeginText = QStringLiteral(" -3");
+             j.rangeEndText = QStringLiteral("2147483648");
+         },
+         "请输入整数序号!", FocusTarget::EdtPartNameEnd},
+        {"size empty",
+         [](FileSortJob& j, ScriptedFileRunHost&) {
+             j.criterion = SortCriterion::BySize;
+             j.sizeText = QStringLiteral("  ");
+         },
+         "请输入正确的文件大小!", FocusTarget::EdtSize},
+        {"size trailing blank",
+         [](FileSortJob& j, ScriptedFileRunHost&) {
+             j.criterion = SortCriterion::BySize;
+             j.sizeText = QStringLiteral("12 ");
+         },
+         "请输入正确的文件大小!", FocusTarget::EdtSize},
+        {"image empty",
+         [](FileSortJob& j, ScriptedFileRunHost&) {
+             j.criterion = SortCriterion::ByImageSize;
+             j.imageLimitText = QString();
+         },
+         "请输入正确的图片宽高!", FocusTarget::EdtPic},
+        {"image beyond 32 bits",
+         [](FileSortJob& j, ScriptedFileRunHost&) {
+             j.criterion = SortCriterion::ByImageSize;
+             j.imageLimitText = QStringLiteral("4294967296");
+         },
+         "请输入正确的图片宽高!", FocusTarget::EdtPic},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDir d;
+        FileSortJob j;
+        j.files = {d.file(QStringLiteral("a.txt"), "a")};
+        j.sizeConditionText = u("大于");
+        j.sizeUnitText = QStringLiteral("KB");
+        j.imageRelationText = u("大于等于");
+        ScriptedFileRunHost h;
+        h.outputText = d.folder(QStringLiteral("out"));
+        c.setup(j, h);
+        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::CheckFailed);
+        EXPECT_EQ(h.messages, QStringList{u(c.message)});
+        EXPECT_EQ(h.focus, c.focus == FocusTarget::None ? std::vector<FocusTarget>{}
+                                                        : std::vector<FocusTarget>{c.focus});
+        EXPECT_TRUE(h.lockCalls.empty());
+        EXPECT_EQ(h.chooserCalls, 0);
+        EXPECT_TRUE(h.progress.empty());
+        EXPECT_TRUE(entriesOf(d, QStringLiteral("out")).isEmpty())
+            << "no fixed folder before the checks pass";
+        EXPECT_EQ(entriesOf(d), (QStringList{QStringLiteral("a.txt"), QStringLiteral("out")}));
+    }
+}
+
+TEST_F(FileRun, TrailingSeparatorStaysInTheFieldAfterALaterFailure) {
+    add(QStringLiteral("a.txt"));
+    job.keysText = QString();
+    EXPECT_EQ(run(), FileRunOutcome::CheckFailed);
+    EXPECT_EQ(host.outputText, dir.path(QStringLiteral("out/")));
+    EXPECT_EQ(host.outputWrites, 1);
+
+    // A field that already ends in the separator is not written again.
+    host.outputWrites = 0;
+    EXPECT_EQ(run(), FileRunOutcome::CheckFailed);
+    EXPECT_EQ(host.outputWrites, 0);
+}
+
+TEST_F(FileRun, BlankOutputOpensTheChooserAndDoesNotStart) {
+    add(QStringLiteral("a.txt"));
+    job.criterion = SortCriterion::ByType;
+    host.outputText = QStringLiteral(" \t");
+    host.chosenFolder = dir.path(QStringLiteral("out"));
+    EXPECT_EQ(run(), FileRunOutcome::CheckFailed);
+    EXPECT_EQ(host.messages, QStringList{u("请选择分拣结果输出目录！")});
+    EXPECT_EQ(host.chooserCalls, 1);
+    EXPECT_EQ(host.outputText, dir.path(QStringLiteral("out")))
+        << "the chosen folder is only put into the field";
+    EXPECT_TRUE(host.lockCalls.empty());
+    EXPECT_TRUE(outEntries().isEmpty());
+}
+
+TEST_F(FileRun, ImagePageIgnoresAnEmptyIncludeList) {
+    add(QStringLiteral("a.txt"));
+    job.criterion = SortCriterion::ByImageSize;
+    job.includeChecked = true;
+    job.imageLimitText = QStringLiteral("1");
+    job.imageRelationText = u("大于等于");
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    expectCompleted();
+}
+
+// ---- The loop ----
+
+TEST_F(FileRun, ProgressFollowsTheItemsThenFullThenZero) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        add(QString::fromUtf8(name));
+    job.criterion = SortCriterion::ByType;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(
+        host.events,
+        (QStringList{QStringLiteral("lock"), QStringLiteral("progress 0"), QStringLiteral("progress 25"),
+                     QStringLiteral("progress 50"), QStringLiteral("progress 75"),
+                     QStringLiteral("progress 100"), QStringLiteral("unlock"),
+                     QStringLiteral("message ") + u("分拣工作完成！"), QStringLiteral("progress 0")}));
+    EXPECT_EQ(outEntries(QStringLiteral(".txt")).size(), 4);
+}
+
+TEST_F(FileRun, FixedFolderIsMadeEvenWhenEveryFileIsFilteredOut) {
+    add(QStringLiteral("a.txt"));
+    add(QStringLiteral("b.txt"));
+    job.criterion = SortCriterion::BySize;
+    job.sizeText = QStringLiteral("100");
+    job.sizeConditionText = u("大于");
+    job.sizeUnitText = QStringLiteral("KB");
+    host.filter = {TypeFilterMode::Exclude, {QStringLiteral("*.TXT")}};
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(), QStringList{u("大于100KB")});
+    EXPECT_TRUE(outEntries(u("大于100KB")).isEmpty());
+    EXPECT_EQ(host.progress, (std::vector<int>{100, 0}));
+    expectCompleted();
+}
+
+TEST_F(FileRun, LockIsReleasedWhenTheLoopThrows) {
+    add(QStringLiteral("a.txt"));
+    add(QStringLiteral("b.txt"));
+    job.criterion = SortCriterion::ByType;
+    host.onProgress = [](int) { throw std::runtime_error("window gone"); };
+    EXPECT_THROW(run(), std::runtime_error);
+    EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
+}
+
+TEST_F(FileRun, ModeAndPolicyAreReadAgainForEveryItem) {
+    add(QStringLiteral("a.txt"), "a");
+    add(QStringLiteral("b.txt"), "b");
+    add(QStringLiteral("c.txt"), "c");
+    dir.file(QStringLiteral("out/.txt/c.txt"), "old");
+    job.criterion = SortCriterion::ByType;
+    host.onProgress = [this](int position) {
+        if (position == 0)
+            host.mode = TransferMode::Move;
+        if (position == 33)
+            host.policy = ClashPolicy::AutoNumber;
+    };
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_TRUE(dir.existsFile(QStringLiteral("src/a.txt"))) << "copied";
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("src/b.txt"))) << "moved";
+    EXPECT_EQ(outEntries(QStringLiteral(".txt")),
+              (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt"),
+                           QStringLiteral("c_1.txt")}));
+}
+
+TEST_F(FileRun, TypeFilterIsReadAgainForEveryItem) {
+    add(QStringLiteral("a.txt"));
+    add(QStringLiteral("b.txt"));
+    job.criterion = SortCriterion::ByType;
+    host.onProgress = [this](int) { host.filter = {TypeFilterMode::Include, {QStringLiteral("*.doc")}}; };
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(QStringLiteral(".txt")), QStringList{QStringLiteral("a.txt")});
+}
+
+TEST(TypeFilter, PatternsAgainstTheExtension) {
+    const TypeFilter none;
+    const TypeFilter excludeTxt{TypeFilterMode::Exclude, {QStringLiteral("*.TXT")}};
+    const TypeFilter includeTxt{TypeFilterMode::Include, {QStringLiteral("*.txt")}};
+    const TypeFilter includeBare{TypeFilterMode::Include, {QStringLiteral("*.txt"), QStringLiteral("*")}};
+    struct Case {
+        const TypeFilter* filter;
+        const char* extension;
+        bool passes;
+    };
+    const Case cases[] = {
+        {&none, ".txt", true},         {&none, "", true},
+        {&excludeTxt, ".txt", false},  {&excludeTxt, ".TxT", false},
+        {&excludeTxt, ".txt2", true},  {&excludeTxt, "", true},
+        {&includeTxt, ".TXT", true},   {&includeTxt, "", false},
+        {&includeTxt, ".tx", false},   {&includeBare, "", true},
+        {&includeBare, ".doc", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(passesTypeFilter(*c.filter, QString::fromUtf8(c.extension)), c.passes) << c.extension;
+}
+
+TEST(TypeFilter, PictureTypesContainTheUpperCasedExtension) {
+    const QStringList all = ScriptedFileRunHost::defaultPictureTypes();
+    const std::pair<const char*, bool> cases[] = {
+        {".jpg", true}, {".jp", true},  {".JPEG", true}, {".tiff", false}, {".tif", true},
+        {"", true},     {".png", true}, {".P", true},    {".svg", false},  {".g", false},
+    };
+    for (const auto& [extension, passes] : cases)
+        EXPECT_EQ(passesPictureTypes(all, QString::fromUtf8(extension)), passes) << extension;
+    EXPECT_FALSE(passesPictureTypes({}, QString()));
+    EXPECT_FALSE(passesPictureTypes({QStringLiteral("*.BMP")}, QStringLiteral(".jpg")));
+}
+
+TEST_F(FileRun, TypeFilterDropsItemsWithoutAProgressStep) {
+    add(QStringLiteral("a.txt"));
+    add(QStringLiteral("README"));
+    add(QStringLiteral("b.doc"));
+    job.criterion = SortCriterion::ByType;
+    job.includeChecked = true;
+    job.typePatternCount = 1;
+    host.filter = {TypeFilterMode::Include, {QStringLiteral("*.txt")}};
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(), QStringList{QStringLiteral(".txt")});
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 100, 0}));
+}
+
+// ---- Criteria ----
+
+TEST_F(FileRun, KeywordsSortIntoEveryMatchingFolder) {
+    add(QStringLiteral("My Cat.txt"), "1");
+    add(QStringLiteral("catdog.png"), "2");
+    add(QStringLiteral("bird.txt"), "3");
+    job.keysText = QStringLiteral("cat  dog ");
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("cat"), QStringLiteral("dog")}));
+    EXPECT_EQ(outEntries(QStringLiteral("cat")),
+              (QStringList{QStringLiteral("My Cat.txt"), QStringLiteral("catdog.png")}));
+    EXPECT_EQ(outEntries(QStringLiteral("dog")), QStringList{QStringLiteral("catdog.png")});
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 33, 66, 100, 0}))
+        << "a file that matches nothing still steps";
+}
+
+TEST_F(FileRun, KeywordsInMoveModeGiveTheFileToTheFirstMatch) {
+    add(QStringLiteral("catdog.png"), "2");
+    job.keysText = QStringLiteral("Dog cat");
+    host.mode = TransferMode::Move;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(QStringLiteral("Dog")), QStringList{QStringLiteral("catdog.png")});
+    EXPECT_TRUE(dir.existsFolder(QStringLiteral("out/cat")));
+    EXPECT_TRUE(outEntries(QStringLiteral("cat")).isEmpty());
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("src/catdog.png")));
+}
+
+TEST_F(FileRun, KeywordsLookOnlyAtTheBaseName) {
+    add(QStringLiteral("a.txt"));
+    add(QStringLiteral("mytxt.doc"));
+    job.keysText = QStringLiteral("txt");
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(QStringLiteral("txt")), QStringList{QStringLiteral("mytxt.doc")});
+}
+
+TEST_F(FileRun, KeywordAutoNumberStartsAgainInEachFolder) {
+    add(QStringLiteral("cat-dog.jpg"), "new");
+    dir.file(QStringLiteral("out/cat/cat-dog.jpg"), "old");
+    job.keysText = QStringLiteral("cat dog");
+    host.policy = ClashPolicy::AutoNumber;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(QStringLiteral("cat")),
+              (QStringList{QStringLiteral("cat-dog.jpg"), QStringLiteral("cat-dog_1.jpg")}));
+    EXPECT_EQ(outEntries(QStringLiteral("dog")), QStringList{QStringLiteral("cat-dog.jpg")});
+    EXPECT_EQ(dir.read(QStringLiteral("out/cat/cat-dog.jpg")), QByteArray("old"));
+}
+
+TEST_F(FileRun, KeywordsMakeNestedFoldersButNeverLeadOut) {
+    add(QStringLiteral("a..b.txt"), "x");
+    job.keysText = QStringLiteral(".. ../esc a/b /abs a/../.. ..");
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("a"), QStringLiteral("abs")}));
+    EXPECT_EQ(outEntries(QStringLiteral("a/b")), QStringList{QStringLiteral("a..b.txt")});
+    EXPECT_EQ(outEntries(QStringLiteral("abs")), QStringList{QStringLiteral("a..b.txt")});
+    EXPECT_EQ(entriesOf(dir), (QStringList{QStringLiteral("out"), QStringLiteral("src")}));
+    expectCompleted();
+}
+
+TEST_F(FileRun, NameCriterionUsesBaseNameRangeAndFilter) {
+    struct Case {
+        const char* file;
+        bool range;
+        const char* begin;
+        const char* end;
+        const char* filter;
+        const char* folder; // "" for the output folder itself
+    };
+    const Case cases[] = {
+        {"report.final.doc", false, "", "", "", "report.final"},
+        {"文件名abc.txt", true, "2", "4", "", "件名a"},
+        {"文件名abc.txt", true, "4", "2", "", "件名a"},
+        {"文件名abc.txt", true, "0", "3", "", "文件名a"},
+        {"文件名abc.txt", true, "-2", "3", "", "文件名abc"},
+        {"文件名abc.txt", true, "3", "300", "", "名abc"},
+        {"short.txt", true, "10", "12", "", ""},
+        {"IMG_2013_a.jpg", false, "", "", "IMG_*_a", "2013"},
+        {"name.txt", false, "", "", "name", ""},
+        {"....txt", false, "", "", "", "..."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        TestDir d;
+        FileSortJob j;
+        j.criterion = SortCriterion::ByName;
+        j.useNameRange = c.range;
+        j.rangeBeginText = u(c.begin);
+        j.rangeEndText = u(c.end);
+        j.filterText = u(c.filter);
+        j.files = {d.file(QStringLiteral("src/") + u(c.file), "x")};
+        ScriptedFileRunHost h;
+        h.outputText = d.folder(QStringLiteral("out"));
+        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+        const QString folder = u(c.folder);
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{folder.isEmpty() ? u(c.file) : folder});
+        EXPECT_TRUE(d.existsFile(QStringLiteral("out/") +
+                                 (folder.isEmpty() ? u(c.file) : folder + QLatin1Char('/') + u(c.file))));
+    }
+}
+
+TEST_F(FileRun, NameThatWouldLeadOutIsNotSorted) {
+    add(QStringLiteral("..."), "x");     // base name ".."
+    add(QStringLiteral("..x.txt"), "y"); // range 1 to 2 gives ".."
+    job.criterion = SortCriterion::ByName;
+    job.useNameRange = true;
+    job.rangeBeginText = QStringLiteral("1");
+    job.rangeEndText = QStringLiteral("2");
+    host.mode = TransferMode::Move;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(entriesOf(dir, QStringLiteral("src")),
+              (QStringList{QStringLiteral("..."), QStringLiteral("..x.txt")}));
+    EXPECT_TRUE(outEntries().isEmpty());
+    EXPECT_EQ(entriesOf(dir), (QStringList{QStringLiteral("out"), QStringLiteral("src")}));
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 50, 100, 0}));
+}
+
+TEST_F(FileRun, OnlyExistingTargetsDropsFilesWithoutAFolder) {
+    add(QStringLiteral("alpha.txt"));
+    add(QStringLiteral("beta.txt"));
+    dir.folder(QStringLiteral("out/beta"));
+    job.criterion = SortCriterion::ByName;
+    job.onlyExistingTargets = true;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(), QStringList{QStringLiteral("beta")});
+    EXPECT_EQ(outEntries(QStringLiteral("beta")), QStringList{QStringLiteral("beta.txt")});
+    EXPECT_EQ(host.progress, (std::vector<int>{50, 100, 0})) << "the dropped item takes no progress step";
+}
+
+TEST_F(FileRun, TypeCriterionUsesTheExtensionAsWritten) {
+    add(QStringLiteral("x.JPG"));
+    add(QStringLiteral("y.jpg"));
+    add(QStringLiteral("notes"));
+    add(QStringLiteral("a.tar.gz"));
+    add(QStringLiteral(".profile"));
+    job.criterion = SortCriterion::ByType;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(),
+              (QStringList{QStringLiteral(".JPG"), QStringLiteral(".gz"), QStringLiteral(".jpg"),
+                           QStringLiteral(".profile"), QStringLiteral("notes")}));
+    EXPECT_TRUE(dir.existsFile(QStringLiteral("out/notes")));
+    EXPECT_TRUE(dir.existsFile(QStringLiteral("out/.JPG/x.JPG")));
+    EXPECT_TRUE(dir.existsFile(QStringLiteral("out/.jpg/y.jpg")));
+    EXPECT_TRUE(dir.existsFile(QStringLiteral("out/.gz/a.tar.gz")));
+    EXPECT_TRUE(dir.existsFile(QStringLiteral("out/.profile/.profile")));
+}
+
+TEST_F(FileRun, SizeCriterionIsStrictAtTheLimit) {
+    struct Case {
+        int condition;
+        const char* conditionText;
+        const char* size;
+        int unit;
+        const char* unitText;
+        const char* folder;
+        std::vector<int> sizes;
+        QStringList sorted;
+    };
+    const Case cases[] = {
+        {0, "大于", "1", 0, "KB", "大于1KB", {1023, 1024, 1025}, {QStringLiteral("f1025")}},
+        {1, "小于", "1", 0, "KB", "小于1KB", {1023, 1024, 1025}, {QStringLiteral("f1023")}},
+        {0, "大于", " 1", 1, "MB", "大于 1MB", {1048576, 1048577}, {QStringLiteral("f1048577")}},
+        {0, "大于", "$1", 0, "KB", "大于$1KB", {1024, 1025}, {QStringLiteral("f1025")}},
+        {0, "大于", "-1", 0, "KB", "大于-1KB", {0}, {QStringLiteral("f0")}},
+        {-1, "", "1", 0, "KB", "1KB", {1023, 1025}, {QStringLiteral("f1023")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        TestDir d;
+        FileSortJob j;
+        j.criterion = SortCriterion::BySize;
+        j.sizeConditionIndex = c.condition;
+        j.sizeConditionText = u(c.conditionText);
+        j.sizeText = u(c.size);
+        j.sizeUnitIndex = c.unit;
+        j.sizeUnitText = u(c.unitText);
+        for (int size : c.sizes)
+            j.files.append(d.file(QStringLiteral("src/f") + QString::number(size), QByteArray(size, 'z')));
+        ScriptedFileRunHost h;
+        h.outputText = d.folder(QStringLiteral("out"));
+        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{u(c.folder)});
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out/") + u(c.folder)), c.sorted);
+    }
+}
+
+TEST_F(FileRun, SizeCriterionDropsFilesItCannotOpen) {
+    add(QStringLiteral("a.bin"), QByteArray(2000, 'a'));
+    job.files.append(dir.path(QStringLiteral("src/missing.bin")));
+    job.criterion = SortCriterion::BySize;
+    job.sizeText = QStringLiteral("1");
+    job.sizeConditionText = u("大于");
+    job.sizeUnitText = QStringLiteral("KB");
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(outEntries(u("大于1KB")), QStringList{QStringLiteral("a.bin")});
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 100, 0}));
+}
+
+TEST(SizeLimit, KilobytesMegabytesAndTheBounds) {
+    EXPECT_EQ(sizeLimitBytes(1, 0), 1024);
+    EXPECT_EQ(sizeLimitBytes(1, 1), 1048576);
+    EXPECT_EQ(sizeLimitBytes(100, -1), 102400);
+    EXPECT_EQ(sizeLimitBytes(-2, 1), -2097152);
+    EXPECT_EQ(sizeLimitBytes(Q_INT64_C(9007199254740992), 1), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(sizeLimitBytes(std::numeric_limits<qint64>::min(), 0), std::numeric_limits<qint64>::min());
+}
+
+TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
+    const QDate date(2020, 6, 1);
+    const QTime time(12, 0, 0);
+    struct Case {
+        int relation;
+        DateSource source;
+        QStringList sorted;
+    };
+    // Modification times: 11:59:58 (earlier), 12:00:01 (equal in two-second steps), 12:00:02 (later).
+    const Case cases[] = {
+        {0, DateSource::FromHandle, {QStringLiteral("early.txt")}},
+        {1, DateSource::FromHandle, {QStringLiteral("late.txt")}},
+        {2, DateSource::FromHandle, {QStringLiteral("late.txt")}},
+    };
+    for (const Case& c : cases) {
+        TestDir d;
+        FileSortJob j;
+        j.criterion = SortCriterion::ByDate;
+        j.date = date;
+        j.time = time;
+        j.dateRelationIndex = c.relation;
+        j.dateSource = c.source;
+        j.files = {d.file(QStringLiteral("src/early.txt"), "e", QDateTime(date, QTime(11, 59, 58))),
+                   d.file(QStringLiteral("src/equal.txt"), "q", QDateTime(date, QTime(12, 0, 1))),
+                   d.file(QStringLiteral("src/late.txt"), "l", QDateTime(date, QTime(12, 0, 2)))};
+        ScriptedFileRunHost h;
+        h.outputText = d.folder(QStringLiteral("out"));
+        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{dateFolderName(date)});
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out/") + dateFolderName(date)), c.sorted) << c.relation;
+    }
+}
+
+TEST_F(FileRun, DateThresholdBefore1980PacksToZero) {
+    // Stamps that can be read are all later than a 1979 threshold; only an unreadable one is earlier.
+    // A missing source with an existing target shows which items were sorted: only they are asked about.
+    const QDate date(1979, 12, 31);
+    for (DateSource source : {DateSource::FromEntry, DateSource::FromHandle}) {
+        for (int relation : {0, 1}) {
+            TestDir d;
+            FileSortJob j;
+            j.criterion = SortCriterion::ByDate;
+            j.date = date;
+            j.time = QTime(23, 59, 59);
+            j.dateRelationIndex = relation;
+            j.dateSource = source;
+            j.files = {d.file(QStringLiteral("src/new.txt"), "n", QDateTime(QDate(2020, 1, 1), QTime(0, 0))),
+                       d.path(QStringLiteral("src/gone.txt"))};
+            // The entry time may be the birth time, which cannot be set back to 1975.
+            if (source == DateSource::FromHandle)
+                j.files.append(
+                    d.file(QStringLiteral("src/old.txt"), "o", QDateTime(QDate(1975, 1, 1), QTime(0, 0))));
+            ScriptedFileRunHost h;
+            h.outputText = d.folder(QStringLiteral("out"));
+            h.policy = ClashPolicy::Ask;
+            const QString folder = d.path(QStringLiteral("out/") + dateFolderName(date));
+            d.file(QStringLiteral("out/") + dateFolderName(date) + QStringLiteral("/gone.txt"), "target");
+            EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+            const QStringList inFolder = entriesOf(d, QStringLiteral("out/") + dateFolderName(date));
+            if (relation == 0) {
+                EXPECT_EQ(h.questions, QStringList{folder + QStringLiteral("/gone.txt")});
+                EXPECT_EQ(inFolder, QStringList{QStringLiteral("gone.txt")});
+            } else {
+                EXPECT_TRUE(h.questions.isEmpty());
+                // A 1975 stamp packs to 0 as well, so it is not later than the threshold.
+                EXPECT_EQ(inFolder, (QStringList{QStringLiteral("gone.txt"), QStringLiteral("new.txt")}));
+            }
+        }
+    }
+}
+
+TEST(DateFolder, SeparatorsBecomeDashes) {
+    const QString name = dateFolderName(QDate(2013, 5, 8));
+    EXPECT_FALSE(name.contains(QLatin1Char('/')));
+    EXPECT_FALSE(name.contains(QLatin1Char('\\')));
+    EXPECT_TRUE(name.contains(QStringLiteral("13")));
+}
+
+TEST_F(FileRun, ImageCriterionComparesOneDimension) {
+    struct Case {
+        ImageSide side;
+        int relation;
+        const char* limit;
+        QStringList sorted;
+    };
+    const Case cases[] = {
+        {ImageSide::Width, 0, "800", {QStringLiteral("big.png")}},
+        {ImageSide::Height, 0, "800", {}},
+        {ImageSide::Height, 2, "768", {QStringLiteral("big.png")}},
+        {ImageSide::Width, 1, "16", {QStringLiteral("small.PNG")}},
+        {ImageSide::Width, 2, "0", {}},
+        {ImageSide::Width, 0, "-1", {QStringLiteral("big.png"), QStringLiteral("small.PNG")}},
+        {ImageSide::Width, 1, "-1", {}},
+        {ImageSide::Width, -1, "1", {}},
+    };
+    const QByteArray big = pngBytes(1024, 768);
+    const QByteArray small = pngBytes(16, 8);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.relation << " " << c.limit);
+        TestDir d;
+        FileSortJob j;
+        j.criterion = SortCriterion::ByImageSize;
+        j.imageSide = c.side;
+        j.imageRelationIndex = c.relation;
+        j.imageRelationText = u("等于");
+        j.imageLimitText = u(c.limit);
+        j.files = {d.file(QStringLiteral("src/big.png"), big),
+                   d.file(QStringLiteral("src/small.PNG"), small),
+                   d.file(QStringLiteral("src/x.jpg"), "not an image"),
+                   d.file(QStringLiteral("src/cut.png"), big.left(12)),
+                   d.path(QStringLiteral("src/gone.png")),
+                   d.file(QStringLiteral("src/b.tiff"), big)};
+        ScriptedFileRunHost h;
+        h.outputText = d.folder(QStringLiteral("out"));
+        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+        const QString folder = u("等于") + u(c.limit);
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{folder});
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out/") + folder), c.sorted);
+        // Only the two readable images take a progress step: 0 and 16 of 6 items.
+        EXPECT_EQ(h.progress, (std::vector<int>{0, 16, 100, 0}));
+    }
+}
+
+// ---- Data safety and awkward names ----
+
+TEST_F(FileRun, OverwriteOfAFileOntoItselfLeavesItWhole) {
+    // The type criterion sends a file without extension into the output folder itself; with the
+    // output folder being the file's own folder, the target is the source.
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        for (ClashPolicy policy :
+             {ClashPolicy::Overwrite, ClashPolicy::Ask, ClashPolicy::ReplaceOlder, ClashPolicy::Skip}) {
+            TestDir d;
+            FileSortJob j;
+            j.criterion = SortCriterion::ByType;
+            j.files = {d.file(QStringLiteral("notes"), "precious")};
+            ScriptedFileRunHost h;
+            h.outputText = d.path();
+            h.mode = mode;
+            h.policy = policy;
+            h.answers = {true};
+            EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+            EXPECT_EQ(d.read(QStringLiteral("notes")), QByteArray("precious"));
+            EXPECT_EQ(entriesOf(d), QStringList{QStringLiteral("notes")});
+        }
+    }
+    // The name criterion with a range past the end gives the empty sub-folder name as well.
+    TestDir d;
+    FileSortJob j;
+    j.criterion = SortCriterion::ByName;
+    j.useNameRange = true;
+    j.rangeBeginText = QStringLiteral("50");
+    j.rangeEndText = QStringLiteral("60");
+    j.files = {d.file(QStringLiteral("a.txt"), "precious")};
+    ScriptedFileRunHost h;
+    h.outputText = d.path() + QLatin1Char('/');
+    h.mode = TransferMode::Move;
+    h.policy = ClashPolicy::Overwrite;
+    EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+    EXPECT_EQ(d.read(QStringLiteral("a.txt")), QByteArray("precious"));
+}
+
+TEST_F(FileRun, AwkwardNamesAreSortedOrLeftAloneNeverLost) {
+    // A name that is not valid UTF-8 is made with the raw bytes.
+    const QByteArray rawName = encodeLocal8(dir.folder(QStringLiteral("src"))) + "/\xff\xfe.bin";
+    const int fd = ::open(rawName.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "raw", 3), 3);
+    ::close(fd);
+    job.files.append(decodeLocal8(rawName));
+
+    const QString longName = QString(251, QLatin1Char('n')) + QStringLiteral(".txt"); // 255 bytes
+    const QStringList names = {
+        QStringLiteral("noext"),    QStringLiteral(".hidden"),         longName,
+        u("照片 2013.JPG"),         QStringLiteral("back\\slash.txt"), QStringLiteral("c:colon.txt"),
+        QStringLiteral("empty.txt")};
+    for (const QString& name : names)
+        add(name, name == QStringLiteral("empty.txt") ? QByteArray() : name.toUtf8());
+    dir.folder(QStringLiteral("src/folder.txt"));
+    job.files.append(dir.path(QStringLiteral("src/folder.txt")));
+    job.files.append(dir.path(QStringLiteral("src/missing.txt")));
+    ASSERT_EQ(::symlink("nowhere", encodeLocal8(dir.path(QStringLiteral("src/broken.txt"))).constData()), 0);
+    job.files.append(dir.path(QStringLiteral("src/broken.txt")));
+    // The long name clashes, and its numbered name would be too long: the copy fails quietly.
+    dir.file(QStringLiteral("out/.txt/") + longName, "old");
+
+    job.criterion = SortCriterion::ByType;
+    host.policy = ClashPolicy::AutoNumber;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    expectCompleted();
+
+    EXPECT_EQ(dir.read(QStringLiteral("out/noext")), QByteArray("noext"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/.hidden/.hidden")), QByteArray(".hidden"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/.JPG/") + u("照片 2013.JPG")), u("照片 2013.JPG").toUtf8());
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/") + longName), QByteArray("old"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/back\\slash.txt")), QByteArray("back\\slash.txt"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/c:colon.txt")), QByteArray("c:colon.txt"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/empty.txt")), QByteArray(""));
+    EXPECT_FALSE(dir.existsFolder(QStringLiteral("out/.txt/folder.txt")));
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("out/.txt/missing.txt")));
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("out/.txt/broken.txt")));
+    const QByteArray rawTarget = encodeLocal8(dir.path(QStringLiteral("out/.bin"))) + "/\xff\xfe.bin";
+    EXPECT_EQ(::access(rawTarget.constData(), F_OK), 0) << "the undecodable name survives byte for byte";
+    // Copy mode: every source is still there.
+    EXPECT_EQ(::access(rawName.constData(), F_OK), 0);
+    for (const QString& name : names)
+        EXPECT_TRUE(dir.existsFile(QStringLiteral("src/") + name)) << name.toStdString();
+
+    // Move mode moves the same files and leaves the folder entry where it is.
+    host = ScriptedFileRunHost();
+    host.outputText = dir.path(QStringLiteral("out2"));
+    dir.folder(QStringLiteral("out2"));
+    host.mode = TransferMode::Move;
+    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(::access(rawName.constData(), F_OK), -1);
+    EXPECT_EQ(
+        ::access(
+            QByteArray(encodeLocal8(dir.path(QStringLiteral("out2/.bin"))) + "/\xff\xfe.bin").constData(),
+            F_OK),
+        0);
+    EXPECT_EQ(dir.read(QStringLiteral("out2/.txt/") + longName), longName.toUtf8());
+    EXPECT_TRUE(dir.existsFolder(QStringLiteral("src/folder.txt")));
+    EXPECT_FALSE(dir.existsFolder(QStringLiteral("out2/.txt/folder.txt")));
+}

@@ -1,0 +1,320 @@
+#include "engine/transfer.h"
+
+#include "platform/names.h"
+#include "printers.h"
+#include "scriptedhost.h"
+#include "support/testdir.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace velquin;
+using velquin::test::ScriptedFileRunHost;
+using velquin::test::TestDir;
+
+namespace {
+
+// Folder entries in code-point order, so expectations do not depend on the collation.
+QStringList entriesOf(const TestDir& d, const QString& relative = QString()) {
+    QStringList names = d.entries(relative);
+    names.sort(Qt::CaseSensitive);
+    return names;
+}
+
+const QDateTime kOld = QDateTime(QDate(2020, 1, 1), QTime(9, 0), Qt::UTC);
+const QDateTime kNew = QDateTime(QDate(2020, 1, 1), QTime(10, 0), Qt::UTC);
+
+const char* policyName(ClashPolicy p) {
+    switch (p) {
+    case ClashPolicy::Skip:
+        return "Skip";
+    case ClashPolicy::Overwrite:
+        return "Overwrite";
+    case ClashPolicy::Ask:
+        return "Ask";
+    case ClashPolicy::AutoNumber:
+        return "AutoNumber";
+    case ClashPolicy::ReplaceOlder:
+        return "ReplaceOlder";
+    }
+    return "?";
+}
+
+class Transfer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        out = dir.folder(QStringLiteral("out"));
+    }
+    void transfer(const QString& source, TransferMode mode, ClashPolicy policy,
+                  const QString& name = QString()) {
+        TransferFile(fs, host, source, out, name.isEmpty() ? source.section(QLatin1Char('/'), -1) : name,
+                     mode, policy);
+    }
+    QByteArray content(const QString& relative) const { return dir.read(relative).value_or("<missing>"); }
+
+    TestDir dir;
+    FileOps fs;
+    ScriptedFileRunHost host;
+    QString out;
+};
+
+} // namespace
+
+// Every policy in both modes with a clashing target (the source newer than the target).
+TEST_F(Transfer, PolicyTableWithExistingTarget) {
+    struct Case {
+        ClashPolicy policy;
+        TransferMode mode;
+        const char* target;   // content of out/a.txt afterwards
+        const char* numbered; // content of out/a_1.txt afterwards
+        bool sourceStays;
+        bool asks;
+    };
+    const Case cases[] = {
+        {ClashPolicy::Skip, TransferMode::Copy, "old", "<missing>", true, false},
+        {ClashPolicy::Skip, TransferMode::Move, "old", "<missing>", true, false},
+        {ClashPolicy::Overwrite, TransferMode::Copy, "new", "<missing>", true, false},
+        {ClashPolicy::Overwrite, TransferMode::Move, "new", "<missing>", false, false},
+        {ClashPolicy::Ask, TransferMode::Copy, "new", "<missing>", true, true},
+        {ClashPolicy::Ask, TransferMode::Move, "new", "<missing>", false, true},
+        {ClashPolicy::AutoNumber, TransferMode::Copy, "old", "new", true, false},
+        {ClashPolicy::AutoNumber, TransferMode::Move, "old", "new", false, false},
+        {ClashPolicy::ReplaceOlder, TransferMode::Copy, "new", "<missing>", true, false},
+        {ClashPolicy::ReplaceOlder, TransferMode::Move, "new", "<missing>", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << policyName(c.policy) << (c.mode == TransferMode::Move ? " Move" : " Copy"));
+        TestDir d;
+        const QString source = d.file(QStringLiteral("src/a.txt"), "new", kNew);
+        const QString target = d.file(QStringLiteral("out/a.txt"), "old", kOld);
+        ScriptedFileRunHost h;
+        h.answers = {true};
+        TransferFile(fs, h, source, d.path(QStringLiteral("out")), QStringLiteral("a.txt"), c.mode, c.policy);
+        EXPECT_EQ(d.read(QStringLiteral("out/a.txt")).value_or("<missing>"), QByteArray(c.target));
+        EXPECT_EQ(d.read(QStringLiteral("out/a_1.txt")).value_or("<missing>"), QByteArray(c.numbered));
+        EXPECT_EQ(d.existsFile(QStringLiteral("src/a.txt")), c.sourceStays);
+        EXPECT_EQ(h.questions, c.asks ? QStringList{target} : QStringList{});
+        if (QByteArray(c.target) == "new") {
+            EXPECT_EQ(TestDir::modified(target), kNew) << "a copy keeps the source's time";
+        }
+    }
+}
+
+TEST_F(Transfer, EveryPolicyCreatesAMissingTargetWithoutAsking) {
+    for (ClashPolicy policy : {ClashPolicy::Skip, ClashPolicy::Overwrite, ClashPolicy::Ask,
+                               ClashPolicy::AutoNumber, ClashPolicy::ReplaceOlder}) {
+        for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+            SCOPED_TRACE(testing::Message()
+                         << policyName(policy) << (mode == TransferMode::Move ? " Move" : " Copy"));
+            TestDir d;
+            const QString source = d.file(QStringLiteral("src/a.txt"), "data", kOld);
+            ScriptedFileRunHost h;
+            TransferFile(fs, h, source, d.folder(QStringLiteral("out")), QStringLiteral("a.txt"), mode,
+                         policy);
+            EXPECT_EQ(d.read(QStringLiteral("out/a.txt")).value_or("<missing>"), QByteArray("data"));
+            EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{QStringLiteral("a.txt")});
+            EXPECT_EQ(d.existsFile(QStringLiteral("src/a.txt")), mode == TransferMode::Copy);
+            EXPECT_TRUE(h.questions.isEmpty());
+        }
+    }
+}
+
+TEST_F(Transfer, AskNoKeepsBothAndShowsTheFullTarget) {
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        const QString source = dir.file(QStringLiteral("src/a.jpg"), "new", kNew);
+        const QString target = dir.file(QStringLiteral("out/cat/a.jpg"), "old", kOld);
+        host.questions.clear();
+        host.answers = {false};
+        TransferFile(fs, host, source, dir.path(QStringLiteral("out/cat")), QStringLiteral("a.jpg"), mode,
+                     ClashPolicy::Ask);
+        EXPECT_EQ(content(QStringLiteral("out/cat/a.jpg")), "old");
+        EXPECT_EQ(content(QStringLiteral("src/a.jpg")), "new");
+        ASSERT_EQ(host.questions.size(), 1);
+        EXPECT_EQ(overwriteQuestionText(host.questions.front()),
+                  QString::fromUtf8("文件") + target + QString::fromUtf8("已存在，是否覆盖？"));
+    }
+}
+
+TEST_F(Transfer, TargetWithEmptySubFolderNameKeepsTheDoubledSeparator) {
+    EXPECT_EQ(transferTarget(QStringLiteral("/out/"), QStringLiteral("a.jpg")),
+              QStringLiteral("/out//a.jpg"));
+    dir.file(QStringLiteral("out/a.jpg"), "old");
+    const QString source = dir.file(QStringLiteral("src/a.jpg"), "new");
+    host.answers = {true};
+    TransferFile(fs, host, source, out + QLatin1Char('/'), QStringLiteral("a.jpg"), TransferMode::Copy,
+                 ClashPolicy::Ask);
+    EXPECT_EQ(host.questions, QStringList{out + QStringLiteral("//a.jpg")});
+    EXPECT_EQ(content(QStringLiteral("out/a.jpg")), "new");
+}
+
+TEST_F(Transfer, AutoNumberTakesTheFirstFreeNameFromTheFilesOwnName) {
+    struct Case {
+        const char* name;
+        std::vector<const char*> present;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a.jpg", {"a.jpg", "a_1.jpg"}, "a_2.jpg"},
+        {"a.jpg", {"a.jpg", "a_2.jpg"}, "a_1.jpg"},
+        {"a.jpg", {"a_1.jpg"}, "a.jpg"},
+        {"notes", {"notes"}, "notes_1"},
+        {".profile", {".profile"}, "_1.profile"},
+        {"archive.tar.gz", {"archive.tar.gz"}, "archive.tar_1.gz"},
+        {"a_1.jpg", {"a_1.jpg"}, "a_1_1.jpg"},
+        {"照片.JPG", {"照片.JPG", "照片_1.JPG"}, "照片_2.JPG"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDir d;
+        for (const char* p : c.present)
+            d.file(QStringLiteral("out/") + QString::fromUtf8(p), "old");
+        const QString name = QString::fromUtf8(c.name);
+        const QString source = d.file(QStringLiteral("src/") + name, "new");
+        EXPECT_EQ(freeName(fs, d.path(QStringLiteral("out")), name), QString::fromUtf8(c.expected));
+        TransferFile(fs, host, source, d.path(QStringLiteral("out")), name, TransferMode::Copy,
+                     ClashPolicy::AutoNumber);
+        EXPECT_EQ(d.read(QStringLiteral("out/") + QString::fromUtf8(c.expected)).value_or(""),
+                  QByteArray("new"));
+        for (const char* p : c.present)
+            EXPECT_EQ(d.read(QStringLiteral("out/") + QString::fromUtf8(p)).value_or(""), QByteArray("old"));
+    }
+}
+
+TEST_F(Transfer, AutoNumberOntoAFolderOfThatNameFailsWithoutLosingAnything) {
+    dir.folder(QStringLiteral("out/a.jpg"));
+    const QString source = dir.file(QStringLiteral("src/a.jpg"), "new");
+    EXPECT_EQ(freeName(fs, out, QStringLiteral("a.jpg")), QStringLiteral("a.jpg"));
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        TransferFile(fs, host, source, out, QStringLiteral("a.jpg"), mode, ClashPolicy::AutoNumber);
+        TransferFile(fs, host, source, out, QStringLiteral("a.jpg"), mode, ClashPolicy::Ask);
+        TransferFile(fs, host, source, out, QStringLiteral("a.jpg"), mode, ClashPolicy::Overwrite);
+        TransferFile(fs, host, source, out, QStringLiteral("a.jpg"), mode, ClashPolicy::ReplaceOlder);
+    }
+    EXPECT_TRUE(host.questions.isEmpty());
+    EXPECT_EQ(entriesOf(dir, QStringLiteral("out")), QStringList{QStringLiteral("a.jpg")});
+    EXPECT_TRUE(dir.existsFolder(QStringLiteral("out/a.jpg")));
+    EXPECT_TRUE(entriesOf(dir, QStringLiteral("out/a.jpg")).isEmpty());
+    EXPECT_EQ(content(QStringLiteral("src/a.jpg")), "new");
+}
+
+TEST_F(Transfer, ReplaceOlderComparesTimesExactly) {
+    struct Case {
+        QDateTime source;
+        QDateTime target; // invalid: no target
+        bool copies;
+        bool moves;
+    };
+    const Case cases[] = {
+        {kNew, kOld, true, true},   {kOld, kOld, true, false}, // equal: the copy replaces, the move does not
+        {kOld, kNew, false, false}, {kOld, QDateTime(), true, true}, {kOld, kOld.addMSecs(1), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target.isValid() ? c.target.toString(Qt::ISODateWithMs).toStdString()
+                                        : std::string("none"));
+        for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+            TestDir d;
+            const QString source = d.file(QStringLiteral("src/a.txt"), "new", c.source);
+            const QString target = d.path(QStringLiteral("out/a.txt"));
+            d.folder(QStringLiteral("out"));
+            if (c.target.isValid())
+                d.file(QStringLiteral("out/a.txt"), "old", c.target);
+            const bool done = mode == TransferMode::Copy ? CopyFileIfNewer(fs, source, target)
+                                                         : MoveFileIfNewer(fs, source, target);
+            const bool expected = mode == TransferMode::Copy ? c.copies : c.moves;
+            EXPECT_EQ(done, expected);
+            EXPECT_EQ(d.read(QStringLiteral("out/a.txt")).value_or("<missing>"),
+                      QByteArray(expected ? "new" : "old"));
+            EXPECT_EQ(d.existsFile(QStringLiteral("src/a.txt")), mode == TransferMode::Copy || !expected);
+        }
+    }
+}
+
+TEST_F(Transfer, ReplaceOlderWithAMissingSourceLeavesTheTarget) {
+    dir.file(QStringLiteral("out/a.txt"), "old", kOld);
+    const QString target = dir.path(QStringLiteral("out/a.txt"));
+    EXPECT_FALSE(CopyFileIfNewer(fs, dir.path(QStringLiteral("gone.txt")), target));
+    EXPECT_FALSE(MoveFileIfNewer(fs, dir.path(QStringLiteral("gone.txt")), target));
+    EXPECT_EQ(content(QStringLiteral("out/a.txt")), "old");
+}
+
+// A source that is the target itself, however reached, stays whole under every policy.
+TEST_F(Transfer, SourceOntoItselfStaysWhole) {
+    const QString source = dir.file(QStringLiteral("out/a.txt"), "keep", kOld);
+    for (ClashPolicy policy :
+         {ClashPolicy::Skip, ClashPolicy::Overwrite, ClashPolicy::Ask, ClashPolicy::ReplaceOlder}) {
+        for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+            SCOPED_TRACE(testing::Message()
+                         << policyName(policy) << (mode == TransferMode::Move ? " Move" : " Copy"));
+            host.answers = {true};
+            TransferFile(fs, host, source, out, QStringLiteral("a.txt"), mode, policy);
+            TransferFile(fs, host, source, out + QLatin1Char('/'), QStringLiteral("a.txt"), mode, policy);
+            EXPECT_EQ(content(QStringLiteral("out/a.txt")), "keep");
+            EXPECT_EQ(entriesOf(dir, QStringLiteral("out")), QStringList{QStringLiteral("a.txt")});
+        }
+    }
+    // Through a symbolic link to the same file.
+    ASSERT_EQ(::symlink("a.txt", encodeLocal8(dir.path(QStringLiteral("out/link.txt"))).constData()), 0);
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        TransferFile(fs, host, dir.path(QStringLiteral("out/link.txt")), out, QStringLiteral("a.txt"), mode,
+                     ClashPolicy::Overwrite);
+        EXPECT_EQ(content(QStringLiteral("out/a.txt")), "keep");
+    }
+}
+
+TEST_F(Transfer, BadSourcesAndTargetsLoseNothing) {
+    // A missing source: nothing appears, an existing target stays.
+    dir.file(QStringLiteral("out/a.txt"), "old", kOld);
+    for (ClashPolicy policy :
+         {ClashPolicy::Skip, ClashPolicy::Overwrite, ClashPolicy::AutoNumber, ClashPolicy::ReplaceOlder}) {
+        for (TransferMode mode : {TransferMode::Copy, TransferMode::Move})
+            TransferFile(fs, host, dir.path(QStringLiteral("src/a.txt")), out, QStringLiteral("a.txt"), mode,
+                         policy);
+    }
+    EXPECT_EQ(entriesOf(dir, QStringLiteral("out")), QStringList{QStringLiteral("a.txt")});
+    EXPECT_EQ(content(QStringLiteral("out/a.txt")), "old");
+
+    // A source that is a folder is never moved or copied, whatever the policy.
+    dir.file(QStringLiteral("album/inside.jpg"), "photo");
+    for (ClashPolicy policy : {ClashPolicy::Skip, ClashPolicy::Overwrite, ClashPolicy::Ask,
+                               ClashPolicy::AutoNumber, ClashPolicy::ReplaceOlder}) {
+        for (TransferMode mode : {TransferMode::Copy, TransferMode::Move})
+            TransferFile(fs, host, dir.path(QStringLiteral("album")), out, QStringLiteral("album"), mode,
+                         policy);
+    }
+    EXPECT_EQ(content(QStringLiteral("album/inside.jpg")), "photo");
+    EXPECT_FALSE(dir.existsFolder(QStringLiteral("out/album")));
+
+    // An empty file is a file like any other.
+    const QString empty = dir.file(QStringLiteral("src/empty"), "");
+    TransferFile(fs, host, empty, out, QStringLiteral("empty"), TransferMode::Move, ClashPolicy::Skip);
+    EXPECT_EQ(dir.read(QStringLiteral("out/empty")), QByteArray(""));
+
+    // A broken link at the target's name is neither followed nor replaced by a no-replace transfer.
+    const QByteArray linkPath = encodeLocal8(dir.path(QStringLiteral("out/b.txt")));
+    ASSERT_EQ(::symlink("nowhere", linkPath.constData()), 0);
+    const QString b = dir.file(QStringLiteral("src/b.txt"), "b");
+    for (ClashPolicy policy : {ClashPolicy::Skip, ClashPolicy::Ask, ClashPolicy::AutoNumber}) {
+        for (TransferMode mode : {TransferMode::Copy, TransferMode::Move})
+            TransferFile(fs, host, b, out, QStringLiteral("b.txt"), mode, policy);
+    }
+    EXPECT_TRUE(host.questions.isEmpty());
+    EXPECT_EQ(content(QStringLiteral("src/b.txt")), "b");
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("nowhere")));
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("out/nowhere")));
+}
+
+TEST(SubFolderName, DotDotNeverLeadsOut) {
+    const std::pair<const char*, bool> cases[] = {
+        {"", true},           {"cat", true},   {"a/b", true},  {"/etc", true},      {".", true},
+        {"...", true},        {"..a", true},   {"a..", true},  {"..", false},       {"../x", false},
+        {"a/../../x", false}, {"a/..", false}, {"/..", false}, {"a//..//b", false},
+    };
+    for (const auto& [name, inside] : cases)
+        EXPECT_EQ(subFolderStaysInside(QString::fromUtf8(name)), inside) << name;
+}

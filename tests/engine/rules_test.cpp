@@ -1,5 +1,7 @@
 #include "engine/rules.h"
 
+#include "printers.h"
+
 #include <gtest/gtest.h>
 
 using namespace velquin;

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace velquin;
@@ -317,4 +319,76 @@ TEST(SubFolderName, DotDotNeverLeadsOut) {
     };
     for (const auto& [name, inside] : cases)
         EXPECT_EQ(subFolderStaysInside(QString::fromUtf8(name)), inside) << name;
+}
+
+namespace {
+
+// Another program takes the target's name (a file, or a folder) between the free-name search
+// and the moment the file is put in place.
+class RacingCalls : public SysCalls {
+public:
+    bool asFolder = false;
+    int armed = 1;
+
+    int linkat(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) override {
+        intrude(newdirfd, newpath);
+        return SysCalls::linkat(olddirfd, oldpath, newdirfd, newpath, flags);
+    }
+    int renameNoReplace(const char* from, const char* to) override {
+        intrude(AT_FDCWD, to);
+        return SysCalls::renameNoReplace(from, to);
+    }
+
+private:
+    void intrude(int dirfd, const char* path) {
+        if (armed == 0)
+            return;
+        --armed;
+        if (asFolder) {
+            ::mkdirat(dirfd, path, 0755);
+            return;
+        }
+        const int fd = ::openat(dirfd, path, O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0) {
+            (void)!::write(fd, "intruder", 8);
+            ::close(fd);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(Transfer, AutoNumberGoesOnWhenTheFreeNameIsTakenMeanwhile) {
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        SCOPED_TRACE(mode == TransferMode::Move ? "Move" : "Copy");
+        TestDir d;
+        auto calls = std::make_shared<RacingCalls>();
+        calls->armed = 2; // the first two names tried are taken just in time
+        const FileOps racing(calls);
+        d.file(QStringLiteral("out/a.jpg"), "old");
+        const QString source = d.file(QStringLiteral("src/a.jpg"), "mine");
+        TransferFile(racing, host, source, d.path(QStringLiteral("out")), QStringLiteral("a.jpg"), mode,
+                     ClashPolicy::AutoNumber);
+        EXPECT_EQ(d.read(QStringLiteral("out/a.jpg")), QByteArray("old"));
+        EXPECT_EQ(d.read(QStringLiteral("out/a_1.jpg")), QByteArray("intruder"));
+        EXPECT_EQ(d.read(QStringLiteral("out/a_2.jpg")), QByteArray("intruder"));
+        EXPECT_EQ(d.read(QStringLiteral("out/a_3.jpg")), QByteArray("mine"));
+        EXPECT_EQ(d.existsFile(QStringLiteral("src/a.jpg")), mode == TransferMode::Copy);
+    }
+}
+
+TEST_F(Transfer, AutoNumberStopsWhenAFolderTakesTheNameMeanwhile) {
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        TestDir d;
+        auto calls = std::make_shared<RacingCalls>();
+        calls->asFolder = true;
+        const FileOps racing(calls);
+        const QString source = d.file(QStringLiteral("src/a.jpg"), "mine");
+        d.folder(QStringLiteral("out"));
+        TransferFile(racing, host, source, d.path(QStringLiteral("out")), QStringLiteral("a.jpg"), mode,
+                     ClashPolicy::AutoNumber);
+        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{QStringLiteral("a.jpg")});
+        EXPECT_TRUE(d.existsFolder(QStringLiteral("out/a.jpg")));
+        EXPECT_EQ(d.read(QStringLiteral("src/a.jpg")), QByteArray("mine"));
+    }
 }

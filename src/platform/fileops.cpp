@@ -253,6 +253,14 @@ struct CopyJob {
                 err = errno;
                 if (err == EPERM || err == EOPNOTSUPP || err == EMLINK) {
                     err = calls.renameNoReplace(tempPath.constData(), target.constData()) == 0 ? 0 : errno;
+                    // Neither links nor RENAME_NOREPLACE (some FUSE and FAT mounts): a plain
+                    // rename after a look, the only way left; the window between is tiny.
+                    if (err == EINVAL || err == ENOSYS) {
+                        struct stat st;
+                        err = ::lstat(target.constData(), &st) == 0                         ? EEXIST
+                              : calls.rename(tempPath.constData(), target.constData()) == 0 ? 0
+                                                                                            : errno;
+                    }
                     if (err == 0) {
                         record.wrote = true;
                         return 0;

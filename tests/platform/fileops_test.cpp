@@ -379,6 +379,28 @@ TEST(FileOpsCopy, RecordedSizeIsNotTrusted) {
     EXPECT_EQ(contentOf(dir.path(QStringLiteral("v"))), expected);
 }
 
+// A file system with neither O_TMPFILE, hard links nor RENAME_NOREPLACE still gets copies that
+// do not replace a target, also one that appears while the data is being written.
+TEST(FileOpsCopy, WithoutLinksOrNoReplaceRenameStillNeverReplaces) {
+    for (bool appears : {false, true}) {
+        TestDir dir;
+        const QString src = dir.file(QStringLiteral("s.txt"), "new");
+        auto calls = std::make_shared<FaultCalls>();
+        calls->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
+        calls->failCall(FaultCalls::Linkat, 0, EPERM);
+        calls->failCall(FaultCalls::RenameNoReplace, 0, EINVAL);
+        calls->beforeEachCall([&](FaultCalls::Call call) {
+            if (appears && call == FaultCalls::Linkat)
+                dir.file(QStringLiteral("t.txt"), "old");
+        });
+        const FsResult r =
+            FileOps(calls).copyFile(src, dir.path(QStringLiteral("t.txt")), Mode::FailIfExists);
+        EXPECT_EQ(r.error, appears ? EEXIST : 0);
+        EXPECT_EQ(contentOf(dir.path(QStringLiteral("t.txt"))), QByteArray(appears ? "old" : "new"));
+        EXPECT_EQ(namesIn(dir.path()), (QStringList{QStringLiteral("s.txt"), QStringLiteral("t.txt")}));
+    }
+}
+
 TEST(FileOpsNames, UnusualNamesCopyAndMove) {
     const QString names[] = {
         decodeLocal8(QByteArray("\xD6\xD0\xCE\xC4\xFF.jpg")),

@@ -1,0 +1,247 @@
+#include "ui/form1_fixture.h"
+
+#include "ui/illustrations.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+namespace velquin::test {
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+
+TEST_F(Form1Test, EveryNamedControlExistsUnderItsName) {
+    const char* names[] = {
+        "Panel9",          "RbForm1",        "RbForm6",    "GroupBox1",       "ListBox1",
+        "Button1",         "Button5",        "Button2",    "Button6",         "BtnSaveFileList",
+        "BtnImpFileList",  "PageControl1",   "TabSheet6",  "TabSheet1",       "TabSheet2",
+        "TabSheet3",       "TabSheet5",      "TabSheet4",  "Label10",         "Image3",
+        "EdtKeys",         "Label4",         "Image2",     "ChkFileNamePart", "EdtPartNameBegin",
+        "Label11",         "EdtPartNameEnd", "Label12",    "Image4",          "EdtFilter",
+        "ChkOnlyMatchDir", "Label3",         "Image1",     "Label5",          "Label6",
+        "CmbCondition",    "EdtSize",        "CmbUnit",    "RbCreateTime",    "RbModifyTime",
+        "CmbFileDate",     "DtDate",         "DtTime",     "Label7",          "RbPicW",
+        "RbPicH",          "CmbPic",         "EdtPic",     "Label8",          "GroupBox5",
+        "lblOption",       "PnlOption",      "ChkInclude", "ChkExclude",      "ListBox2",
+        "BtnAddSuffix",    "BtnDelSuffix",   "PnlOption2", "Label9",          "ChkLstPic",
+        "GroupBox3",       "Label1",         "EdtOutDir",  "Button3",         "Label2",
+        "RbOverwrite",     "RbAsk",          "RbSkip",     "RbRename",        "RbEditFileTime",
+        "Panel2",          "GroupBox2",      "RbMove",     "RbCopy",          "GroupBox4",
+        "ProgressBar1",    "Panel1",         "BtnCopy",    "BtnAout"};
+    for (const char* name : names)
+        EXPECT_NE(form->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+}
+
+TEST_F(Form1Test, TabCaptionsAndOptionLabelFollowThePage) {
+    const QString captions[] = {QStringLiteral(" 按文件名匹配关键字分拣 "), QStringLiteral(" 按文件名分拣"),
+                                QStringLiteral(" 按文件类型分拣"),          QStringLiteral(" 按文件大小分拣"),
+                                QStringLiteral(" 按文件日期属性分拣"),      QStringLiteral(" 图像文件分拣")};
+    form->show();
+    for (int page : {5, 0, 1, 2, 3, 4, 5, 3}) {
+        form->PageControl1->setCurrentIndex(page);
+        EXPECT_EQ(form->PageControl1->tabText(page), captions[page]);
+        EXPECT_EQ(form->lblOption->text(), QStringLiteral("分拣方式：") + captions[page]);
+        // The image page shows the image types, every other page the type filter.
+        EXPECT_EQ(form->PnlOption2->isVisible(), page == 5) << page;
+        EXPECT_EQ(form->PnlOption->isVisible(), page != 5) << page;
+    }
+    EXPECT_EQ(form->Label10->text(), QStringLiteral("     按文件名匹配关键字分拣"));
+    EXPECT_EQ(form->Image4->text(), QStringLiteral("判断文件名时过滤以下字符（多个字符以*（星号）分隔）："));
+}
+
+TEST_F(Form1Test, HiddenPanelKeepsItsState) {
+    form->ChkInclude->click();
+    form->ListBox2->addItem(QStringLiteral("*.txt"));
+    form->ChkLstPic->item(1)->setCheckState(Qt::Unchecked);
+    form->PageControl1->setCurrentIndex(5);
+    form->PageControl1->setCurrentIndex(2);
+    form->PageControl1->setCurrentIndex(5);
+    EXPECT_TRUE(form->ChkInclude->isChecked());
+    EXPECT_EQ(form->ListBox2->count(), 1);
+    EXPECT_EQ(form->ChkLstPic->item(1)->checkState(), Qt::Unchecked);
+}
+
+TEST_F(Form1Test, PresetsAtCreation) {
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Velquin"));
+    EXPECT_TRUE(form->RbForm1->isChecked());
+    EXPECT_FALSE(form->RbForm6->isChecked());
+    EXPECT_TRUE(form->RbCopy->isChecked());
+    EXPECT_FALSE(form->RbMove->isChecked());
+    EXPECT_FALSE(form->ChkInclude->isChecked());
+    EXPECT_FALSE(form->ChkExclude->isChecked());
+    EXPECT_FALSE(form->BtnAddSuffix->isEnabled());
+    EXPECT_FALSE(form->BtnDelSuffix->isEnabled());
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(form->ProgressBar1->minimum(), 0);
+    EXPECT_EQ(form->ProgressBar1->maximum(), 100);
+    EXPECT_EQ(form->BtnCopy->text(), QStringLiteral("开始处理"));
+    EXPECT_EQ(form->BtnAout->text(), QStringLiteral("关于"));
+    const QStringList types = {QStringLiteral("*.JPG;*.JPEG"), QStringLiteral("*.BMP"),
+                               QStringLiteral("*.GIF"), QStringLiteral("*.PNG"), QStringLiteral("*.TIF")};
+    ASSERT_EQ(form->ChkLstPic->count(), types.size());
+    for (int i = 0; i < types.size(); ++i) {
+        EXPECT_EQ(form->ChkLstPic->item(i)->text(), types[i]);
+        EXPECT_EQ(form->ChkLstPic->item(i)->checkState(), Qt::Checked);
+    }
+}
+
+TEST_F(Form1Test, IncludeAndExcludeAreNeverBothOn) {
+    struct Step {
+        QCheckBox* box;
+        bool include, exclude, buttons;
+    };
+    const Step steps[] = {
+        {form->ChkExclude, false, true, true},   {form->ChkInclude, true, false, true},
+        {form->ChkInclude, false, false, false}, {form->ChkInclude, true, false, true},
+        {form->ChkExclude, false, true, true},   {form->ChkExclude, false, false, false},
+    };
+    form->ListBox2->addItem(QStringLiteral("*.doc"));
+    for (const Step& s : steps) {
+        s.box->click();
+        EXPECT_EQ(form->ChkInclude->isChecked(), s.include);
+        EXPECT_EQ(form->ChkExclude->isChecked(), s.exclude);
+        EXPECT_EQ(form->BtnAddSuffix->isEnabled(), s.buttons);
+        EXPECT_EQ(form->BtnDelSuffix->isEnabled(), s.buttons);
+    }
+    // Switching the filter off keeps the patterns.
+    EXPECT_EQ(form->ListBox2->count(), 1);
+}
+
+TEST_F(Form1Test, DeleteRemovesOnlyTheSelectedPattern) {
+    form->ChkExclude->click();
+    form->ListBox2->addItems({QStringLiteral("*.a"), QStringLiteral("*.b"), QStringLiteral("*.c")});
+    form->ListBox2->clearSelection();
+    form->BtnDelSuffix->click();
+    EXPECT_EQ(form->ListBox2->count(), 3);
+    form->ListBox2->item(1)->setSelected(true);
+    form->BtnDelSuffix->click();
+    ASSERT_EQ(form->ListBox2->count(), 2);
+    EXPECT_EQ(form->ListBox2->item(0)->text(), QStringLiteral("*.a"));
+    EXPECT_EQ(form->ListBox2->item(1)->text(), QStringLiteral("*.c"));
+    EXPECT_TRUE(dialogs.calls.isEmpty());
+}
+
+TEST_F(Form1Test, RangeCheckBoxFillsAndClears) {
+    struct Case {
+        const char* begin;
+        const char* end;
+        const char* beginAfter;
+        QLineEdit* TForm1::*focus; // nullptr: focus stays where it was
+    };
+    const Case cases[] = {
+        {"", "", "1", &TForm1::EdtPartNameEnd},
+        {"", "7", "", &TForm1::EdtPartNameBegin},
+        {"3", "", "3", &TForm1::EdtPartNameEnd},
+        {"3", "7", "3", nullptr},
+    };
+    for (const Case& c : cases) {
+        form->ChkFileNamePart->setChecked(false);
+        form->EdtPartNameBegin->setText(QLatin1String(c.begin));
+        form->EdtPartNameEnd->setText(QLatin1String(c.end));
+        form->EdtKeys->setFocus();
+        form->ChkFileNamePart->click();
+        EXPECT_TRUE(form->ChkFileNamePart->isChecked());
+        EXPECT_EQ(form->EdtPartNameBegin->text(), QLatin1String(c.beginAfter)) << c.begin << "|" << c.end;
+        EXPECT_EQ(form->EdtPartNameEnd->text(), QLatin1String(c.end));
+        if (c.focus) {
+            EXPECT_EQ(form->focusWidget(), form.get()->*c.focus) << c.begin << "|" << c.end;
+        }
+        // Unchecking empties both fields.
+        form->ChkFileNamePart->click();
+        EXPECT_TRUE(form->EdtPartNameBegin->text().isEmpty());
+        EXPECT_TRUE(form->EdtPartNameEnd->text().isEmpty());
+    }
+}
+
+TEST_F(Form1Test, KeyFiltersLetOnlyTheirCharactersThrough) {
+    struct Case {
+        QLineEdit* TForm1::*field;
+        const char* typed;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {&TForm1::EdtSize, "12.5a", "12.5"},         {&TForm1::EdtPic, "12.5a", "125"},
+        {&TForm1::EdtPartNameBegin, "12.5a", "125"}, {&TForm1::EdtPartNameEnd, "12.5a", "125"},
+        {&TForm1::EdtSize, "-+ x,9", "9"},           {&TForm1::EdtKeys, "12.5a", "12.5a"},
+        {&TForm1::EdtFilter, "a*b", "a*b"},
+    };
+    for (const Case& c : cases) {
+        QLineEdit* field = form.get()->*c.field;
+        field->clear();
+        QTest::keyClicks(field, QLatin1String(c.typed));
+        EXPECT_EQ(field->text(), QLatin1String(c.shown))
+            << field->objectName().toStdString() << " " << c.typed;
+    }
+}
+
+TEST_F(Form1Test, KeyFilterKeepsEditingKeysAndDropsControlCharacters) {
+    QLineEdit* field = form->EdtPic;
+    QTest::keyClicks(field, QStringLiteral("123"));
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(field->text(), QStringLiteral("12"));
+    QTest::keyClick(field, Qt::Key_Home);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClick(field, Qt::Key_End);
+    QTest::keyClick(field, Qt::Key_Left);
+    QTest::keyClicks(field, QStringLiteral("9"));
+    EXPECT_EQ(field->text(), QStringLiteral("92"));
+    // Ctrl+V would paste unfiltered text; Ctrl+A, Ctrl+X: nothing happens either.
+    QApplication::clipboard()->setText(QStringLiteral("x7"));
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), QStringLiteral("92"));
+    // A non-Latin character (as an input method would deliver it) is no digit either.
+    for (const QString& c : {QStringLiteral("５"), QStringLiteral("七")}) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, c);
+        QApplication::sendEvent(field, &press);
+    }
+    EXPECT_EQ(field->text(), QStringLiteral("92"));
+    EXPECT_FALSE(field->testAttribute(Qt::WA_InputMethodEnabled));
+}
+
+TEST_F(Form1Test, OutputChooserAppendsOneSeparator) {
+    struct Case {
+        std::optional<QString> chosen;
+        QString before, after;
+    };
+    const Case cases[] = {
+        {QStringLiteral("/data/out"), QStringLiteral("x"), QStringLiteral("/data/out/")},
+        {QStringLiteral("/data/out/"), QStringLiteral("x"), QStringLiteral("/data/out/")},
+        {QStringLiteral("/"), QStringLiteral("x"), QStringLiteral("/")},
+        {std::nullopt, QStringLiteral("/keep/"), QStringLiteral("/keep/")},
+    };
+    for (const Case& c : cases) {
+        form->EdtOutDir->setText(c.before);
+        dialogs.folders.push_back(c.chosen);
+        dialogs.clear();
+        form->Button3->click();
+        EXPECT_EQ(form->EdtOutDir->text(), c.after);
+        ASSERT_EQ(dialogs.calls.size(), 1);
+        EXPECT_EQ(dialogs.calls[0].kind, Kind::ChooseFolder);
+        EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("请选择文件夹"));
+    }
+}
+
+TEST_F(Form1Test, ClashButtonsAreOneGroup) {
+    QRadioButton* all[] = {form->RbOverwrite, form->RbAsk, form->RbSkip, form->RbRename,
+                           form->RbEditFileTime};
+    for (QRadioButton* pick : all) {
+        pick->click();
+        for (QRadioButton* rb : all)
+            EXPECT_EQ(rb->isChecked(), rb == pick);
+    }
+}
+
+} // namespace
+} // namespace velquin::test

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QElapsedTimer>
+
+#include <functional>
+
+namespace velquin {
+
+// Lets pending window events run in the middle of a long operation (a folder walk), so the
+// window repaints and answers while it grows its list. Running the events after every single
+// entry would slow a walk of a large tree down many times, so they run at most once per interval.
+class EventPump {
+public:
+    // `runEvents` is what the window supplies (QCoreApplication::processEvents); empty: nothing.
+    explicit EventPump(std::function<void()> runEvents = {}, int intervalMs = 15);
+
+    // Called after each entry: runs the events when the interval has passed since the last time.
+    void step();
+    // Runs the events now.
+    void runNow();
+
+private:
+    std::function<void()> runEvents_;
+    qint64 intervalNs_;
+    QElapsedTimer sinceLast_;
+};
+
+// Shows the busy cursor for as long as it lives, through the window's switch (true: busy,
+// false: back to normal), so the cursor comes back on every way out of an operation.
+using BusySwitch = std::function<void(bool busy)>;
+
+class BusyScope {
+public:
+    explicit BusyScope(BusySwitch busySwitch);
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    BusySwitch switch_;
+};
+
+} // namespace velquin

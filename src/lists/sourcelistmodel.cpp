@@ -1,0 +1,93 @@
+#include "lists/sourcelistmodel.h"
+
+namespace velquin {
+
+SourceListModel::SourceListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+QString SourceListModel::duplicateKey(const QString& path) {
+#ifdef Q_OS_WIN
+    return path.toCaseFolded();
+#else
+    return path;
+#endif
+}
+
+int SourceListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(entries_.size());
+}
+
+QVariant SourceListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= entries_.size())
+        return QVariant();
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return entries_.at(index.row());
+    return QVariant();
+}
+
+bool SourceListModel::contains(const QString& path) const { return counts_.contains(duplicateKey(path)); }
+
+bool SourceListModel::addUnique(const QString& path) {
+    const QString key = duplicateKey(path);
+    if (counts_.contains(key))
+        return false;
+    const int row = int(entries_.size());
+    beginInsertRows(QModelIndex(), row, row);
+    entries_.append(path);
+    counts_.insert(key, 1);
+    endInsertRows();
+    return true;
+}
+
+qsizetype SourceListModel::addUnique(const QStringList& paths) {
+    QStringList fresh;
+    for (const QString& path : paths) {
+        const QString key = duplicateKey(path);
+        if (counts_.contains(key))
+            continue;
+        // Counted at once, so a second equal path later in the batch is refused too.
+        counts_.insert(key, 1);
+        fresh.append(path);
+    }
+    if (!fresh.isEmpty())
+        appendRows(fresh);
+    return fresh.size();
+}
+
+void SourceListModel::addAll(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    for (const QString& path : paths)
+        ++counts_[duplicateKey(path)];
+    appendRows(paths);
+}
+
+void SourceListModel::appendRows(const QStringList& paths) {
+    const int first = int(entries_.size());
+    beginInsertRows(QModelIndex(), first, first + int(paths.size()) - 1);
+    entries_.append(paths);
+    endInsertRows();
+}
+
+bool SourceListModel::removeAt(qsizetype row) {
+    if (row < 0 || row >= entries_.size())
+        return false;
+    const QString key = duplicateKey(entries_.at(row));
+    beginRemoveRows(QModelIndex(), int(row), int(row));
+    entries_.removeAt(row);
+    auto it = counts_.find(key);
+    if (it != counts_.end() && --it.value() <= 0)
+        counts_.erase(it);
+    endRemoveRows();
+    return true;
+}
+
+void SourceListModel::clear() {
+    if (entries_.isEmpty())
+        return;
+    beginResetModel();
+    entries_.clear();
+    counts_.clear();
+    endResetModel();
+}
+
+} // namespace velquin

@@ -19,9 +19,10 @@ void addChosenFolder(SourceListModel& list, Dialogs& dialogs, QObject* owner) {
     list.addUnique(*chosen);
 }
 
-void addSubFolders(SourceListModel& list, Dialogs& dialogs, QObject* owner, const FileOps& fs, EventPump& pump,
-                   const BusySwitch& busy) {
-    const std::optional<QString> chosen = dialogs.chooseFolder(owner, QStringLiteral("请选择上级目录（文件夹）"));
+void addSubFolders(SourceListModel& list, Dialogs& dialogs, QObject* owner, const FileOps& fs,
+                   EventPump& pump, const BusySwitch& busy) {
+    const std::optional<QString> chosen =
+        dialogs.chooseFolder(owner, QStringLiteral("请选择上级目录（文件夹）"));
     if (!chosen || chosen->isEmpty() || !fs.isDir(*chosen))
         return;
     const BusyScope busyCursor(busy);

@@ -18,7 +18,7 @@ void addChosenFolder(SourceListModel& list, Dialogs& dialogs, QObject* owner);
 
 // Lets the user choose a parent folder and adds its visible (not hidden) sub-folders, first
 // level only, in listing order, under the duplicate rule. The busy cursor is shown meanwhile.
-void addSubFolders(SourceListModel& list, Dialogs& dialogs, QObject* owner, const FileOps& fs, EventPump& pump,
-                   const BusySwitch& busy = {});
+void addSubFolders(SourceListModel& list, Dialogs& dialogs, QObject* owner, const FileOps& fs,
+                   EventPump& pump, const BusySwitch& busy = {});
 
 } // namespace velquin

@@ -18,7 +18,9 @@ namespace velquin {
 
 namespace {
 
-QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 // The folder part of a path in bytes, for placing the temporary file beside the target.
 QByteArray folderOf(const QByteArray& path) {
@@ -164,18 +166,21 @@ void exportList(const SourceListModel& list, ListKind kind, Dialogs& dialogs, QO
         dialogs.information(owner, QStringLiteral("当前文件列表为空！"));
         return;
     }
-    const QString defaultName = kind == ListKind::Files ? QStringLiteral("file.lst") : QStringLiteral("dir.lst");
+    const QString defaultName =
+        kind == ListKind::Files ? QStringLiteral("file.lst") : QStringLiteral("dir.lst");
     const std::optional<QString> target =
         dialogs.saveFile(owner, QStringLiteral("列表文件(*.lst)"), QStringLiteral("*.lst"), defaultName);
     if (!target || target->isEmpty())
         return;
     const FsResult written = writeFileReplacing(*target, formatListFile(list.entries()));
     if (!written.ok())
-        dialogs.error(owner, QStringLiteral("Cannot create file \"%1\". %2").arg(*target, systemReason(written.error)));
+        dialogs.error(
+            owner, QStringLiteral("Cannot create file \"%1\". %2").arg(*target, systemReason(written.error)));
 }
 
 void importList(SourceListModel& list, ListKind kind, Dialogs& dialogs, QObject* owner, const FileOps& fs) {
-    const std::optional<QString> source = dialogs.openFile(owner, QStringLiteral("*.lst"), QStringLiteral("*.lst"));
+    const std::optional<QString> source =
+        dialogs.openFile(owner, QStringLiteral("*.lst"), QStringLiteral("*.lst"));
     if (!source || source->isEmpty())
         return;
     int error = 0;

@@ -2,7 +2,8 @@
 
 namespace velquin {
 
-SourceListModel::SourceListModel(QObject* parent) : QAbstractListModel(parent) {}
+SourceListModel::SourceListModel(QObject* parent) : QAbstractListModel(parent) {
+}
 
 QString SourceListModel::duplicateKey(const QString& path) {
 #ifdef Q_OS_WIN
@@ -24,7 +25,9 @@ QVariant SourceListModel::data(const QModelIndex& index, int role) const {
     return QVariant();
 }
 
-bool SourceListModel::contains(const QString& path) const { return counts_.contains(duplicateKey(path)); }
+bool SourceListModel::contains(const QString& path) const {
+    return counts_.contains(duplicateKey(path));
+}
 
 bool SourceListModel::addUnique(const QString& path) {
     const QString key = duplicateKey(path);

@@ -5,9 +5,13 @@
 
 namespace velquin {
 
-BusyCursor::BusyCursor() { set(true); }
+BusyCursor::BusyCursor() {
+    set(true);
+}
 
-BusyCursor::~BusyCursor() { set(false); }
+BusyCursor::~BusyCursor() {
+    set(false);
+}
 
 void BusyCursor::set(bool busy) {
     if (busy)

@@ -61,7 +61,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     ChkOtHidden = named(new QCheckBox(QStringLiteral("不显示隐藏的文件夹"), this), "ChkOtHidden");
     ChkOtHidden->setGeometry(0, 312, 409, 21);
     ChkOtHidden->setChecked(true);
-    CheckBox1 = named(new QCheckBox(QStringLiteral("添加包括选定文件夹下的所有子文件夹中的文件"), this), "CheckBox1");
+    CheckBox1 =
+        named(new QCheckBox(QStringLiteral("添加包括选定文件夹下的所有子文件夹中的文件"), this), "CheckBox1");
     CheckBox1->setGeometry(0, 338, 409, 21);
     CheckBox2 = named(new QCheckBox(QStringLiteral("添加包括选定文件夹下"), this), "CheckBox2");
     CheckBox2->setGeometry(0, 363, 143, 21);
@@ -97,7 +98,8 @@ QString TForm3::selectedPath() const {
 }
 
 FolderPick TForm3::pick() const {
-    return FolderPick{selectedPath(), CheckBox1->isChecked(), CheckBox2->isChecked(), ComboBox1->currentText()};
+    return FolderPick{selectedPath(), CheckBox1->isChecked(), CheckBox2->isChecked(),
+                      ComboBox1->currentText()};
 }
 
 void TForm3::selectFolder(const QString& path) {

@@ -7,12 +7,17 @@
 
 namespace velquin::test {
 
-bool makeRawFile(const QByteArray& path) {
+RawFile::RawFile(const QByteArray& path) : path_(path) {
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+    if (fd >= 0) {
+        ::close(fd);
+        made_ = true;
+    }
+}
+
+RawFile::~RawFile() {
+    if (made_)
+        ::unlink(path_.constData());
 }
 
 bool makeSymlink(const QString& target, const QString& link) {

@@ -107,7 +107,8 @@ TEST_F(FolderWalk, PathsHaveExactlyOneSeparatorAndNoDotEntries) {
         IndexDisk(model, fs, start, pump);
         for (const QString& e : model.entries()) {
             EXPECT_FALSE(e.contains(QStringLiteral("//"))) << e.toStdString();
-            EXPECT_FALSE(e.endsWith(QStringLiteral("/.")) || e.endsWith(QStringLiteral("/.."))) << e.toStdString();
+            EXPECT_FALSE(e.endsWith(QStringLiteral("/.")) || e.endsWith(QStringLiteral("/..")))
+                << e.toStdString();
             EXPECT_FALSE(e.contains(QStringLiteral("/./")) || e.contains(QStringLiteral("/../")));
         }
         EXPECT_EQ(model.count(), 6);
@@ -128,9 +129,10 @@ TEST_F(FolderWalk, LinksAreFollowedButACycleEnds) {
     ASSERT_TRUE(test::makeSymlink(QStringLiteral("sub/deep"), dir.path(QStringLiteral("root/deeplink"))));
     ASSERT_TRUE(test::makeSymlink(QStringLiteral("f1.txt"), dir.path(QStringLiteral("root/f1link"))));
     IndexDisk(model, fs, dir.path(QStringLiteral("root")), pump);
-    EXPECT_EQ(relativeSet(), setOf({"root/f1.txt", "root/.h1.txt", "root/f1link", "root/sub/f2.txt",
-                                    "root/.hsub/f3.txt", "root/sub/deep/f4.txt", "root/sub/deep/deeper/f5.txt",
-                                    "root/deeplink/f4.txt", "root/deeplink/deeper/f5.txt"}));
+    EXPECT_EQ(relativeSet(),
+              setOf({"root/f1.txt", "root/.h1.txt", "root/f1link", "root/sub/f2.txt", "root/.hsub/f3.txt",
+                     "root/sub/deep/f4.txt", "root/sub/deep/deeper/f5.txt", "root/deeplink/f4.txt",
+                     "root/deeplink/deeper/f5.txt"}));
 }
 
 TEST_F(FolderWalk, MissingOrUnlistableFoldersAddNothingAndTheWalkGoesOn) {
@@ -146,7 +148,8 @@ TEST_F(FolderWalk, MissingOrUnlistableFoldersAddNothingAndTheWalkGoesOn) {
 
 TEST_F(FolderWalk, NamesThatAreNoValidUtf8AreListedByteForByte) {
     const QByteArray raw = encodeLocal8(dir.path(QStringLiteral("root/"))) + QByteArray("caf\xe9-\xff.txt");
-    ASSERT_TRUE(test::makeRawFile(raw));
+    const test::RawFile rawFile(raw);
+    ASSERT_TRUE(rawFile.made());
     addFilesOfFolder(model, fs, dir.path(QStringLiteral("root")), pump);
     QList<QByteArray> encoded;
     for (const QString& e : model.entries())
@@ -168,10 +171,11 @@ TEST(ClassifySearchEntry, DotEntriesFoldersAndFiles) {
         bool isDir;
         SearchEntryKind kind;
     };
-    const Case cases[] = {{".", true, SearchEntryKind::DotEntry},      {"..", true, SearchEntryKind::DotEntry},
-                          {".", false, SearchEntryKind::DotEntry},     {"a", true, SearchEntryKind::SubFolder},
-                          {".git", true, SearchEntryKind::SubFolder},  {"a.txt", false, SearchEntryKind::PlainFile},
-                          {"...", false, SearchEntryKind::PlainFile}};
+    const Case cases[] = {
+        {".", true, SearchEntryKind::DotEntry},     {"..", true, SearchEntryKind::DotEntry},
+        {".", false, SearchEntryKind::DotEntry},    {"a", true, SearchEntryKind::SubFolder},
+        {".git", true, SearchEntryKind::SubFolder}, {"a.txt", false, SearchEntryKind::PlainFile},
+        {"...", false, SearchEntryKind::PlainFile}};
     for (const Case& c : cases) {
         DirEntry e;
         e.name = QString::fromUtf8(c.name);

@@ -70,16 +70,19 @@ TEST_F(ListButtons, DepthThatIsNoIntegerIsReportedAndAddsNothing) {
         ASSERT_EQ(dialogs.calls.size(), 1);
         EXPECT_EQ(dialogs.calls[0].kind, Kind::Error);
         EXPECT_EQ(dialogs.calls[0].owner, &owner);
-        EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(text)));
+        EXPECT_EQ(dialogs.calls[0].text,
+                  QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(text)));
         EXPECT_EQ(model.entries(), QStringList{QStringLiteral("/kept")});
         EXPECT_EQ(busy, QList<bool>({true, false})) << "the normal cursor comes back";
     }
 }
 
 TEST_F(ListButtons, PickThatIsNoFolderDoesNothing) {
-    for (const QString& path : {QString(), dir.path(QStringLiteral("p/f.txt")), dir.path(QStringLiteral("none"))}) {
+    for (const QString& path :
+         {QString(), dir.path(QStringLiteral("p/f.txt")), dir.path(QStringLiteral("none"))}) {
         addFolderFiles(model, FolderPick{path, true, false, {}}, dialogs, &owner, fs, pump, recordBusy());
-        addFolderFiles(model, FolderPick{path, false, true, QString()}, dialogs, &owner, fs, pump, recordBusy());
+        addFolderFiles(model, FolderPick{path, false, true, QString()}, dialogs, &owner, fs, pump,
+                       recordBusy());
     }
     EXPECT_EQ(model.count(), 0);
     EXPECT_TRUE(busy.isEmpty());
@@ -88,7 +91,8 @@ TEST_F(ListButtons, PickThatIsNoFolderDoesNothing) {
 
 TEST_F(ListButtons, ChosenFilesAreAddedUntestedUnderTheDuplicateRule) {
     model.addUnique(QStringLiteral("/x/a.txt"));
-    dialogs.fileLists.push_back({QStringLiteral("/x/b.txt"), QStringLiteral("/x/a.txt"), QStringLiteral("/nowhere/c")});
+    dialogs.fileLists.push_back(
+        {QStringLiteral("/x/b.txt"), QStringLiteral("/x/a.txt"), QStringLiteral("/nowhere/c")});
     addChosenFiles(model, dialogs, &owner);
     ASSERT_EQ(dialogs.calls.size(), 1);
     EXPECT_EQ(dialogs.calls[0].kind, Kind::OpenFiles);
@@ -104,7 +108,8 @@ TEST_F(ListButtons, DropsAddExistingFilesOnlyAndSkipTheDuplicateTest) {
     const QString file = dir.path(QStringLiteral("p/f.txt"));
     model.addUnique(file);
     const qsizetype added = AddDroppedFiles(
-        model, {file, dir.path(QStringLiteral("p/A")), dir.path(QStringLiteral("gone.txt")), QString(), file}, fs);
+        model, {file, dir.path(QStringLiteral("p/A")), dir.path(QStringLiteral("gone.txt")), QString(), file},
+        fs);
     EXPECT_EQ(added, 2);
     EXPECT_EQ(model.entries(), QStringList({file, file, file}));
 }
@@ -115,7 +120,8 @@ TEST_F(ListButtons, ChosenFolderRootRefusedOthersAddedOnce) {
     for (int i = 0; i < 4; ++i)
         addChosenFolder(model, dialogs, &owner);
     EXPECT_EQ(dialogs.texts(Kind::ChooseFolder), QStringList(4, QStringLiteral("请选择文件夹")));
-    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("不能对驱动器（磁盘）进行分拣！")});
+    EXPECT_EQ(dialogs.texts(Kind::Information),
+              QStringList{QStringLiteral("不能对驱动器（磁盘）进行分拣！")});
     EXPECT_EQ(dialogs.calls[1].owner, &owner);
     EXPECT_EQ(model.entries(), QStringList{dir.path(QStringLiteral("p/A"))});
 }
@@ -125,7 +131,8 @@ TEST_F(ListButtons, SubFoldersAreTheVisibleFirstLevelOnly) {
     dialogs.folders = {dir.path(QStringLiteral("p")), dir.path(QStringLiteral("p/"))};
     addSubFolders(model, dialogs, &owner, fs, pump, recordBusy());
     EXPECT_EQ(dialogs.texts(Kind::ChooseFolder), QStringList{QStringLiteral("请选择上级目录（文件夹）")});
-    EXPECT_EQ(model.entries(), QStringList({dir.path(QStringLiteral("p/B")), dir.path(QStringLiteral("p/A"))}));
+    EXPECT_EQ(model.entries(),
+              QStringList({dir.path(QStringLiteral("p/B")), dir.path(QStringLiteral("p/A"))}));
     EXPECT_EQ(busy, QList<bool>({true, false}));
     addSubFolders(model, dialogs, &owner, fs, pump, recordBusy()); // with a final separator: same paths
     EXPECT_EQ(model.count(), 2);

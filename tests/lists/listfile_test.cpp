@@ -98,7 +98,8 @@ TEST_F(ListFiles, ExportPresetsTheDefaultNameAndReplacesAnExistingFile) {
     EXPECT_EQ(dialogs.calls[1].extra, QStringLiteral("*.lst|dir.lst"));
     EXPECT_EQ(dialogs.calls[2].extra, QStringLiteral("*.lst|file.lst"));
     EXPECT_EQ(dir.read(QStringLiteral("out/mylist")), formatListFile({fileA, fileB}));
-    EXPECT_EQ(dir.entries(QStringLiteral("out")), QStringList{QStringLiteral("mylist")}) << "no temporary left";
+    EXPECT_EQ(dir.entries(QStringLiteral("out")), QStringList{QStringLiteral("mylist")})
+        << "no temporary left";
     struct stat st {};
     ASSERT_EQ(::stat(encodeLocal8(target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -121,11 +122,14 @@ TEST_F(ListFiles, FailuresNameThePathAndTheReason) {
     exportTo(list, ListKind::Files, noFolder);
     importFrom(list, ListKind::Files, dir.path(QStringLiteral("missing.lst")));
     importFrom(list, ListKind::Folders, folderD);
-    EXPECT_EQ(dialogs.texts(Kind::Error),
-              QStringList({QStringLiteral("Cannot create file \"%1\". %2").arg(noFolder, QString::fromUtf8(strerror(ENOENT))),
-                           QStringLiteral("Cannot open file \"%1\". %2")
-                               .arg(dir.path(QStringLiteral("missing.lst")), QString::fromUtf8(strerror(ENOENT))),
-                           QStringLiteral("Cannot open file \"%1\". %2").arg(folderD, QString::fromUtf8(strerror(EISDIR)))}));
+    EXPECT_EQ(
+        dialogs.texts(Kind::Error),
+        QStringList({QStringLiteral("Cannot create file \"%1\". %2")
+                         .arg(noFolder, QString::fromUtf8(strerror(ENOENT))),
+                     QStringLiteral("Cannot open file \"%1\". %2")
+                         .arg(dir.path(QStringLiteral("missing.lst")), QString::fromUtf8(strerror(ENOENT))),
+                     QStringLiteral("Cannot open file \"%1\". %2")
+                         .arg(folderD, QString::fromUtf8(strerror(EISDIR)))}));
     for (const auto& call : dialogs.calls)
         EXPECT_EQ(call.owner, &owner);
     EXPECT_EQ(list.entries(), QStringList{fileA});
@@ -133,8 +137,8 @@ TEST_F(ListFiles, FailuresNameThePathAndTheReason) {
 
 TEST_F(ListFiles, ImportKeepsLinesThatPassTheWindowsTest) {
     const QByteArray content = encodeLocal8(fileA) + "\n" + encodeLocal8(folderD) + "\r\n\r\n" +
-                               encodeLocal8(dir.path(QStringLiteral("gone.txt"))) + "\r" + encodeLocal8(fileB) +
-                               " \r\n" + encodeLocal8(fileB);
+                               encodeLocal8(dir.path(QStringLiteral("gone.txt"))) + "\r" +
+                               encodeLocal8(fileB) + " \r\n" + encodeLocal8(fileB);
     const QString listPath = dir.file(QStringLiteral("in.lst"), content);
     SourceListModel files, folders;
     files.addUnique(QStringLiteral("/already"));
@@ -162,8 +166,10 @@ TEST_F(ListFiles, AListOfOneWindowAddsNothingInTheOther) {
 }
 
 TEST_F(ListFiles, NamesThatAreNoValidUtf8SurviveExportAndImport) {
-    const QByteArray raw = encodeLocal8(dir.path(QStringLiteral("data/"))) + QByteArray("\xb9\xfe\xb9\xfe \xff.txt");
-    ASSERT_TRUE(test::makeRawFile(raw));
+    const QByteArray raw =
+        encodeLocal8(dir.path(QStringLiteral("data/"))) + QByteArray("\xb9\xfe\xb9\xfe \xff.txt");
+    const test::RawFile rawFile(raw);
+    ASSERT_TRUE(rawFile.made());
     const QString entry = decodeLocal8(raw);
     ASSERT_TRUE(fs.isFile(entry));
     SourceListModel out;

@@ -79,6 +79,7 @@ TEST_F(SourceListViewTest, DroppedNamesThatAreNoValidUtf8KeepTheirBytes) {
     EXPECT_TRUE(drop(view, {url}));
     ASSERT_EQ(model.count(), 1);
     EXPECT_EQ(encodeLocal8(model.at(0)), raw);
+    ::unlink(raw.constData()); // the temporary folder cannot remove a name it cannot list
 }
 
 TEST_F(SourceListViewTest, RemovingTheSelectedEntryLeavesNoSelection) {

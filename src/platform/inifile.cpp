@@ -61,8 +61,17 @@ std::optional<QByteArray> keyNameOf(const QByteArray& line) {
     return key;
 }
 
-bool sameName(const QByteArray& stored, const QString& wanted) {
-    return decodeLocal8(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+// Names compare as bytes with the ASCII letters folded: the names the program uses are ASCII, and
+// folding nothing else keeps multi-byte characters from matching by accident.
+bool sameName(const QByteArray& stored, const QByteArray& wanted) {
+    if (stored.size() != wanted.size())
+        return false;
+    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c; };
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        if (fold(stored.at(i)) != fold(wanted.at(i)))
+            return false;
+    }
+    return true;
 }
 
 bool hasLineBreak(const QString& text) {
@@ -133,6 +142,17 @@ QByteArray saveTarget(const QByteArray& path) {
 
 } // namespace
 
+IniFile::Line::Line(QByteArray lineText, QByteArray lineEnd)
+    : text(std::move(lineText)), end(std::move(lineEnd)), kind(Other) {
+    if (auto section = sectionNameOf(text)) {
+        kind = Section;
+        name = std::move(*section);
+    } else if (auto key = keyNameOf(text)) {
+        kind = Key;
+        name = std::move(*key);
+    }
+}
+
 IniFile IniFile::load(const QString& path) {
     IniFile file;
     file.path_ = path;
@@ -165,35 +185,32 @@ IniFile IniFile::load(const QString& path) {
     qsizetype start = 0;
     while (start < content.size()) {
         const qsizetype newline = content.indexOf('\n', start);
-        Line line;
         if (newline < 0) {
-            line.text = content.mid(start);
-            start = content.size();
-        } else {
-            const bool crlf = newline > start && content.at(newline - 1) == '\r';
-            line.text = content.mid(start, newline - start - (crlf ? 1 : 0));
-            line.end = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
-            start = newline + 1;
+            file.lines_.emplace_back(content.mid(start), QByteArray());
+            break;
         }
-        file.lines_.push_back(std::move(line));
+        const bool crlf = newline > start && content.at(newline - 1) == '\r';
+        file.lines_.emplace_back(content.mid(start, newline - start - (crlf ? 1 : 0)),
+                                 crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n"));
+        start = newline + 1;
     }
     return file;
 }
 
 IniFile::Found IniFile::find(const QString& section, const QString& key) const {
+    const QByteArray sectionBytes = trimmed(encodeLocal8(section));
+    const QByteArray keyBytes = trimmed(encodeLocal8(key));
     Found found;
     bool inSection = false;
     for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
-        const QByteArray& text = lines_[size_t(i)].text;
-        if (const auto name = sectionNameOf(text)) {
-            inSection = sameName(*name, section);
+        const Line& line = lines_[size_t(i)];
+        if (line.kind == Line::Section) {
+            inSection = sameName(line.name, sectionBytes);
             if (inSection && found.sectionLine < 0)
                 found.sectionLine = i;
             continue;
         }
-        if (!inSection)
-            continue;
-        if (const auto name = keyNameOf(text); name && sameName(*name, key)) {
+        if (inSection && line.kind == Line::Key && sameName(line.name, keyBytes)) {
             found.keyLine = i;
             return found;
         }
@@ -203,7 +220,7 @@ IniFile::Found IniFile::find(const QString& section, const QString& key) const {
 
 qsizetype IniFile::sectionEnd(qsizetype headerLine) const {
     qsizetype next = headerLine + 1;
-    while (next < qsizetype(lines_.size()) && !sectionNameOf(lines_[size_t(next)].text))
+    while (next < qsizetype(lines_.size()) && lines_[size_t(next)].kind != Line::Section)
         ++next;
     // Blank lines before the next section stay after the new key.
     while (next > headerLine + 1 && trimmed(lines_[size_t(next - 1)].text).isEmpty())
@@ -215,7 +232,7 @@ void IniFile::insertLine(qsizetype at, const QByteArray& text) {
     // The line before may be the last one of a file without a final line end.
     if (at > 0 && lines_[size_t(at - 1)].end.isEmpty())
         lines_[size_t(at - 1)].end = QByteArrayLiteral("\r\n");
-    lines_.insert(lines_.begin() + at, Line{text, QByteArrayLiteral("\r\n")});
+    lines_.insert(lines_.begin() + at, Line(text, QByteArrayLiteral("\r\n")));
 }
 
 std::optional<QString> IniFile::value(const QString& section, const QString& key) const {
@@ -242,8 +259,7 @@ bool IniFile::setValue(const QString& section, const QString& key, const QString
     if (found.keyLine >= 0) {
         Line& line = lines_[size_t(found.keyLine)];
         // The key keeps the spelling the file gave it.
-        line.text = trimmed(line.text.left(line.text.indexOf('='))) + '=' + valueBytes;
-        line.end = QByteArrayLiteral("\r\n");
+        line = Line(line.name + '=' + valueBytes, QByteArrayLiteral("\r\n"));
         return true;
     }
     if (found.sectionLine >= 0) {

@@ -9,17 +9,19 @@
 namespace velquin {
 
 // An INI file read and written by the private-profile rules: a "[Section]" line starts a
-// section, "Key=Value" lines follow; section and key names match without regard to letter case;
-// the first section and the first key of a name win. Bytes are converted with decodeLocal8 and
-// encodeLocal8. Everything is done on a copy in memory; save() puts it in place in one rename,
-// and every line that was not set is written back exactly as it was read.
+// section, "Key=Value" lines follow; section and key names match with their ASCII letters folded
+// to one case; the first section and the first key of a name win; ";" starts a comment line.
+// Bytes are converted with decodeLocal8 and encodeLocal8. Everything is done on a copy in
+// memory; save() puts it in place in one rename, and every line that was not set is written back
+// exactly as it was read.
 class IniFile {
 public:
     // The longest value a read returns, in bytes of the file.
     static constexpr qsizetype kMaxValueBytes = 2047;
 
-    // Reads the file. A missing file is an empty file; a file that exists but cannot be read is
-    // an empty file too, and remembers the error so that save() will not replace it.
+    // Reads the file. A missing file (or a parent that is no folder) is an empty file; a file that
+    // exists but cannot be read is an empty file too, and remembers the error so that save() will
+    // not replace it.
     static IniFile load(const QString& path);
 
     const QString& path() const { return path_; }
@@ -48,8 +50,12 @@ public:
 
 private:
     struct Line {
+        enum Kind { Other, Section, Key };
+        Line(QByteArray text, QByteArray end);
         QByteArray text; // without its line end
         QByteArray end;  // "\r\n", "\n" or "" (the last line of a file without a final line end)
+        Kind kind;       // parsed once, so look-ups in a large file only compare names
+        QByteArray name; // of the section or key, trimmed
     };
     struct Found {
         qsizetype sectionLine = -1; // header of the first section of that name

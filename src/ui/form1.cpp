@@ -1,13 +1,16 @@
 #include "ui/form1.h"
 
+#include "engine/filerun.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "settings/windowsettings.h"
 #include "ui/appcontext.h"
 #include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/frmsuffix.h"
 #include "ui/illustrations.h"
 #include "ui/qtdialogs.h"
+#include "ui/windowhost.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -93,10 +96,56 @@ private:
     int columns_;
 };
 
+QStringList listEntries(const QListWidget* list) {
+    QStringList out;
+    out.reserve(list->count());
+    for (int i = 0; i < list->count(); ++i)
+        out.append(list->item(i)->text());
+    return out;
+}
+
 const char* const kTabCaptions[] = {" 按文件名匹配关键字分拣 ", " 按文件名分拣",       " 按文件类型分拣",
                                     " 按文件大小分拣",          " 按文件日期属性分拣", " 图像文件分拣"};
 
 } // namespace
+
+// The file run's view of this window; the per-item options are read from the controls each time.
+class TForm1::Host : public WindowRunHost<FileRunHost> {
+public:
+    explicit Host(TForm1& form)
+        : WindowRunHost<FileRunHost>({&form, &form.ctx_.dialogs, form.EdtOutDir, form.BtnCopy,
+                                      form.PageControl1, form.Button3, &form.result, form.ProgressBar1,
+                                      [&form](FocusTarget t) { form.focusField(t); },
+                                      [&form] { form.Button3Click(); }}),
+          form_(form) {}
+
+    TransferMode transferMode() override {
+        return form_.RbMove->isChecked() ? TransferMode::Move : TransferMode::Copy;
+    }
+
+    TypeFilter typeFilter() override {
+        TypeFilter filter;
+        if (form_.ChkExclude->isChecked())
+            filter.mode = TypeFilterMode::Exclude;
+        else if (form_.ChkInclude->isChecked())
+            filter.mode = TypeFilterMode::Include;
+        if (filter.mode != TypeFilterMode::None)
+            filter.patterns = listEntries(form_.ListBox2);
+        return filter;
+    }
+
+    QStringList pictureTypes() override {
+        QStringList checked;
+        for (int i = 0; i < form_.ChkLstPic->count(); ++i) {
+            if (form_.ChkLstPic->item(i)->checkState() == Qt::Checked)
+                checked.append(form_.ChkLstPic->item(i)->text());
+        }
+        return checked;
+    }
+
+private:
+    TForm1& form_;
+};
 
 TForm1::TForm1(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     ctx.form1 = this;
@@ -197,6 +246,8 @@ void TForm1::buildPages() {
     QWidget* pages[] = {TabSheet6, TabSheet1, TabSheet2, TabSheet3, TabSheet5, TabSheet4};
     for (int i = 0; i < 6; ++i)
         PageControl1->addTab(pages[i], QString::fromUtf8(kTabCaptions[i]));
+    // The page a stored value out of range leaves active.
+    PageControl1->setCurrentIndex(int(SortCriterion::ByName));
 
     // Page 0: keyword in the name.
     {
@@ -514,23 +565,131 @@ void TForm1::switchHere() {
 }
 
 void TForm1::BtnAoutClick() {
+    if (ctx_.about)
+        ctx_.about->exec();
 }
 
 void TForm1::BtnCopyClick() {
+    FileSortJob job;
+    // The run sorts this copy, so entries added or removed while it lets events run change
+    // nothing under it.
+    job.files = listEntries(ListBox1);
+    job.criterion = SortCriterion(PageControl1->currentIndex());
+    job.includeChecked = ChkInclude->isChecked();
+    job.typePatternCount = ListBox2->count();
+    job.keysText = EdtKeys->text();
+    job.useNameRange = ChkFileNamePart->isChecked();
+    job.rangeBeginText = EdtPartNameBegin->text();
+    job.rangeEndText = EdtPartNameEnd->text();
+    job.filterText = EdtFilter->text();
+    job.onlyExistingTargets = ChkOnlyMatchDir->isChecked();
+    job.sizeText = EdtSize->text();
+    job.sizeConditionIndex = CmbCondition->currentIndex();
+    job.sizeConditionText = CmbCondition->currentText();
+    job.sizeUnitIndex = CmbUnit->currentIndex();
+    job.sizeUnitText = CmbUnit->currentText();
+    job.date = DtDate->date();
+    job.time = DtTime->time();
+    job.dateRelationIndex = CmbFileDate->currentIndex();
+    job.dateSource = RbModifyTime->isChecked() ? DateSource::FromHandle : DateSource::FromEntry;
+    job.imageSide = RbPicH->isChecked() ? ImageSide::Height : ImageSide::Width;
+    job.imageRelationIndex = CmbPic->currentIndex();
+    job.imageRelationText = CmbPic->currentText();
+    job.imageLimitText = EdtPic->text();
+
+    Host host(*this);
+    runFileSort(job, host, ctx_.fs);
+}
+
+void TForm1::focusField(FocusTarget target) {
+    QWidget* field = nullptr;
+    switch (target) {
+    case FocusTarget::EdtKeys:
+        field = EdtKeys;
+        break;
+    case FocusTarget::EdtPartNameBegin:
+        field = EdtPartNameBegin;
+        break;
+    case FocusTarget::EdtPartNameEnd:
+        field = EdtPartNameEnd;
+        break;
+    case FocusTarget::EdtSize:
+        field = EdtSize;
+        break;
+    case FocusTarget::EdtPic:
+        field = EdtPic;
+        break;
+    case FocusTarget::None:
+    case FocusTarget::EdtFileCount:
+        break;
+    }
+    if (field)
+        field->setFocus();
 }
 
 void TForm1::loadSettings() {
-    PageControl1->setCurrentIndex(0);
+    const FileWindowSettings s = loadFileWindowSettings(ctx_.settingsPath);
+    if (s.filter)
+        EdtFilter->setText(*s.filter);
+    if (s.outDir)
+        EdtOutDir->setText(*s.outDir);
+    checkClashCode(result, s.sameFile ? int(*s.sameFile) : int(ClashPolicy::Skip));
+    if (s.page && *s.page >= 0 && *s.page < PageControl1->count())
+        PageControl1->setCurrentIndex(*s.page);
     PageControl1Change();
-    checkClashCode(result, int(ClashPolicy::Skip));
+    if (s.suffixFilter)
+        ListBox2->addItems(*s.suffixFilter);
+    if (s.picSize)
+        (*s.picSize == ImageSide::Height ? RbPicH : RbPicW)->setChecked(true);
+    if (s.fileAttr)
+        (*s.fileAttr == DateSource::FromHandle ? RbModifyTime : RbCreateTime)->setChecked(true);
+    if (s.cmbPic)
+        CmbPic->setCurrentIndex(*s.cmbPic);
+    if (s.picSizeValue)
+        EdtPic->setText(*s.picSizeValue);
+    if (s.cmbCondition)
+        CmbCondition->setCurrentIndex(*s.cmbCondition);
+    if (s.cmbUnit)
+        CmbUnit->setCurrentIndex(*s.cmbUnit);
+    if (s.fileSize)
+        EdtSize->setText(*s.fileSize);
+    if (s.dtDate)
+        DtDate->setDate(*s.dtDate);
+    if (s.dtTime)
+        DtTime->setTime(*s.dtTime);
+    if (s.cmbFileDate)
+        CmbFileDate->setCurrentIndex(*s.cmbFileDate);
+    if (s.edtKeys)
+        EdtKeys->setText(*s.edtKeys);
 }
 
-bool TForm1::saveSettings() {
-    return true;
+QString TForm1::saveSettings() {
+    FileWindowSettings s;
+    s.filter = EdtFilter->text();
+    if (const int code = checkedClashCode(result); code >= 0)
+        s.sameFile = ClashPolicy(code);
+    s.outDir = EdtOutDir->text();
+    s.page = PageControl1->currentIndex();
+    s.picSize = RbPicW->isChecked() ? ImageSide::Width : ImageSide::Height;
+    s.cmbPic = CmbPic->currentIndex();
+    s.picSizeValue = EdtPic->text();
+    s.cmbCondition = CmbCondition->currentIndex();
+    s.cmbUnit = CmbUnit->currentIndex();
+    s.fileSize = EdtSize->text();
+    s.edtKeys = EdtKeys->text();
+    s.suffixFilter = listEntries(ListBox2);
+    s.dtDate = DtDate->date();
+    s.dtTime = DtTime->time();
+    s.fileAttr = RbCreateTime->isChecked() ? DateSource::FromEntry : DateSource::FromHandle;
+    s.cmbFileDate = CmbFileDate->currentIndex();
+    return saveFileWindowSettings(ctx_.settingsPath, s);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    saveSettings();
+    // A failed save is reported, and the program still ends: nothing would be gained by
+    // keeping the window open with settings that cannot be written.
+    if (const QString failure = saveSettings(); !failure.isEmpty())
+        ctx_.dialogs.error(this, failure);
     event->accept();
     QCoreApplication::quit();
 }

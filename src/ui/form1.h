@@ -145,10 +145,11 @@ private:
     void buildOptions();
     void FormCreate();
     void loadSettings();
-    bool saveSettings();
+    // "" when saved, else the error text.
+    QString saveSettings();
+    void focusField(FocusTarget target);
 
     AppContext& ctx_;
-    bool running_ = false;
 };
 
 } // namespace velquin

@@ -16,7 +16,7 @@ namespace velquin::test {
 // A file window with its add-extension dialog over scripted dialogs and a settings file in a
 // fresh temporary folder (absent until something saves it).
 class Form1Test : public ::testing::Test {
-protected:
+public:
     void SetUp() override { open(); }
 
     void open() {

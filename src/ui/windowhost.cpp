@@ -1,0 +1,90 @@
+#include "ui/windowhost.h"
+
+#include "platform/dialogs.h"
+#include "ui/windowparts.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProgressBar>
+
+namespace velquin {
+
+namespace {
+constexpr qint64 kEventInterval = 15; // milliseconds between event runs while the bar stands still
+} // namespace
+
+// The busy cursor for the length of a lock, restored however the lock ends.
+template <class Base> struct WindowRunHost<Base>::Busy {
+    Busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Busy() { QApplication::restoreOverrideCursor(); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+};
+
+template <class Base>
+WindowRunHost<Base>::WindowRunHost(WindowRunControls controls) : c_(std::move(controls)) {
+    sinceEvents_.start();
+}
+
+template <class Base> WindowRunHost<Base>::~WindowRunHost() {
+    if (busy_)
+        setLocked(false);
+}
+
+template <class Base> QString WindowRunHost<Base>::outputFolderText() {
+    return c_.EdtOutDir->text();
+}
+
+template <class Base> void WindowRunHost<Base>::setOutputFolderText(const QString& text) {
+    c_.EdtOutDir->setText(text);
+}
+
+template <class Base> void WindowRunHost<Base>::information(const QString& text) {
+    c_.dialogs->information(c_.window, text);
+}
+
+template <class Base> void WindowRunHost<Base>::focusField(FocusTarget target) {
+    if (c_.focusField)
+        c_.focusField(target);
+}
+
+template <class Base> void WindowRunHost<Base>::chooseOutputFolder() {
+    if (c_.chooseOutputFolder)
+        c_.chooseOutputFolder();
+}
+
+template <class Base> void WindowRunHost<Base>::setLocked(bool locked) {
+    c_.BtnCopy->setEnabled(!locked);
+    c_.PageControl1->setEnabled(!locked);
+    c_.Button3->setEnabled(!locked);
+    c_.EdtOutDir->setReadOnly(locked);
+    if (locked && !busy_)
+        busy_ = std::make_unique<Busy>();
+    else if (!locked)
+        busy_.reset();
+}
+
+template <class Base> ClashPolicy WindowRunHost<Base>::clashPolicy() {
+    return clashPolicyOf(*c_.result);
+}
+
+template <class Base> bool WindowRunHost<Base>::askOverwrite(const QString& target) {
+    return c_.dialogs->question(nullptr,
+                                QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？"), true);
+}
+
+template <class Base> void WindowRunHost<Base>::setProgress(int position) {
+    const bool moved = c_.ProgressBar1->value() != position;
+    c_.ProgressBar1->setValue(position);
+    if (moved && c_.ProgressBar1->isVisible())
+        c_.ProgressBar1->repaint();
+    if (moved || sinceEvents_.elapsed() >= kEventInterval) {
+        QApplication::processEvents();
+        sinceEvents_.restart();
+    }
+}
+
+template class WindowRunHost<RunHost>;
+template class WindowRunHost<FileRunHost>;
+
+} // namespace velquin

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "engine/runhost.h"
+
+#include <QElapsedTimer>
+
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class QProgressBar;
+class QWidget;
+
+namespace velquin {
+
+class Dialogs;
+struct ResultGroup;
+
+// The controls of a main window that a run reads, locks and drives.
+struct WindowRunControls {
+    QWidget* window = nullptr; // owner of the check messages and the closing message
+    Dialogs* dialogs = nullptr;
+    QLineEdit* EdtOutDir = nullptr;
+    QWidget* BtnCopy = nullptr;
+    QWidget* PageControl1 = nullptr;
+    QWidget* Button3 = nullptr;
+    const ResultGroup* result = nullptr; // the clash buttons
+    QProgressBar* ProgressBar1 = nullptr;
+    std::function<void(FocusTarget)> focusField;
+    std::function<void()> chooseOutputFolder; // the window's Button3Click
+};
+
+// What both main windows do for a run, over their controls: `Base` is RunHost (folder runs) or
+// FileRunHost (file runs, which add the per-item reads of the file window). Locking disables
+// the start button, the criterion pages and the output chooser, makes the output field
+// read-only and holds the busy cursor; destroying a locked host unlocks it.
+template <class Base> class WindowRunHost : public Base {
+public:
+    explicit WindowRunHost(WindowRunControls controls);
+    ~WindowRunHost() override;
+
+    QString outputFolderText() override;
+    void setOutputFolderText(const QString& text) override;
+    void information(const QString& text) override;
+    void focusField(FocusTarget target) override;
+    void chooseOutputFolder() override;
+    void setLocked(bool locked) override;
+    ClashPolicy clashPolicy() override;
+    // Asked with no owner window: the question belongs to the application.
+    bool askOverwrite(const QString& target) override;
+    // Sets and repaints the bar; pending events run whenever the value changes and otherwise
+    // at most every 15 ms, so a run over many small files is not slowed by event handling.
+    void setProgress(int position) override;
+
+private:
+    struct Busy;
+
+    WindowRunControls c_;
+    std::unique_ptr<Busy> busy_;
+    QElapsedTimer sinceEvents_;
+};
+
+extern template class WindowRunHost<RunHost>;
+extern template class WindowRunHost<FileRunHost>;
+
+} // namespace velquin

@@ -1,0 +1,428 @@
+#include "ui/form1_fixture.h"
+
+#include "engine/filerun.h"
+#include "settings/windowsettings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTimeEdit>
+
+#include <functional>
+
+namespace velquin::test {
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+
+const QString kDone = QStringLiteral("分拣工作完成！");
+
+class Form1RunTest : public Form1Test {
+public:
+    void SetUp() override {
+        Form1Test::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        out = dir.folder(QStringLiteral("out")) + QLatin1Char('/');
+        form->EdtOutDir->setText(out);
+    }
+
+    // A source file, added to the window's list.
+    QString add(const QString& relative, const QByteArray& content = "x") {
+        const QString path = dir.file(QStringLiteral("src/") + relative, content);
+        form->ListBox1->addItem(path);
+        return path;
+    }
+
+    void start() {
+        dialogs.clear();
+        form->BtnCopy->click();
+    }
+
+    // Everything a locked window shows, as one text, so a failure names what differs.
+    QString lockState() const {
+        return QStringLiteral("copy=%1 pages=%2 choose=%3 readOnly=%4 busy=%5")
+            .arg(form->BtnCopy->isEnabled())
+            .arg(form->PageControl1->isEnabled())
+            .arg(form->Button3->isEnabled())
+            .arg(form->EdtOutDir->isReadOnly())
+            .arg(QApplication::overrideCursor() != nullptr);
+    }
+    const QString unlocked = QStringLiteral("copy=1 pages=1 choose=1 readOnly=0 busy=0");
+    const QString locked = QStringLiteral("copy=0 pages=0 choose=0 readOnly=1 busy=1");
+
+    QString out;
+};
+
+TEST_F(Form1RunTest, EachCriterionSortsFromTheStartButton) {
+    struct Case {
+        const char* name;
+        std::function<void(Form1RunTest&)> setUp;
+        QStringList expected; // relative to the output folder
+        QStringList absent;
+    };
+    const QDate limitDate(2020, 1, 1);
+    const Case cases[] = {
+        {"keyword",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(0);
+             t.form->EdtKeys->setText(QStringLiteral(" cat 狗 "));
+             t.add(QStringLiteral("black cat.jpg"));
+             t.add(QStringLiteral("小狗.txt"));
+             t.add(QStringLiteral("bird.txt"));
+         },
+         {QStringLiteral("cat/black cat.jpg"), QStringLiteral("狗/小狗.txt")},
+         {QStringLiteral("bird.txt")}},
+        {"name with range and filter",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(1);
+             t.form->ChkFileNamePart->click(); // begin "1"
+             t.form->EdtPartNameEnd->setText(QStringLiteral("7"));
+             t.form->EdtFilter->setText(QStringLiteral("IMG_"));
+             t.add(QStringLiteral("IMG_201301_a.jpg"));
+             t.add(QStringLiteral("IMG_201302_b.png"));
+         },
+         {QStringLiteral("201/IMG_201301_a.jpg"), QStringLiteral("201/IMG_201302_b.png")},
+         {}},
+        {"type",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(2);
+             t.add(QStringLiteral("a.JPG"));
+             t.add(QStringLiteral("b.txt"));
+             t.add(QStringLiteral("README"));
+         },
+         {QStringLiteral(".JPG/a.JPG"), QStringLiteral(".txt/b.txt"), QStringLiteral("README")},
+         {}},
+        {"size, megabytes ignored for small files",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(3);
+             t.form->CmbCondition->setCurrentIndex(0);
+             t.form->EdtSize->setText(QStringLiteral("1"));
+             t.form->CmbUnit->setCurrentIndex(0);
+             t.add(QStringLiteral("big.bin"), QByteArray(2048, 'b'));
+             t.add(QStringLiteral("small.bin"), QByteArray(10, 's'));
+         },
+         {QStringLiteral("大于1KB/big.bin")},
+         {QStringLiteral("大于1KB/small.bin")}},
+        {"date, modification time earlier than the limit",
+         [limitDate](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(4);
+             t.form->RbModifyTime->setChecked(true);
+             t.form->CmbFileDate->setCurrentIndex(0);
+             t.form->DtDate->setDate(limitDate);
+             t.form->DtTime->setTime(QTime(0, 0));
+             TestDir::setModified(t.add(QStringLiteral("old.txt")),
+                                  QDateTime(QDate(2019, 6, 1), QTime(12, 0)));
+             TestDir::setModified(t.add(QStringLiteral("new.txt")),
+                                  QDateTime(QDate(2021, 6, 1), QTime(12, 0)));
+         },
+         {dateFolderName(limitDate) + QStringLiteral("/old.txt")},
+         {dateFolderName(limitDate) + QStringLiteral("/new.txt")}},
+        {"image width at least",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(5);
+             t.form->RbPicW->setChecked(true);
+             t.form->CmbPic->setCurrentIndex(0);
+             t.form->EdtPic->setText(QStringLiteral("40"));
+             for (const auto& [name, width] : {std::pair{"wide.png", 64}, std::pair{"narrow.png", 16}}) {
+                 QImage image(width, 8, QImage::Format_RGB32);
+                 image.fill(Qt::green);
+                 const QString path = t.dir.file(QStringLiteral("src/") + QLatin1String(name));
+                 ASSERT_TRUE(image.save(path, "PNG"));
+                 t.form->ListBox1->addItem(path);
+             }
+             // Not an image type of the list: never looked at.
+             t.add(QStringLiteral("wide.txt"));
+         },
+         {QStringLiteral("大于等于40/wide.png")},
+         {QStringLiteral("大于等于40/narrow.png"), QStringLiteral("大于等于40/wide.txt")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->ListBox1->clear();
+        const QString sub = dir.folder(QLatin1String(c.name));
+        out = sub + QLatin1Char('/');
+        form->EdtOutDir->setText(out);
+        c.setUp(*this);
+        start();
+        EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{kDone});
+        for (const QString& e : c.expected)
+            EXPECT_TRUE(QFileInfo(out + e).isFile()) << e.toStdString();
+        for (const QString& e : c.absent)
+            EXPECT_FALSE(QFileInfo(out + e).exists()) << e.toStdString();
+        EXPECT_EQ(lockState(), unlocked);
+        EXPECT_EQ(form->ProgressBar1->value(), 0);
+    }
+}
+
+TEST_F(Form1RunTest, MoveModeAndTypeFilterAreReadFromTheWindow) {
+    form->PageControl1->setCurrentIndex(2);
+    form->RbMove->setChecked(true);
+    form->ChkExclude->click();
+    form->ListBox2->addItem(QStringLiteral("*.TXT"));
+    const QString jpg = add(QStringLiteral("a.jpg"));
+    const QString txt = add(QStringLiteral("b.txt"));
+    start();
+    EXPECT_TRUE(QFileInfo(out + QStringLiteral(".jpg/a.jpg")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(jpg));
+    EXPECT_TRUE(QFileInfo::exists(txt));
+    EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral(".txt")));
+    // Moved entries stay listed.
+    EXPECT_EQ(form->ListBox1->count(), 2);
+}
+
+TEST_F(Form1RunTest, ClashQuestionBelongsToTheApplication) {
+    form->PageControl1->setCurrentIndex(2);
+    form->RbAsk->click();
+    add(QStringLiteral("a.txt"), "new");
+    const QString target = dir.file(QStringLiteral("out/.txt/a.txt"), "old");
+    dialogs.answers.push_back(true);
+    start();
+    ASSERT_EQ(dialogs.texts(Kind::Question),
+              QStringList{QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？")});
+    EXPECT_EQ(dialogs.calls[0].owner, nullptr);
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/a.txt")), QByteArray("new"));
+}
+
+TEST_F(Form1RunTest, ProgressStepsForFourFilesAndTheLockWhileRunning) {
+    form->PageControl1->setCurrentIndex(2);
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        add(QLatin1String(name));
+    // Away from 0, so the first step is seen too.
+    form->ProgressBar1->setValue(5);
+    QList<int> values;
+    QStringList states;
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form.get(), [&](int v) {
+        values.append(v);
+        states.append(lockState());
+    });
+    start();
+    EXPECT_EQ(values, (QList<int>{0, 25, 50, 75, 100, 0}));
+    // Locked at every step; unlocked before the closing message sets the bar back to 0.
+    EXPECT_EQ(states, (QStringList{locked, locked, locked, locked, locked, unlocked}));
+    EXPECT_EQ(lockState(), unlocked);
+}
+
+TEST_F(Form1RunTest, EditingTheListDuringTheRunChangesNothingUnderIt) {
+    form->PageControl1->setCurrentIndex(2);
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        add(QLatin1String(name));
+    bool edited = false;
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form.get(), [&](int v) {
+        if (v == 25 && !edited) {
+            edited = true;
+            // What the list buttons would do while the run lets events through.
+            form->ListBox1->clear();
+            form->ListBox1->addItem(dir.file(QStringLiteral("src/late.doc")));
+        }
+    });
+    start();
+    EXPECT_TRUE(edited);
+    EXPECT_EQ(dir.entries(QStringLiteral("out/.txt")),
+              (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt"),
+                           QStringLiteral("d.txt")}));
+    EXPECT_FALSE(dir.existsFolder(QStringLiteral("out/.doc")));
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{kDone});
+}
+
+TEST_F(Form1RunTest, FailedChecksShowTheirMessageFocusTheFieldAndLockNothing) {
+    struct Case {
+        const char* name;
+        std::function<void(Form1RunTest&)> setUp;
+        QString message;
+        QWidget* (*focus)(TForm1&); // nullptr: not checked
+    };
+    const Case cases[] = {
+        {"empty list", [](Form1RunTest& t) { t.form->ListBox1->clear(); },
+         QStringLiteral("没有需要分拣的文件!"), nullptr},
+        {"include without patterns",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(2);
+             t.form->ChkInclude->click();
+         },
+         QStringLiteral("如果选择了只分拣某些文件类型，则类型不应当为空！"), nullptr},
+        {"no keywords",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(0);
+             t.form->EdtKeys->setText(QStringLiteral("   "));
+         },
+         QStringLiteral("请输入匹配关键字!"), [](TForm1& f) -> QWidget* { return f.EdtKeys; }},
+        {"range end not a number",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(1);
+             t.form->ChkFileNamePart->click();
+         },
+         QStringLiteral("请输入整数序号!"), [](TForm1& f) -> QWidget* { return f.EdtPartNameEnd; }},
+        {"size with a point",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(3);
+             t.form->EdtSize->setText(QStringLiteral("12.5"));
+         },
+         QStringLiteral("请输入正确的文件大小!"), [](TForm1& f) -> QWidget* { return f.EdtSize; }},
+        {"no pixel limit",
+         [](Form1RunTest& t) {
+             t.form->PageControl1->setCurrentIndex(5);
+             t.form->EdtPic->clear();
+         },
+         QStringLiteral("请输入正确的图片宽高!"), [](TForm1& f) -> QWidget* { return f.EdtPic; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open();
+        form->EdtOutDir->setText(out);
+        add(QStringLiteral("a.txt"));
+        c.setUp(*this);
+        form->BtnAout->setFocus();
+        start();
+        EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{c.message});
+        EXPECT_EQ(dialogs.calls.value(0).owner, form.get());
+        if (c.focus) {
+            EXPECT_EQ(form->focusWidget(), c.focus(*form));
+        }
+        EXPECT_EQ(lockState(), unlocked);
+        EXPECT_TRUE(dir.entries(QStringLiteral("out")).isEmpty());
+    }
+}
+
+TEST_F(Form1RunTest, BlankOutputFolderOpensTheChooserAndDoesNotRun) {
+    form->PageControl1->setCurrentIndex(2);
+    add(QStringLiteral("a.txt"));
+    form->EdtOutDir->setText(QStringLiteral("  "));
+    dialogs.folders.push_back(dir.path(QStringLiteral("out")));
+    start();
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("请选择分拣结果输出目录！")});
+    EXPECT_EQ(dialogs.texts(Kind::ChooseFolder), QStringList{QStringLiteral("请选择文件夹")});
+    EXPECT_EQ(form->EdtOutDir->text(), out);
+    EXPECT_TRUE(dir.entries(QStringLiteral("out")).isEmpty());
+}
+
+TEST_F(Form1RunTest, OutputFieldGainsItsSeparatorEvenWhenALaterCheckFails) {
+    form->PageControl1->setCurrentIndex(0);
+    add(QStringLiteral("a.txt"));
+    form->EdtOutDir->setText(dir.path(QStringLiteral("out")));
+    start();
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("请输入匹配关键字!")});
+    EXPECT_EQ(form->EdtOutDir->text(), out);
+}
+
+// ---- settings ----
+
+TEST_F(Form1Test, FirstStartWithoutSettings) {
+    ASSERT_FALSE(QFileInfo::exists(ctx.settingsPath));
+    EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(form->lblOption->text(), QStringLiteral("分拣方式： 按文件名匹配关键字分拣 "));
+    EXPECT_FALSE(form->PnlOption->isHidden());
+    EXPECT_TRUE(form->PnlOption2->isHidden());
+    EXPECT_TRUE(form->RbSkip->isChecked());
+    EXPECT_FALSE(form->RbOverwrite->isChecked());
+    EXPECT_EQ(form->EdtOutDir->text(), defaultOutputFolder());
+    EXPECT_TRUE(form->EdtOutDir->text().endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(form->RbPicW->isChecked());
+    EXPECT_TRUE(form->RbCreateTime->isChecked());
+    EXPECT_EQ(form->DtDate->date(), QDate(2013, 5, 6));
+    EXPECT_EQ(form->DtTime->time(), QTime(0, 0, 0));
+    for (QComboBox* c : {form->CmbCondition, form->CmbUnit, form->CmbFileDate, form->CmbPic})
+        EXPECT_EQ(c->currentIndex(), 0);
+    for (QLineEdit* e : {form->EdtKeys, form->EdtFilter, form->EdtSize, form->EdtPic})
+        EXPECT_TRUE(e->text().isEmpty());
+    EXPECT_EQ(form->ListBox2->count(), 0);
+}
+
+TEST_F(Form1Test, ClosingSavesAndTheNextStartRestoresEveryOption) {
+    const QString outDir = dir.folder(QStringLiteral("result")) + QLatin1Char('/');
+    form->EdtFilter->setText(QStringLiteral(" IMG_*_a "));
+    form->RbEditFileTime->click();
+    form->EdtOutDir->setText(outDir);
+    form->PageControl1->setCurrentIndex(5);
+    form->RbPicH->setChecked(true);
+    form->CmbPic->setCurrentIndex(2);
+    form->EdtPic->setText(QStringLiteral("800"));
+    form->CmbCondition->setCurrentIndex(1);
+    form->CmbUnit->setCurrentIndex(1);
+    form->EdtSize->setText(QStringLiteral("12"));
+    form->EdtKeys->setText(QStringLiteral("  red 蓝  "));
+    form->ListBox2->addItems({QStringLiteral("*.txt"), QStringLiteral("*.中文")});
+    form->DtDate->setDate(QDate(2021, 12, 31));
+    form->DtTime->setTime(QTime(23, 59, 58));
+    form->RbModifyTime->setChecked(true);
+    form->CmbFileDate->setCurrentIndex(1);
+    // Not kept between starts.
+    form->RbMove->setChecked(true);
+    form->ChkInclude->click();
+    form->ChkOnlyMatchDir->setChecked(true);
+    form->ChkLstPic->item(0)->setCheckState(Qt::Unchecked);
+    form->show();
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(dialogs.calls.isEmpty());
+    ASSERT_TRUE(QFileInfo::exists(ctx.settingsPath));
+
+    open();
+    EXPECT_EQ(form->EdtFilter->text(), QStringLiteral(" IMG_*_a ").trimmed()); // the reader trims values
+    EXPECT_TRUE(form->RbEditFileTime->isChecked());
+    EXPECT_EQ(form->EdtOutDir->text(), outDir);
+    EXPECT_EQ(form->PageControl1->currentIndex(), 5);
+    EXPECT_EQ(form->lblOption->text(), QStringLiteral("分拣方式： 图像文件分拣"));
+    EXPECT_TRUE(form->PnlOption->isHidden());
+    EXPECT_FALSE(form->PnlOption2->isHidden());
+    EXPECT_TRUE(form->RbPicH->isChecked());
+    EXPECT_EQ(form->CmbPic->currentIndex(), 2);
+    EXPECT_EQ(form->EdtPic->text(), QStringLiteral("800"));
+    EXPECT_EQ(form->CmbCondition->currentIndex(), 1);
+    EXPECT_EQ(form->CmbUnit->currentIndex(), 1);
+    EXPECT_EQ(form->EdtSize->text(), QStringLiteral("12"));
+    EXPECT_EQ(form->EdtKeys->text(), QStringLiteral("red 蓝"));
+    ASSERT_EQ(form->ListBox2->count(), 2);
+    EXPECT_EQ(form->ListBox2->item(1)->text(), QStringLiteral("*.中文"));
+    EXPECT_EQ(form->DtDate->date(), QDate(2021, 12, 31));
+    EXPECT_EQ(form->DtTime->time(), QTime(23, 59, 58));
+    EXPECT_TRUE(form->RbModifyTime->isChecked());
+    EXPECT_EQ(form->CmbFileDate->currentIndex(), 1);
+    EXPECT_TRUE(form->RbCopy->isChecked());
+    EXPECT_FALSE(form->ChkInclude->isChecked());
+    EXPECT_FALSE(form->BtnAddSuffix->isEnabled());
+    EXPECT_FALSE(form->ChkOnlyMatchDir->isChecked());
+    EXPECT_EQ(form->ChkLstPic->item(0)->checkState(), Qt::Checked);
+}
+
+TEST_F(Form1Test, AStoredPageOutOfRangeLeavesTheNamePage) {
+    form->PageControl1->setCurrentIndex(3);
+    form->close();
+    QFile file(ctx.settingsPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    text.replace("Page=3", "Page=6");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    open();
+    EXPECT_EQ(form->PageControl1->currentIndex(), 1);
+    EXPECT_EQ(form->lblOption->text(), QStringLiteral("分拣方式： 按文件名分拣"));
+    EXPECT_FALSE(form->PnlOption->isHidden());
+}
+
+TEST_F(Form1Test, AFailedSaveIsReportedAndTheWindowStillCloses) {
+    // A settings path whose folder is a file: nothing can be written there.
+    const QString blocker = dir.file(QStringLiteral("blocker"));
+    ctx.settingsPath = blocker + QStringLiteral("/Velquin.ini");
+    form->show();
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_EQ(dialogs.calls.size(), 1);
+    EXPECT_EQ(dialogs.calls[0].kind, Kind::Error);
+    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Unable to write to ") + ctx.settingsPath);
+}
+
+} // namespace
+} // namespace velquin::test

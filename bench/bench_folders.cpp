@@ -1,0 +1,64 @@
+#include "bench/bench.h"
+
+#include "engine/folderrun.h"
+#include "engine/runhost.h"
+#include "platform/fileops.h"
+
+#include <QStringList>
+
+namespace velquin::bench {
+
+namespace {
+
+// The folder window without widgets: answers nothing, shows nothing.
+class QuietHost : public RunHost {
+public:
+    QString output;
+    QString outputFolderText() override { return output; }
+    void setOutputFolderText(const QString& text) override { output = text; }
+    void information(const QString&) override {}
+    void focusField(FocusTarget) override {}
+    void chooseOutputFolder() override {}
+    void setLocked(bool) override {}
+    ClashPolicy clashPolicy() override { return ClashPolicy::Skip; }
+    bool askOverwrite(const QString&) override { return false; }
+    void setProgress(int) override {}
+};
+
+// Ten folders of 1,000 files of 4 KiB each, spread over ten sub-folders, all matching one
+// keyword, copied into an empty output folder; against cp -r of the same folders.
+void folderCopy10k() {
+    const QString root = scratchFolder(QStringLiteral("folders"));
+    QStringList folders;
+    for (int f = 0; f < 10; ++f) {
+        const QString folder = root + QStringLiteral("/src/Album") + QString::number(f);
+        makeFiles(folder, 1000, 4096, [](int i) {
+            return QStringLiteral("part") + QString::number(i / 100) + QStringLiteral("/photo") +
+                   QString::number(i) + QStringLiteral(".jpg");
+        });
+        folders.append(folder);
+    }
+
+    FileOps fs;
+    QuietHost host;
+    host.output = root + QStringLiteral("/out");
+    FolderSortJob job;
+    job.folders = folders;
+    job.criterion = int(FolderSortCriterion::ByKeyword);
+    job.keysText = QStringLiteral("album");
+
+    settle();
+    const double velquin = timeIt([&] { runFolderSort(job, host, fs); });
+    settle();
+    const QString baselineOut = root + QStringLiteral("/baseline/album");
+    const double baseline = timeShell(QStringLiteral("mkdir -p '") + baselineOut +
+                                      QStringLiteral("' && cp -r '") + folders.join(QStringLiteral("' '")) +
+                                      QStringLiteral("' '") + baselineOut + QStringLiteral("/'"));
+    report(QStringLiteral("folder_copy_10k"), velquin, baseline);
+}
+
+const Registration registration(QStringLiteral("folder_copy_10k"), folderCopy10k);
+
+} // namespace
+
+} // namespace velquin::bench

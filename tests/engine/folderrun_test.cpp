@@ -1,0 +1,332 @@
+#include "engine/folderrun.h"
+
+#include "folderhost.h"
+#include "platform/localdate.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace velquin;
+using velquin::test::FolderHost;
+using velquin::test::TestDir;
+
+namespace {
+
+const QString kDone = QStringLiteral("分拣工作完成！");
+
+// A fixture folder holding one file, so that a copy of it is easy to find.
+QString makeFolder(TestDir& d, const QString& relative, const QByteArray& content = "f") {
+    d.file(relative + QStringLiteral("/f.txt"), content);
+    return d.path(relative);
+}
+
+} // namespace
+
+TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
+    struct Case {
+        const char* label;
+        std::function<void(FolderSortJob&, FolderHost&)> setup;
+        QString message;
+        FocusTarget focus;
+        bool chooser;
+    };
+    const Case cases[] = {
+        {"empty list", [](FolderSortJob& j, FolderHost&) { j.folders.clear(); },
+         QStringLiteral("没有需要分拣的文件夹（目录）!"), FocusTarget::None, false},
+        {"blank output", [](FolderSortJob&, FolderHost& h) { h.output = QStringLiteral(" \t "); },
+         QStringLiteral("请选择分拣结果输出目录！"), FocusTarget::None, true},
+        {"blank keys", [](FolderSortJob& j, FolderHost&) { j.keysText = QStringLiteral("   "); },
+         QStringLiteral("请输入匹配关键字!"), FocusTarget::EdtKeys, false},
+        {"range begin",
+         [](FolderSortJob& j, FolderHost&) {
+             j.criterion = 1;
+             j.rangeBeginText = QStringLiteral("x");
+         },
+         QStringLiteral("请输入整数序号!"), FocusTarget::EdtPartNameBegin, false},
+        {"range end",
+         [](FolderSortJob& j, FolderHost&) {
+             j.criterion = 1;
+             j.rangeEndText = QStringLiteral("1.5");
+         },
+         QStringLiteral("请输入整数序号!"), FocusTarget::EdtPartNameEnd, false},
+        {"file count",
+         [](FolderSortJob& j, FolderHost&) {
+             j.criterion = 2;
+             j.fileCountText = QStringLiteral("3 ");
+         },
+         QStringLiteral("请输入整数!"), FocusTarget::EdtFileCount, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TestDir d;
+        FileOps fs;
+        FolderHost host;
+        host.output = d.path(QStringLiteral("out"));
+        FolderSortJob job;
+        job.folders = {makeFolder(d, QStringLiteral("Trip"))};
+        job.keysText = QStringLiteral("Trip");
+        job.useNameRange = true;
+        job.rangeBeginText = QStringLiteral("1");
+        job.rangeEndText = QStringLiteral("2");
+        job.fileCountText = QStringLiteral("1");
+        c.setup(job, host);
+
+        runFolderSort(job, host, fs);
+        EXPECT_EQ(host.messages, QStringList{c.message});
+        EXPECT_EQ(host.focus,
+                  c.focus == FocusTarget::None ? QList<FocusTarget>{} : QList<FocusTarget>{c.focus});
+        EXPECT_EQ(host.chooserOpened, c.chooser ? 1 : 0);
+        EXPECT_TRUE(host.lockStates.isEmpty());
+        EXPECT_TRUE(host.progress.isEmpty());
+        EXPECT_FALSE(d.existsFolder(QStringLiteral("out")));
+        // The separator stays appended once the output check has passed, whatever fails later.
+        if (!job.folders.isEmpty() && !c.chooser) {
+            EXPECT_EQ(host.output, d.path(QStringLiteral("out/")));
+        }
+    }
+}
+
+TEST(FolderRunChecks, RangeTextsAreNotCheckedWithoutTheRange) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out/"));
+    FolderSortJob job;
+    job.folders = {makeFolder(d, QStringLiteral("Trip"))};
+    job.criterion = 1;
+    job.rangeBeginText = QStringLiteral("x");
+    job.rangeEndText = QStringLiteral("y");
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(host.messages, QStringList{kDone});
+    EXPECT_EQ(host.output, d.path(QStringLiteral("out/"))); // no second separator
+    EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip/f.txt")), QByteArray("f"));
+}
+
+TEST(FolderRun, KeywordsCopyIntoEveryMatchingKeywordFolder) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    FolderSortJob job;
+    job.folders = {makeFolder(d, QStringLiteral("src/PhotoTrip")), makeFolder(d, QStringLiteral("src/Other")),
+                   makeFolder(d, QStringLiteral("src/xABCx")), d.path(QStringLiteral("src/abcMissing"))};
+    job.keysText = QStringLiteral("  photo  trip abc ");
+    runFolderSort(job, host, fs);
+
+    EXPECT_EQ(d.read(QStringLiteral("out/photo/PhotoTrip/f.txt")), QByteArray("f"));
+    EXPECT_EQ(d.read(QStringLiteral("out/trip/PhotoTrip/f.txt")), QByteArray("f"));
+    EXPECT_EQ(d.read(QStringLiteral("out/abc/xABCx/f.txt")), QByteArray("f"));
+    // A missing listed folder still gets its keyword folder, and nothing in it.
+    EXPECT_FALSE(d.existsFolder(QStringLiteral("out/abc/abcMissing")));
+    EXPECT_EQ(d.entries(QStringLiteral("out")),
+              (QStringList{QStringLiteral("abc"), QStringLiteral("photo"), QStringLiteral("trip")}));
+    EXPECT_EQ(host.messages, QStringList{kDone});
+}
+
+TEST(FolderRun, ADuplicateKeywordCopiesTwiceAndTheSecondPassMeetsThePolicy) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    host.policy = ClashPolicy::AutoNumber;
+    FolderSortJob job;
+    job.folders = {makeFolder(d, QStringLiteral("Trip"))};
+    job.keysText = QStringLiteral("trip trip");
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(d.entries(QStringLiteral("out/trip/Trip")),
+              (QStringList{QStringLiteral("f.txt"), QStringLiteral("f_1.txt")}));
+    EXPECT_EQ(host.policyReads, 2);
+}
+
+TEST(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
+    struct Case {
+        const char* folder;
+        bool range;
+        const char* begin;
+        const char* end;
+        const char* filter;
+        const char* sub; // "" lands in the output folder itself
+    };
+    const Case cases[] = {
+        {"Trip", false, "", "", "", "Trip"},           {"Trip(1)", false, "", "", "(1)*(2)", "Trip"},
+        {"Trip(2)", false, "", "", "(1)*(2)", "Trip"}, {"banana", false, "", "", "a*", "bnn"},
+        {"旅行2020", true, "1", "2", "", "旅行"},      {"abcdefg", true, "5", "2", "", "bcde"},
+        {"abcdefg", true, "0", "2", "", "abc"},        {"abcdefg", true, "3", "300", "", "cdefg"},
+        {"abcdefg", true, "300", "400", "", ""},       {"Trip", true, "10", "12", "", ""},
+        {"a.b.c", false, "", "", "", "a.b.c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        SCOPED_TRACE(c.begin);
+        TestDir d;
+        FileOps fs;
+        FolderHost host;
+        host.output = d.path(QStringLiteral("out"));
+        const QString name = QString::fromUtf8(c.folder);
+        FolderSortJob job;
+        job.criterion = 1;
+        job.folders = {makeFolder(d, QStringLiteral("src/") + name)};
+        job.useNameRange = c.range;
+        job.rangeBeginText = QString::fromUtf8(c.begin);
+        job.rangeEndText = QString::fromUtf8(c.end);
+        job.filterText = QString::fromUtf8(c.filter);
+        runFolderSort(job, host, fs);
+        const QString sub = QString::fromUtf8(c.sub);
+        const QString landed = sub.isEmpty()
+                                   ? QString(QStringLiteral("out/") + name)
+                                   : QString(QStringLiteral("out/") + sub + QLatin1Char('/') + name);
+        EXPECT_EQ(d.read(landed + QStringLiteral("/f.txt")), QByteArray("f"));
+        EXPECT_EQ(host.messages, QStringList{kDone});
+    }
+}
+
+TEST(FolderRun, OnlyExistingTargetsLeavesOutFoldersWithoutTheirSubFolder) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    d.folder(QStringLiteral("out/Beach"));
+    FolderSortJob job;
+    job.criterion = 1;
+    job.onlyExistingTargets = true;
+    job.folders = {makeFolder(d, QStringLiteral("src/Trip")), makeFolder(d, QStringLiteral("src/Beach"))};
+    runFolderSort(job, host, fs);
+    EXPECT_FALSE(d.existsFolder(QStringLiteral("out/Trip")));
+    EXPECT_EQ(d.read(QStringLiteral("out/Beach/Beach/f.txt")), QByteArray("f"));
+    // A left-out folder takes no progress step.
+    EXPECT_EQ(host.progress, (QList<int>{50, 100, 0}));
+}
+
+TEST(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    for (const char* f : {"three/a", "three/b", "three/c", "three/sub/x", "three/sub/y", "hidden/a",
+                          "hidden/.b", "hidden/.c", "two/a", "two/b"})
+        d.file(QStringLiteral("src/") + QString::fromUtf8(f), "f");
+    d.folder(QStringLiteral("src/empty"));
+    d.folder(QStringLiteral("src/onlyfolders/x"));
+    d.file(QStringLiteral("out/three/own.txt"), "mine");
+
+    const QStringList all = {
+        d.path(QStringLiteral("src/three")),       d.path(QStringLiteral("src/hidden/")),
+        d.path(QStringLiteral("src/two")),         d.path(QStringLiteral("src/empty")),
+        d.path(QStringLiteral("src/onlyfolders")), d.path(QStringLiteral("src/missing"))};
+    FolderSortJob job;
+    job.criterion = 2;
+    job.folders = all;
+    job.fileCountText = QStringLiteral("3");
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(d.entries(QStringLiteral("out")),
+              (QStringList{QStringLiteral("hidden"), QStringLiteral("three")}));
+    EXPECT_EQ(d.entries(QStringLiteral("out/three")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                           QStringLiteral("own.txt"), QStringLiteral("sub")}));
+    EXPECT_EQ(d.entries(QStringLiteral("out/hidden")).size(), 3);
+
+    FolderHost zeroHost;
+    zeroHost.output = d.path(QStringLiteral("zero"));
+    job.fileCountText = QStringLiteral("0");
+    runFolderSort(job, zeroHost, fs);
+    // The missing folder cannot be counted and is passed over, with its progress step.
+    EXPECT_EQ(d.entries(QStringLiteral("zero")),
+              (QStringList{QStringLiteral("empty"), QStringLiteral("onlyfolders")}));
+    EXPECT_TRUE(d.existsFolder(QStringLiteral("zero/onlyfolders/x")));
+    EXPECT_EQ(zeroHost.progress, (QList<int>{0, 16, 33, 50, 66, 83, 100, 0}));
+}
+
+TEST(FolderRun, TheAskQuestionShowsTheTargetAsJoined) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out/"));
+    host.policy = ClashPolicy::Ask;
+    host.answers = {true};
+    d.file(QStringLiteral("out/Trip/f.txt"), "old");
+    FolderSortJob job;
+    job.criterion = 2;
+    job.fileCountText = QStringLiteral("1");
+    job.folders = {makeFolder(d, QStringLiteral("src/Trip"), "new")};
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(host.questions, QStringList{d.path(QStringLiteral("out//Trip/f.txt"))});
+    EXPECT_EQ(d.read(QStringLiteral("out/Trip/f.txt")), QByteArray("new"));
+}
+
+TEST(FolderRun, ThePolicyIsReadAnewForEveryFolderCopied) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    host.policy = ClashPolicy::Skip;
+    host.onPolicyRead = [&host](int reads) {
+        if (reads == 1)
+            host.policy = ClashPolicy::Overwrite;
+    };
+    d.file(QStringLiteral("out/Trip/Trip1/f.txt"), "old");
+    d.file(QStringLiteral("out/Trip/Trip2/f.txt"), "old");
+    FolderSortJob job;
+    job.keysText = QStringLiteral("Trip");
+    job.folders = {makeFolder(d, QStringLiteral("src/Trip1"), "new"),
+                   makeFolder(d, QStringLiteral("src/Trip2"), "new")};
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip1/f.txt")), QByteArray("old"));
+    EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip2/f.txt")), QByteArray("new"));
+}
+
+TEST(FolderRun, ProgressStepsLockAndCompletionComeInOrder) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    FolderSortJob job;
+    for (int i = 0; i < 4; ++i)
+        job.folders.append(makeFolder(d, QStringLiteral("src/F") + QString::number(i)));
+    job.keysText = QStringLiteral("nomatch");
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(host.log, (QStringList{QStringLiteral("lock"), QStringLiteral("progress 0"),
+                                     QStringLiteral("progress 25"), QStringLiteral("progress 50"),
+                                     QStringLiteral("progress 75"), QStringLiteral("progress 100"),
+                                     QStringLiteral("unlock"), QStringLiteral("info ") + kDone,
+                                     QStringLiteral("progress 0")}));
+}
+
+TEST(FolderRun, TheHiddenDatePageMakesOneDateFolderAndSortsNothing) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    FolderSortJob job;
+    job.criterion = 3;
+    job.folderDate = QDate(2013, 5, 6);
+    job.folders = {makeFolder(d, QStringLiteral("src/A")), makeFolder(d, QStringLiteral("src/B"))};
+    job.keysText = QString(); // no check applies to this page
+    runFolderSort(job, host, fs);
+
+    QString expected = shortDateText(job.folderDate);
+    expected.replace(QLatin1Char('/'), QLatin1Char('-'));
+    EXPECT_EQ(folderDateName(job.folderDate), expected);
+    EXPECT_FALSE(expected.contains(QLatin1Char('/')));
+    EXPECT_EQ(d.entries(QStringLiteral("out")), QStringList{expected});
+    EXPECT_TRUE(d.entries(QStringLiteral("out/") + expected).isEmpty());
+    EXPECT_EQ(host.progress, (QList<int>{0, 50, 100, 0}));
+    EXPECT_EQ(host.messages, QStringList{kDone});
+}
+
+TEST(FolderRun, OutputFolderInsideTheListedFolderEnds) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    d.file(QStringLiteral("Trip/a.txt"), "a");
+    d.file(QStringLiteral("Trip/sub/b.txt"), "b");
+    host.output = d.path(QStringLiteral("Trip/out"));
+    FolderSortJob job;
+    job.criterion = 2;
+    job.fileCountText = QStringLiteral("1");
+    job.folders = {d.path(QStringLiteral("Trip"))};
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(d.read(QStringLiteral("Trip/out/Trip/a.txt")), QByteArray("a"));
+    EXPECT_EQ(d.read(QStringLiteral("Trip/out/Trip/sub/b.txt")), QByteArray("b"));
+    EXPECT_FALSE(d.existsFolder(QStringLiteral("Trip/out/Trip/out/Trip")));
+    EXPECT_EQ(host.messages, QStringList{kDone});
+}

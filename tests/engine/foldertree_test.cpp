@@ -1,0 +1,359 @@
+#include "engine/foldertree.h"
+
+#include "folderhost.h"
+#include "platform/names.h"
+#include "support/testdir.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velquin;
+using velquin::test::FolderHost;
+using velquin::test::TestDir;
+
+namespace {
+
+QDateTime at(int hour, int minute = 0) {
+    return QDateTime(QDate(2024, 5, 1), QTime(hour, minute));
+}
+
+QStringList listingOrder(const FileOps& fs, const QString& folder) {
+    QStringList names;
+    for (const DirEntry& e : fs.listDir(folder).value_or(std::vector<DirEntry>{}))
+        names.append(e.name);
+    return names;
+}
+
+bool isSymlinkAt(const QString& path) {
+    struct stat st;
+    return ::lstat(encodeLocal8(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool anythingAt(const QString& path) {
+    struct stat st;
+    return ::lstat(encodeLocal8(path).constData(), &st) == 0;
+}
+
+} // namespace
+
+TEST(CopyFolderTree, CopiesEveryLevelWithHiddenEntriesAndEmptyFolders) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    d.file(QStringLiteral("A/B/C/f.txt"), "f");
+    d.file(QStringLiteral("A/.hidden"), "h");
+    d.file(QStringLiteral("A/.cfg/x"), "x");
+    d.folder(QStringLiteral("A/Empty"));
+    d.folder(QStringLiteral("Empty"));
+
+    CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X/A")), ClashPolicy::Skip);
+    EXPECT_EQ(d.read(QStringLiteral("X/A/B/C/f.txt")), QByteArray("f"));
+    EXPECT_EQ(d.read(QStringLiteral("X/A/.hidden")), QByteArray("h"));
+    EXPECT_EQ(d.read(QStringLiteral("X/A/.cfg/x")), QByteArray("x"));
+    EXPECT_TRUE(d.existsFolder(QStringLiteral("X/A/Empty")));
+    EXPECT_EQ(d.entries(QStringLiteral("X/A")), d.entries(QStringLiteral("A")));
+
+    CopyFolderTree(fs, host, d.path(QStringLiteral("Empty")), d.path(QStringLiteral("E")), ClashPolicy::Skip);
+    EXPECT_TRUE(d.existsFolder(QStringLiteral("E")));
+    EXPECT_TRUE(d.entries(QStringLiteral("E")).isEmpty());
+
+    // A source written with its trailing separator gets no second one.
+    CopyFolderTree(fs, host, d.path(QStringLiteral("A/")), d.path(QStringLiteral("Y")), ClashPolicy::Skip);
+    EXPECT_EQ(d.read(QStringLiteral("Y/B/C/f.txt")), QByteArray("f"));
+    EXPECT_TRUE(host.questions.isEmpty());
+}
+
+TEST(CopyFolderTree, SourceThatCannotBeListedCreatesNothing) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    d.file(QStringLiteral("plain.txt"), "p");
+    CopyFolderTree(fs, host, d.path(QStringLiteral("missing")), d.path(QStringLiteral("X1")),
+                   ClashPolicy::Overwrite);
+    CopyFolderTree(fs, host, d.path(QStringLiteral("plain.txt")), d.path(QStringLiteral("X2")),
+                   ClashPolicy::Overwrite);
+    EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X1"))));
+    EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X2"))));
+}
+
+TEST(CopyFolderTree, MergesIntoExistingFoldersUnderOverwriteAndSkip) {
+    struct Case {
+        ClashPolicy policy;
+        const char* clashing; // content of a.txt afterwards
+    };
+    for (const Case& c : {Case{ClashPolicy::Overwrite, "new"}, Case{ClashPolicy::Skip, "old"}}) {
+        SCOPED_TRACE(int(c.policy));
+        TestDir d;
+        FileOps fs;
+        FolderHost host;
+        d.file(QStringLiteral("S/a.txt"), "new");
+        d.file(QStringLiteral("S/sub/b.txt"), "new");
+        d.file(QStringLiteral("D/a.txt"), "old");
+        d.file(QStringLiteral("D/only.txt"), "mine");
+        d.file(QStringLiteral("D/sub/own.txt"), "mine");
+
+        CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), c.policy);
+        EXPECT_EQ(d.read(QStringLiteral("D/a.txt")), QByteArray(c.clashing));
+        EXPECT_EQ(d.read(QStringLiteral("D/sub/b.txt")), QByteArray("new"));
+        EXPECT_EQ(d.read(QStringLiteral("D/only.txt")), QByteArray("mine"));
+        EXPECT_EQ(d.read(QStringLiteral("D/sub/own.txt")), QByteArray("mine"));
+        EXPECT_EQ(d.read(QStringLiteral("S/a.txt")), QByteArray("new"));
+    }
+}
+
+TEST(CopyFolderTree, AskPutsOneQuestionPerClashingFileInListingOrder) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.answers = {false, true};
+    d.file(QStringLiteral("S/one.txt"), "new");
+    d.file(QStringLiteral("S/two.txt"), "new");
+    d.file(QStringLiteral("S/fresh.txt"), "new");
+    d.file(QStringLiteral("S/clash.txt"), "new");
+    d.file(QStringLiteral("D/one.txt"), "old");
+    d.file(QStringLiteral("D/two.txt"), "old");
+    d.folder(QStringLiteral("D/clash.txt")); // a folder bearing a file's name is no clash
+
+    QStringList clashing;
+    for (const QString& name : listingOrder(fs, d.path(QStringLiteral("S")))) {
+        if (name == QLatin1String("one.txt") || name == QLatin1String("two.txt"))
+            clashing.append(name);
+    }
+    ASSERT_EQ(clashing.size(), 2);
+
+    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Ask);
+    EXPECT_EQ(host.questions, (QStringList{d.path(QStringLiteral("D/")) + clashing[0],
+                                           d.path(QStringLiteral("D/")) + clashing[1]}));
+    EXPECT_EQ(d.read(QStringLiteral("D/") + clashing[0]), QByteArray("old")); // No
+    EXPECT_EQ(d.read(QStringLiteral("D/") + clashing[1]), QByteArray("new")); // Yes
+    EXPECT_EQ(d.read(QStringLiteral("D/fresh.txt")), QByteArray("new"));
+    EXPECT_TRUE(d.existsFolder(QStringLiteral("D/clash.txt")));
+}
+
+TEST(CopyFolderTree, AutoNumberTakesTheFirstFreeNameBuiltFromTheEntry) {
+    struct Case {
+        const char* name;
+        QStringList present;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"report.txt", {QStringLiteral("report.txt")}, "report_1.txt"},
+        {"report.txt", {QStringLiteral("report.txt"), QStringLiteral("report_1.txt")}, "report_2.txt"},
+        {"report.txt", {QStringLiteral("report_1.txt")}, "report.txt"},
+        {"archive.tar.gz", {QStringLiteral("archive.tar.gz")}, "archive.tar_1.gz"},
+        {"README", {QStringLiteral("README")}, "README_1"},
+        {".profile", {QStringLiteral(".profile")}, "_1.profile"},
+    };
+    for (const Case& c : cases) {
+        const QString name = QString::fromUtf8(c.name);
+        SCOPED_TRACE(c.expected);
+        TestDir d;
+        FileOps fs;
+        FolderHost host;
+        d.file(QStringLiteral("S/") + name, "new");
+        for (const QString& p : c.present)
+            d.file(QStringLiteral("D/") + p, "old");
+
+        CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
+                       ClashPolicy::AutoNumber);
+        EXPECT_EQ(d.read(QStringLiteral("D/") + QString::fromUtf8(c.expected)), QByteArray("new"));
+        for (const QString& p : c.present) {
+            if (p != QString::fromUtf8(c.expected)) {
+                EXPECT_EQ(d.read(QStringLiteral("D/") + p), QByteArray("old")) << qPrintable(p);
+            }
+        }
+        EXPECT_EQ(d.entries(QStringLiteral("D")).size(),
+                  c.present.size() + (c.present.contains(QString::fromUtf8(c.expected)) ? 0 : 1));
+    }
+
+    // A folder holding the name does not count as taken: the copy onto it fails, nothing else.
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    d.file(QStringLiteral("S/report.txt"), "new");
+    d.folder(QStringLiteral("D/report.txt"));
+    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
+                   ClashPolicy::AutoNumber);
+    EXPECT_EQ(d.entries(QStringLiteral("D")), QStringList{QStringLiteral("report.txt")});
+    EXPECT_TRUE(d.existsFolder(QStringLiteral("D/report.txt")));
+}
+
+TEST(CopyFolderTree, ReplaceOlderKeepsOnlyANewerTarget) {
+    struct Case {
+        QDateTime source;
+        const char* result;
+    };
+    for (const Case& c : {Case{at(10), "new"}, Case{at(9), "new"}, Case{at(8), "old"}}) {
+        SCOPED_TRACE(qPrintable(c.source.toString()));
+        TestDir d;
+        FileOps fs;
+        FolderHost host;
+        d.file(QStringLiteral("S/sub/f.txt"), "new", c.source);
+        d.file(QStringLiteral("S/added.txt"), "new", at(1));
+        d.file(QStringLiteral("D/sub/f.txt"), "old", at(9));
+        CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
+                       ClashPolicy::ReplaceOlder);
+        EXPECT_EQ(d.read(QStringLiteral("D/sub/f.txt")), QByteArray(c.result));
+        EXPECT_EQ(d.read(QStringLiteral("D/added.txt")), QByteArray("new"));
+    }
+}
+
+TEST(CountFilesInFolder, CountsEntriesDirectlyInsideThatAreNotFolders) {
+    TestDir d;
+    FileOps fs;
+    d.file(QStringLiteral("mixed/a.txt"));
+    d.file(QStringLiteral("mixed/.hidden"));
+    d.file(QStringLiteral("mixed/b"));
+    d.file(QStringLiteral("mixed/sub/deep1.txt"));
+    d.file(QStringLiteral("mixed/sub/deep2.txt"));
+    d.folder(QStringLiteral("mixed/.hiddendir"));
+    d.folder(QStringLiteral("empty"));
+    d.folder(QStringLiteral("onlyfolders/x/y"));
+    d.folder(QStringLiteral("onlyfolders/z"));
+
+    EXPECT_EQ(CountFilesInFolder(fs, d.path(QStringLiteral("mixed"))), 3);
+    EXPECT_EQ(CountFilesInFolder(fs, d.path(QStringLiteral("empty"))), 0);
+    EXPECT_EQ(CountFilesInFolder(fs, d.path(QStringLiteral("onlyfolders"))), 0);
+    EXPECT_EQ(CountFilesInFolder(fs, d.path(QStringLiteral("missing"))), 0);
+    EXPECT_EQ(countFilesIfListable(fs, d.path(QStringLiteral("missing"))), std::nullopt);
+    EXPECT_EQ(countFilesIfListable(fs, d.path(QStringLiteral("empty"))), 0);
+}
+
+// The output folder inside the folder being copied: the copy must not copy itself.
+TEST(CopyFolderTreeSafety, NeverEntersItsOwnDestinationTree) {
+    for (const char* destination : {"Trip/out/Trip", "Trip/out/k/Trip", "Trip/Trip"}) {
+        SCOPED_TRACE(destination);
+        TestDir d;
+        FileOps fs;
+        FolderHost host;
+        d.file(QStringLiteral("Trip/a.txt"), "a");
+        d.file(QStringLiteral("Trip/sub/b.txt"), "b");
+        d.folder(QStringLiteral("Trip/out"));
+
+        CopyFolderTree(fs, host, d.path(QStringLiteral("Trip")), d.path(QString::fromUtf8(destination)),
+                       ClashPolicy::AutoNumber);
+        const QString dest = QString::fromUtf8(destination) + QLatin1Char('/');
+        EXPECT_EQ(d.read(dest + QStringLiteral("a.txt")), QByteArray("a"));
+        EXPECT_EQ(d.read(dest + QStringLiteral("sub/b.txt")), QByteArray("b"));
+
+        int copies = 0;
+        QDirIterator it(d.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            if (it.fileName().startsWith(QLatin1String("a")))
+                ++copies;
+        }
+        EXPECT_EQ(copies, 2); // the source file and its one copy
+    }
+}
+
+TEST(CopyFolderTreeSafety, FollowsLinksToFoldersButNeverALinkBackAndPassesOverBrokenOnes) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    d.file(QStringLiteral("ext/e.txt"), "e");
+    d.file(QStringLiteral("A/f.txt"), "f");
+    d.folder(QStringLiteral("A/sub"));
+    ASSERT_TRUE(QFile::link(d.path(QStringLiteral("ext")), d.path(QStringLiteral("A/toExt"))));
+    ASSERT_TRUE(QFile::link(d.path(QStringLiteral("A")), d.path(QStringLiteral("A/sub/up"))));
+    ASSERT_TRUE(QFile::link(d.path(QStringLiteral("A/sub")), d.path(QStringLiteral("A/sub/self"))));
+    ASSERT_TRUE(QFile::link(d.path(QStringLiteral("nowhere")), d.path(QStringLiteral("A/dead"))));
+    ASSERT_TRUE(QFile::link(d.path(QStringLiteral("A/f.txt")), d.path(QStringLiteral("A/lnk.txt"))));
+
+    CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Ask);
+    EXPECT_EQ(d.read(QStringLiteral("X/toExt/e.txt")), QByteArray("e"));
+    EXPECT_FALSE(isSymlinkAt(d.path(QStringLiteral("X/toExt"))));
+    EXPECT_EQ(d.read(QStringLiteral("X/lnk.txt")), QByteArray("f"));
+    EXPECT_FALSE(isSymlinkAt(d.path(QStringLiteral("X/lnk.txt"))));
+    EXPECT_TRUE(d.existsFolder(QStringLiteral("X/sub")));
+    EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X/sub/up"))));
+    EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X/sub/self"))));
+    EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X/dead"))));
+    EXPECT_TRUE(host.questions.isEmpty());
+}
+
+TEST(CopyFolderTreeSafety, CopiesKeepTimesAndModesAndNeverCopyAFolderOntoItself) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    const QDateTime stamp(QDate(2020, 1, 2), QTime(3, 4, 5));
+    const QString source = d.file(QStringLiteral("A/f.txt"), "f", stamp);
+    ASSERT_EQ(::chmod(encodeLocal8(source).constData(), 0640), 0);
+
+    CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Skip);
+    const QString copy = d.path(QStringLiteral("X/f.txt"));
+    EXPECT_EQ(TestDir::modified(copy), stamp);
+    struct stat st;
+    ASSERT_EQ(::stat(encodeLocal8(copy).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    // Onto itself, by another spelling and through a link: not one file is added or changed.
+    ASSERT_TRUE(QFile::link(d.path(QStringLiteral("A")), d.path(QStringLiteral("L"))));
+    for (const QString& onto : {d.path(QStringLiteral("A/../A")), d.path(QStringLiteral("L"))}) {
+        CopyFolderTree(fs, host, d.path(QStringLiteral("A")), onto, ClashPolicy::AutoNumber);
+        EXPECT_EQ(d.entries(QStringLiteral("A")), QStringList{QStringLiteral("f.txt")});
+        EXPECT_EQ(d.read(QStringLiteral("A/f.txt")), QByteArray("f"));
+    }
+}
+
+TEST(CopyFolderTreeSafety, DeepTreeCopiesToTheBottom) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    QString relative = QStringLiteral("deep");
+    for (int i = 0; i < 500; ++i)
+        relative += QStringLiteral("/d");
+    d.file(relative + QStringLiteral("/leaf.txt"), "leaf");
+
+    CopyFolderTree(fs, host, d.path(QStringLiteral("deep")), d.path(QStringLiteral("X")), ClashPolicy::Skip);
+    QString copied = relative;
+    copied.replace(0, 4, QStringLiteral("X"));
+    EXPECT_EQ(d.read(copied + QStringLiteral("/leaf.txt")), QByteArray("leaf"));
+}
+
+namespace {
+
+// Refuses to open any file whose path ends in "locked.txt", as a file locked by another program.
+class LockedFileCalls : public SysCalls {
+public:
+    int open(const char* path, int flags, unsigned mode) override {
+        if (locked(path))
+            return refuse();
+        return SysCalls::open(path, flags, mode);
+    }
+    int openat(int dirfd, const char* path, int flags, unsigned mode) override {
+        if (locked(path))
+            return refuse();
+        return SysCalls::openat(dirfd, path, flags, mode);
+    }
+
+private:
+    static bool locked(const char* path) { return QByteArray(path).endsWith("locked.txt"); }
+    static int refuse() {
+        errno = EACCES;
+        return -1;
+    }
+};
+
+} // namespace
+
+TEST(CopyFolderTreeSafety, AFileThatCannotBeCopiedIsPassedOverWithoutLeftovers) {
+    TestDir d;
+    FileOps fs(std::make_shared<LockedFileCalls>());
+    FolderHost host;
+    d.file(QStringLiteral("S/a.txt"), "a");
+    d.file(QStringLiteral("S/locked.txt"), "l");
+    d.file(QStringLiteral("S/z/z.txt"), "z");
+    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
+                   ClashPolicy::Overwrite);
+    EXPECT_EQ(d.entries(QStringLiteral("D")), (QStringList{QStringLiteral("a.txt"), QStringLiteral("z")}));
+    EXPECT_EQ(d.read(QStringLiteral("D/z/z.txt")), QByteArray("z"));
+}

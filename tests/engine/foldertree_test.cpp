@@ -243,6 +243,8 @@ TEST(CopyFolderTreeSafety, NeverEntersItsOwnDestinationTree) {
         const QString dest = QString::fromUtf8(destination) + QLatin1Char('/');
         EXPECT_EQ(d.read(dest + QStringLiteral("a.txt")), QByteArray("a"));
         EXPECT_EQ(d.read(dest + QStringLiteral("sub/b.txt")), QByteArray("b"));
+        // The copy of the destination inside the destination: the first step of an endless chain.
+        EXPECT_FALSE(anythingAt(d.path(dest + QString::fromUtf8(destination).mid(5))));
 
         int copies = 0;
         QDirIterator it(d.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);

@@ -1,0 +1,122 @@
+// The output folder's file system fills up during a run: files that fit arrive whole, the rest
+// stay at their sources, and nothing half-written is left at the target.
+
+#include "headlesshost.h"
+#include "ledger.h"
+#include "sandbox.h"
+
+#include "support/faultcalls.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace velquin::test {
+namespace {
+
+// How the space runs out.
+enum class Filler {
+    Tmpfs,         // a 1 MB tmpfs mounted as the output folder
+    FileSizeLimit, // RLIMIT_FSIZE in a child: EFBIG for every byte beyond the limit
+    Seam,          // the system-call seam reports ENOSPC once 1 MB has been written
+};
+enum class RunKind { Copy, Move };
+
+struct FillCase {
+    Filler filler;
+    RunKind run;
+};
+
+std::string caseName(const ::testing::TestParamInfo<FillCase>& info) {
+    static const char* const fillers[] = {"Tmpfs", "FileSizeLimit", "Seam"};
+    static const char* const runs[] = {"Copy", "Move"};
+    return std::string(fillers[int(info.param.filler)]) + runs[int(info.param.run)];
+}
+
+constexpr qint64 kSpace = 1024 * 1024;
+constexpr rlim_t kFileSizeLimit = 64 * 1024;
+
+class FullFileSystem : public ::testing::TestWithParam<FillCase> {};
+
+TEST_P(FullFileSystem, FilesThatFitArriveWholeTheRestStay) {
+    const FillCase c = GetParam();
+    // Sources on disk, output elsewhere, so that moves copy and the output alone runs full.
+    TestDir sources;
+    TestDir outputBase(c.filler == Filler::Tmpfs ? QString() : QStringLiteral("/dev/shm"));
+    const QString output = outputBase.folder(QStringLiteral("out"));
+    std::optional<TmpfsMount> mount;
+    if (c.filler == Filler::Tmpfs) {
+        mount.emplace(output, kSpace);
+        if (!mount->mounted())
+            GTEST_SKIP() << mount->error().toStdString() << "; the file-size limit case covers this";
+    }
+
+    // Big files that stop fitting after a few, small ones that still fit after a big one failed.
+    Ledger ledger;
+    QStringList files;
+    for (int i = 0; i < 24; ++i) {
+        const int size = i % 2 == 0 ? 150 * 1024 : 3 * 1024 + i;
+        files.append(ledger.add(sources.path(QStringLiteral("f%1.dat").arg(i, 2, 10, QLatin1Char('0'))),
+                                identifiedContent(i, size)));
+    }
+
+    const auto runAll = [&](const FileOps& fs) {
+        HeadlessHost host;
+        host.outputText = output;
+        host.mode = c.run == RunKind::Move ? TransferMode::Move : TransferMode::Copy;
+        host.policy = ClashPolicy::AutoNumber;
+        runFileSort(byTypeJob(files), host, fs);
+        return host.endedNormally();
+    };
+
+    if (c.filler == Filler::FileSizeLimit) {
+        const int code = runInChild([&] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{kFileSizeLimit, kFileSizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 2;
+            return runAll(FileOps()) ? 0 : 3;
+        });
+        ASSERT_EQ(code, 0) << "the run in the limited child did not end normally";
+    } else if (c.filler == Filler::Seam) {
+        auto calls = std::make_shared<FaultCalls>();
+        calls->spaceFor(kSpace);
+        EXPECT_TRUE(runAll(FileOps(calls)));
+    } else {
+        EXPECT_TRUE(runAll(FileOps()));
+    }
+
+    const Verdict verdict = ledger.verify({sources.path(), output});
+    tally(QStringLiteral("1 full output file system"), verdict);
+    EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+
+    // The fault must really have struck: some files arrived, some did not, and (where a failed
+    // copy gives its space back, which the seam's count does not) a small file after the first
+    // failure still did.
+    const QStringList arrived = filesUnder(output);
+    EXPECT_GT(arrived.size(), 1);
+    EXPECT_LT(arrived.size(), files.size());
+    if (c.filler != Filler::Seam) {
+        EXPECT_TRUE(arrived.contains(output + QStringLiteral("/.dat/f23.dat")))
+            << arrived.join(u' ').toStdString();
+    }
+    if (c.run == RunKind::Copy)
+        EXPECT_EQ(filesUnder(sources.path()).size(), files.size()) << "a copy removed a source";
+    else
+        EXPECT_EQ(filesUnder(sources.path()).size() + arrived.size(), files.size())
+            << "a move left two copies";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FullFileSystem,
+                         ::testing::Values(FillCase{Filler::Tmpfs, RunKind::Copy},
+                                           FillCase{Filler::Tmpfs, RunKind::Move},
+                                           FillCase{Filler::FileSizeLimit, RunKind::Copy},
+                                           FillCase{Filler::FileSizeLimit, RunKind::Move},
+                                           FillCase{Filler::Seam, RunKind::Copy},
+                                           FillCase{Filler::Seam, RunKind::Move}),
+                         caseName);
+
+} // namespace
+} // namespace velquin::test

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "engine/filerun.h"
+#include "engine/runhost.h"
+
+#include <functional>
+#include <vector>
+
+namespace velquin::test {
+
+// A window for file and folder runs without widgets: hands out fixed options, answers the clash
+// question with `answerYes`, records what the run showed, and calls `betweenItems` with the
+// number of items done at every progress step before the last, which is where a scenario
+// changes the world under a running run.
+class HeadlessHost : public FileRunHost {
+public:
+    QString outputFolderText() override { return outputText; }
+    void setOutputFolderText(const QString& text) override { outputText = text; }
+    void information(const QString& text) override { messages.append(text); }
+    void focusField(FocusTarget) override {}
+    void chooseOutputFolder() override {}
+    void setLocked(bool locked) override { locked_ = locked; }
+    ClashPolicy clashPolicy() override { return policy; }
+    bool askOverwrite(const QString&) override { return answerYes; }
+    void setProgress(int position) override;
+    TransferMode transferMode() override { return mode; }
+    TypeFilter typeFilter() override { return {}; }
+    QStringList pictureTypes() override { return {}; }
+
+    // True when the run closed as every run must: unlocked, "分拣工作完成！" as the only
+    // message, the bar at 100 before it and back at 0 after it.
+    bool endedNormally() const;
+
+    QString outputText;
+    ClashPolicy policy = ClashPolicy::Skip;
+    TransferMode mode = TransferMode::Copy;
+    bool answerYes = false;
+    std::function<void(int)> betweenItems;
+
+    QStringList messages;
+    std::vector<int> progress;
+
+private:
+    bool locked_ = false;
+    int itemSteps_ = 0;
+};
+
+// A file run that sorts every listed file by its extension (every item reaches the progress
+// step, so `betweenItems` runs after each one).
+FileSortJob byTypeJob(const QStringList& files);
+// A file run that sorts by the whole base name.
+FileSortJob byNameJob(const QStringList& files);
+
+} // namespace velquin::test

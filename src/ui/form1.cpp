@@ -1,15 +1,22 @@
 #include "ui/form1.h"
 
 #include "engine/filerun.h"
+#include "lists/eventpump.h"
+#include "lists/filelist.h"
+#include "lists/listfile.h"
+#include "lists/sourcelistmodel.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
 #include "ui/appcontext.h"
+#include "ui/busycursor.h"
+#include "ui/form3.h"
 #include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/frmsuffix.h"
 #include "ui/illustrations.h"
 #include "ui/qtdialogs.h"
+#include "ui/sourcelistview.h"
 #include "ui/windowhost.h"
 
 #include <QCheckBox>
@@ -163,8 +170,9 @@ TForm1::TForm1(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     RbForm6 = strip.RbForm6;
     column->addWidget(Panel9);
 
-    ListBox1 = named(new QListWidget(this), "ListBox1");
-    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    fileList = new SourceListModel(this);
+    ListBox1 = named(new SourceListView(this), "ListBox1");
+    ListBox1->setSourceModel(fileList);
     const ListGroup list = buildListGroup(this, QStringLiteral("要分拣的文件"), ListBox1,
                                           {QStringLiteral("添加文件"), QStringLiteral("添加目录下文件"),
                                            QStringLiteral("移除文件"), QStringLiteral("清空列表"),
@@ -221,6 +229,12 @@ TForm1::TForm1(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     connect(RbForm6, &QRadioButton::clicked, this, [this] { RbForm6Click(); });
     connect(BtnAout, &QPushButton::clicked, this, [this] { BtnAoutClick(); });
     connect(BtnCopy, &QPushButton::clicked, this, [this] { BtnCopyClick(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+    connect(BtnSaveFileList, &QPushButton::clicked, this, [this] { BtnSaveFileListClick(); });
+    connect(BtnImpFileList, &QPushButton::clicked, this, [this] { BtnImpFileListClick(); });
 
     resize(830, 621);
     FormCreate();
@@ -477,6 +491,7 @@ void TForm1::buildOptions() {
 
 void TForm1::FormCreate() {
     setWindowTitle(applicationTitle());
+    ListBox1->enableFileDrops(&ctx_.fs);
     for (int i = 0; i < ChkLstPic->count(); ++i)
         ChkLstPic->item(i)->setCheckState(Qt::Checked);
     loadSettings();
@@ -573,7 +588,7 @@ void TForm1::BtnCopyClick() {
     FileSortJob job;
     // The run sorts this copy, so entries added or removed while it lets events run change
     // nothing under it.
-    job.files = listEntries(ListBox1);
+    job.files = fileList->entries();
     job.criterion = SortCriterion(PageControl1->currentIndex());
     job.includeChecked = ChkInclude->isChecked();
     job.typePatternCount = ListBox2->count();
@@ -599,6 +614,33 @@ void TForm1::BtnCopyClick() {
 
     Host host(*this);
     runFileSort(job, host, ctx_.fs);
+}
+
+void TForm1::Button1Click() {
+    addChosenFiles(*fileList, ctx_.dialogs, this);
+}
+
+void TForm1::Button5Click() {
+    if (!ctx_.form3 || ctx_.form3->exec() != QDialog::Accepted)
+        return;
+    EventPump pump([] { QCoreApplication::processEvents(); });
+    addFolderFiles(*fileList, ctx_.form3->pick(), ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
+}
+
+void TForm1::Button2Click() {
+    ListBox1->removeSelected();
+}
+
+void TForm1::Button6Click() {
+    fileList->clear();
+}
+
+void TForm1::BtnSaveFileListClick() {
+    exportList(*fileList, ListKind::Files, ctx_.dialogs, this);
+}
+
+void TForm1::BtnImpFileListClick() {
+    importList(*fileList, ListKind::Files, ctx_.dialogs, this, ctx_.fs);
 }
 
 void TForm1::focusField(FocusTarget target) {

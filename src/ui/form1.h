@@ -21,6 +21,8 @@ namespace velquin {
 
 struct AppContext;
 class Illustration;
+class SourceListModel;
+class SourceListView;
 class StarLabel;
 
 // The file sorting window, the program's main window. Its controls hold the whole state: the
@@ -43,6 +45,12 @@ public:
     void RbForm6Click();         // hides this window and shows the folder window
     void BtnAoutClick();         // the about box, modal
     void BtnCopyClick();         // the file sort run
+    void Button1Click();         // add chosen files
+    void Button5Click();         // add the files of a folder picked in the folder picker
+    void Button2Click();         // remove the selected file
+    void Button6Click();         // empty the list
+    void BtnSaveFileListClick(); // export the list to a list file
+    void BtnImpFileListClick();  // import a list file
 
     // The way back from the folder window: shows this window and checks RbForm1.
     void switchHere();
@@ -56,7 +64,8 @@ public:
     QRadioButton* RbForm6 = nullptr;
     // Region 2
     QGroupBox* GroupBox1 = nullptr;
-    QListWidget* ListBox1 = nullptr;
+    SourceListView* ListBox1 = nullptr;
+    SourceListModel* fileList = nullptr; // what ListBox1 shows
     QPushButton* Button1 = nullptr;
     QPushButton* Button5 = nullptr;
     QPushButton* Button2 = nullptr;

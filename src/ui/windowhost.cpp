@@ -1,6 +1,7 @@
 #include "ui/windowhost.h"
 
 #include "platform/dialogs.h"
+#include "ui/busycursor.h"
 #include "ui/windowparts.h"
 
 #include <QApplication>
@@ -12,14 +13,6 @@ namespace velquin {
 namespace {
 constexpr qint64 kEventInterval = 15; // milliseconds between event runs while the bar stands still
 } // namespace
-
-// The busy cursor for the length of a lock, restored however the lock ends.
-template <class Base> struct WindowRunHost<Base>::Busy {
-    Busy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Busy() { QApplication::restoreOverrideCursor(); }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-};
 
 template <class Base>
 WindowRunHost<Base>::WindowRunHost(WindowRunControls controls) : c_(std::move(controls)) {
@@ -59,7 +52,7 @@ template <class Base> void WindowRunHost<Base>::setLocked(bool locked) {
     c_.Button3->setEnabled(!locked);
     c_.EdtOutDir->setReadOnly(locked);
     if (locked && !busy_)
-        busy_ = std::make_unique<Busy>();
+        busy_ = std::make_unique<BusyCursor>();
     else if (!locked)
         busy_.reset();
 }

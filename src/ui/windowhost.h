@@ -13,6 +13,7 @@ class QWidget;
 
 namespace velquin {
 
+class BusyCursor;
 class Dialogs;
 struct ResultGroup;
 
@@ -53,10 +54,8 @@ public:
     void setProgress(int position) override;
 
 private:
-    struct Busy;
-
     WindowRunControls c_;
-    std::unique_ptr<Busy> busy_;
+    std::unique_ptr<BusyCursor> busy_;
     QElapsedTimer sinceEvents_;
 };
 

@@ -1,7 +1,9 @@
 #include "ui/form1_fixture.h"
 
 #include "engine/filerun.h"
+#include "lists/sourcelistmodel.h"
 #include "settings/windowsettings.h"
+#include "ui/sourcelistview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -41,7 +43,7 @@ public:
     // A source file, added to the window's list.
     QString add(const QString& relative, const QByteArray& content = "x") {
         const QString path = dir.file(QStringLiteral("src/") + relative, content);
-        form->ListBox1->addItem(path);
+        form->fileList->addAll({path});
         return path;
     }
 
@@ -140,7 +142,7 @@ TEST_F(Form1RunTest, EachCriterionSortsFromTheStartButton) {
                  image.fill(Qt::green);
                  const QString path = t.dir.file(QStringLiteral("src/") + QLatin1String(name));
                  ASSERT_TRUE(image.save(path, "PNG"));
-                 t.form->ListBox1->addItem(path);
+                 t.form->fileList->addAll({path});
              }
              // Not an image type of the list: never looked at.
              t.add(QStringLiteral("wide.txt"));
@@ -150,7 +152,7 @@ TEST_F(Form1RunTest, EachCriterionSortsFromTheStartButton) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        form->ListBox1->clear();
+        form->fileList->clear();
         const QString sub = dir.folder(QLatin1String(c.name));
         out = sub + QLatin1Char('/');
         form->EdtOutDir->setText(out);
@@ -179,7 +181,7 @@ TEST_F(Form1RunTest, MoveModeAndTypeFilterAreReadFromTheWindow) {
     EXPECT_TRUE(QFileInfo::exists(txt));
     EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral(".txt")));
     // Moved entries stay listed.
-    EXPECT_EQ(form->ListBox1->count(), 2);
+    EXPECT_EQ(form->fileList->count(), 2);
 }
 
 TEST_F(Form1RunTest, ClashQuestionBelongsToTheApplication) {
@@ -222,9 +224,10 @@ TEST_F(Form1RunTest, EditingTheListDuringTheRunChangesNothingUnderIt) {
     QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form.get(), [&](int v) {
         if (v == 25 && !edited) {
             edited = true;
-            // What the list buttons would do while the run lets events through.
-            form->ListBox1->clear();
-            form->ListBox1->addItem(dir.file(QStringLiteral("src/late.doc")));
+            // The list buttons stay usable while the run lets events through.
+            form->Button6->click();
+            dialogs.fileLists.push_back({dir.file(QStringLiteral("src/late.doc"))});
+            form->Button1->click();
         }
     });
     start();
@@ -234,6 +237,7 @@ TEST_F(Form1RunTest, EditingTheListDuringTheRunChangesNothingUnderIt) {
                            QStringLiteral("d.txt")}));
     EXPECT_FALSE(dir.existsFolder(QStringLiteral("out/.doc")));
     EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{kDone});
+    EXPECT_EQ(form->fileList->entries(), QStringList{dir.path(QStringLiteral("src/late.doc"))});
 }
 
 TEST_F(Form1RunTest, FailedChecksShowTheirMessageFocusTheFieldAndLockNothing) {
@@ -244,7 +248,7 @@ TEST_F(Form1RunTest, FailedChecksShowTheirMessageFocusTheFieldAndLockNothing) {
         QWidget* (*focus)(TForm1&); // nullptr: not checked
     };
     const Case cases[] = {
-        {"empty list", [](Form1RunTest& t) { t.form->ListBox1->clear(); },
+        {"empty list", [](Form1RunTest& t) { t.form->fileList->clear(); },
          QStringLiteral("没有需要分拣的文件!"), nullptr},
         {"include without patterns",
          [](Form1RunTest& t) {
@@ -314,6 +318,38 @@ TEST_F(Form1RunTest, OutputFieldGainsItsSeparatorEvenWhenALaterCheckFails) {
     start();
     EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("请输入匹配关键字!")});
     EXPECT_EQ(form->EdtOutDir->text(), out);
+}
+
+TEST_F(Form1RunTest, ListButtonsFillEmptyExportAndImportTheList) {
+    const QString a = dir.file(QStringLiteral("src/a.txt"));
+    const QString b = dir.file(QStringLiteral("src/b.txt"));
+    dialogs.fileLists.push_back({a, b, a});
+    form->Button1->click();
+    EXPECT_EQ(form->fileList->entries(), (QStringList{a, b}));
+    ASSERT_EQ(dialogs.calls.size(), 1);
+    EXPECT_EQ(dialogs.calls[0].kind, Kind::OpenFiles);
+    EXPECT_EQ(dialogs.calls[0].owner, form.get());
+
+    const QString listFile = dir.path(QStringLiteral("files.lst"));
+    dialogs.files.push_back(listFile);
+    form->BtnSaveFileList->click();
+    EXPECT_EQ(dir.read(QStringLiteral("files.lst")),
+              (a + QStringLiteral("\r\n") + b + QStringLiteral("\r\n")).toUtf8());
+
+    // Remove does nothing without a selection, then removes the selected entry.
+    form->ListBox1->clearSelection();
+    form->Button2->click();
+    EXPECT_EQ(form->fileList->count(), 2);
+    form->ListBox1->setCurrentIndex(form->fileList->index(0));
+    form->Button2->click();
+    EXPECT_EQ(form->fileList->entries(), QStringList{b});
+
+    form->Button6->click();
+    EXPECT_TRUE(form->fileList->isEmpty());
+    dialogs.files.push_back(listFile);
+    form->BtnImpFileList->click();
+    EXPECT_EQ(form->fileList->entries(), (QStringList{a, b}));
+    EXPECT_TRUE(form->ListBox1->acceptDrops());
 }
 
 // ---- settings ----

@@ -1,4 +1,5 @@
 // Pictures of the windows for looking at the layout: written only when VELQUIN_SHOTS names a folder.
+#include "lists/sourcelistmodel.h"
 #include "platform/fileops.h"
 #include "support/scripteddialogs.h"
 #include "ui/appcontext.h"
@@ -25,7 +26,7 @@ TEST(Shots, Form1Pages) {
     form.ListBox2->addItems({QStringLiteral("*.txt"), QStringLiteral("*.doc"), QStringLiteral("*.jpeg"),
                              QStringLiteral("*.png"), QStringLiteral("*.tar.gz"), QStringLiteral("*.x"),
                              QStringLiteral("*.mp3")});
-    form.ListBox1->addItems(
+    form.fileList->addAll(
         {QStringLiteral("/home/user/照片/北京游记.jpg"), QStringLiteral("/home/user/a.txt")});
     form.show();
     for (int i = 0; i < 6; ++i) {

@@ -13,6 +13,9 @@ QString SourceListModel::duplicateKey(const QString& path) {
 #endif
 }
 
+SourceListModel::IndexKey::IndexKey(const QString& path)
+    : text(duplicateKey(path)), hash(qHash(text, QHashSeed::globalSeed())) {}
+
 int SourceListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(entries_.size());
 }
@@ -26,17 +29,18 @@ QVariant SourceListModel::data(const QModelIndex& index, int role) const {
 }
 
 bool SourceListModel::contains(const QString& path) const {
-    return counts_.contains(duplicateKey(path));
+    return counts_.contains(IndexKey(path));
 }
 
 bool SourceListModel::addUnique(const QString& path) {
-    const QString key = duplicateKey(path);
-    if (counts_.contains(key))
+    // One lookup that also reserves the key's slot.
+    qint32& listed = counts_[IndexKey(path)];
+    if (listed > 0)
         return false;
+    listed = 1;
     const int row = int(entries_.size());
     beginInsertRows(QModelIndex(), row, row);
     entries_.append(path);
-    counts_.insert(key, 1);
     endInsertRows();
     return true;
 }
@@ -44,11 +48,11 @@ bool SourceListModel::addUnique(const QString& path) {
 qsizetype SourceListModel::addUnique(const QStringList& paths) {
     QStringList fresh;
     for (const QString& path : paths) {
-        const QString key = duplicateKey(path);
-        if (counts_.contains(key))
-            continue;
         // Counted at once, so a second equal path later in the batch is refused too.
-        counts_.insert(key, 1);
+        qint32& listed = counts_[IndexKey(path)];
+        if (listed > 0)
+            continue;
+        listed = 1;
         fresh.append(path);
     }
     if (!fresh.isEmpty())
@@ -60,7 +64,7 @@ void SourceListModel::addAll(const QStringList& paths) {
     if (paths.isEmpty())
         return;
     for (const QString& path : paths)
-        ++counts_[duplicateKey(path)];
+        ++counts_[IndexKey(path)];
     appendRows(paths);
 }
 
@@ -74,7 +78,7 @@ void SourceListModel::appendRows(const QStringList& paths) {
 bool SourceListModel::removeAt(qsizetype row) {
     if (row < 0 || row >= entries_.size())
         return false;
-    const QString key = duplicateKey(entries_.at(row));
+    const IndexKey key(entries_.at(row));
     beginRemoveRows(QModelIndex(), int(row), int(row));
     entries_.removeAt(row);
     auto it = counts_.find(key);

@@ -46,10 +46,20 @@ public:
 private:
     void appendRows(const QStringList& paths);
 
+    // A key with its hash kept beside it: probing a large index then compares hashes and reads
+    // the text of an entry only when they match, instead of for every occupied slot.
+    struct IndexKey {
+        explicit IndexKey(const QString& path);
+        QString text;
+        size_t hash;
+        bool operator==(const IndexKey& other) const { return hash == other.hash && text == other.text; }
+        friend size_t qHash(const IndexKey& key, size_t) { return key.hash; }
+    };
+
     QStringList entries_;
     // How many entries share each key: drops may list the same path more than once, and the
     // key must stay present until the last of them is removed.
-    QHash<QString, qint32> counts_;
+    QHash<IndexKey, qint32> counts_;
 };
 
 } // namespace velquin

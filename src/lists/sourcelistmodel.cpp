@@ -14,7 +14,8 @@ QString SourceListModel::duplicateKey(const QString& path) {
 }
 
 SourceListModel::IndexKey::IndexKey(const QString& path)
-    : text(duplicateKey(path)), hash(qHash(text, QHashSeed::globalSeed())) {}
+    : text(duplicateKey(path)), hash(qHash(text, QHashSeed::globalSeed())) {
+}
 
 int SourceListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(entries_.size());

@@ -32,10 +32,8 @@ void folderCopy10k() {
     QStringList folders;
     for (int f = 0; f < 10; ++f) {
         const QString folder = root + QStringLiteral("/src/Album") + QString::number(f);
-        makeFiles(folder, 1000, 4096, [](int i) {
-            return QStringLiteral("part") + QString::number(i / 100) + QStringLiteral("/photo") +
-                   QString::number(i) + QStringLiteral(".jpg");
-        });
+        makeFiles(folder, 1000, 4096,
+                  [](int i) { return QStringLiteral("part%1/photo%2.jpg").arg(i / 100).arg(i); });
         folders.append(folder);
     }
 

@@ -113,6 +113,11 @@ TEST_F(FolderWalk, PathsHaveExactlyOneSeparatorAndNoDotEntries) {
         }
         EXPECT_EQ(model.count(), 6);
     }
+    // The root already ends in its separator: its files are "/name".
+    model.clear();
+    addFilesOfFolder(model, fs, QStringLiteral("/"), pump);
+    for (const QString& e : model.entries())
+        EXPECT_EQ(e.lastIndexOf(QLatin1Char('/')), 0) << e.toStdString();
 }
 
 TEST_F(FolderWalk, AddingTheSameFolderTwiceAddsNothing) {

@@ -141,6 +141,7 @@ QString Verdict::describe() const {
     list("lost", lost);
     list("partial", partial);
     list("temporaries left", temps);
+    list("found twice", twice);
     return text;
 }
 
@@ -153,7 +154,7 @@ QString Ledger::add(const QString& path, const QByteArray& content) {
 Verdict Ledger::verify(const QStringList& roots, const QList<QByteArray>& alsoWhole) const {
     Verdict verdict;
     verdict.checked = size();
-    QSet<QByteArray> found;
+    QHash<QByteArray, int> found;
     for (const QString& root : roots) {
         walk(encodeLocal8(root), 0, [&](const QByteArray& path, const QByteArray& name) {
             if (looksLikeHiddenTemp(name)) {
@@ -162,16 +163,20 @@ Verdict Ledger::verify(const QStringList& roots, const QList<QByteArray>& alsoWh
             }
             const std::optional<QByteArray> data = readBytes(path);
             if (data && contents_.contains(*data))
-                found.insert(*data);
+                ++found[*data];
             else if (!data || !alsoWhole.contains(*data))
                 verdict.partial.append(decodeLocal8(path));
         });
     }
     for (auto it = contents_.cbegin(); it != contents_.cend(); ++it) {
-        if (!found.contains(it.key()))
+        const int copies = found.value(it.key());
+        if (copies == 0)
             verdict.lost.append(it.value());
+        else if (copies > 1)
+            verdict.twice.append(it.value());
     }
     verdict.lost.sort();
+    verdict.twice.sort();
     return verdict;
 }
 

@@ -23,6 +23,7 @@ struct Verdict {
     QStringList lost;    // origins whose content was found whole nowhere
     QStringList partial; // visible files whose content is no recorded content (truncated, mixed)
     QStringList temps;   // hidden temporaries left behind
+    QStringList twice;   // origins whose content was found more than once (a move that copied)
     bool clean() const { return lost.isEmpty() && partial.isEmpty() && temps.isEmpty(); }
     QString describe() const;
 };

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+
+class QApplication;
+class QTranslator;
+
+namespace velquin {
+
+struct AppContext;
+class TForm1;
+class TForm6;
+class TForm3;
+class TfrmAbout;
+class TfrmSuffix;
+
+// Names the application "Velquin" (the title of its windows and boxes) and makes Qt's own
+// buttons and dialogs speak Simplified Chinese, as the rest of the program does, whatever the
+// user's locale. Returns the translator installed, or nullptr when Qt's catalogue is missing.
+QTranslator* prepareApplication(QApplication& app);
+
+// The five windows of the program, created once, in the order file window, folder window,
+// folder picker, about box, add-extension dialog, and registered in the context. Each main
+// window loads its settings section while it is created. All start hidden.
+class ProgramWindows {
+public:
+    explicit ProgramWindows(AppContext& ctx);
+    ~ProgramWindows();
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+
+    TForm1& form1() const { return *form1_; }
+    TForm6& form6() const { return *form6_; }
+
+private:
+    AppContext& ctx_;
+    std::unique_ptr<TForm1> form1_;
+    std::unique_ptr<TForm6> form6_;
+    std::unique_ptr<TForm3> form3_;
+    std::unique_ptr<TfrmAbout> about_;
+    std::unique_ptr<TfrmSuffix> suffix_;
+};
+
+} // namespace velquin

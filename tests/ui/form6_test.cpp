@@ -1,0 +1,472 @@
+#include "ui/appcontext.h"
+#include "ui/form1.h"
+#include "ui/form6.h"
+#include "ui/frmabout.h"
+#include "ui/sourcelistview.h"
+
+#include "lists/sourcelistmodel.h"
+#include "platform/fileops.h"
+#include "support/scripteddialogs.h"
+#include "support/testdir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace velquin {
+namespace {
+
+using test::ScriptedDialogs;
+using Kind = ScriptedDialogs::Kind;
+
+class FolderWindow : public ::testing::Test {
+protected:
+    test::TestDir dir;
+    ScriptedDialogs dialogs;
+    FileOps fs;
+    AppContext ctx{dialogs, fs, dir.path(QStringLiteral("config/Velquin.ini"))};
+
+    void SetUp() override { dir.folder(QStringLiteral("config")); }
+
+    std::unique_ptr<TForm6> makeWindow() { return std::make_unique<TForm6>(ctx); }
+    QByteArray settingsBytes() const {
+        return dir.read(QStringLiteral("config/Velquin.ini")).value_or(QByteArray());
+    }
+    void writeSettings(const QByteArray& bytes) { dir.file(QStringLiteral("config/Velquin.ini"), bytes); }
+};
+
+TEST_F(FolderWindow, BandsCaptionsAndPresets) {
+    auto w = makeWindow();
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Velquin"));
+    EXPECT_EQ(ctx.form6, w.get());
+    EXPECT_EQ(w->GroupBox1->title(), QStringLiteral("要分拣的文件夹（目录）"));
+    const QStringList buttons = {w->Button1->text(), w->Button5->text(),         w->Button2->text(),
+                                 w->Button6->text(), w->BtnSaveFileList->text(), w->BtnImpFileList->text()};
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("添加文件夹"), QStringLiteral("添加目录下级目录"),
+                                    QStringLiteral("移除文件夹"), QStringLiteral("清空列表"),
+                                    QStringLiteral("导出列表"), QStringLiteral("导入列表")}));
+
+    ASSERT_EQ(w->PageControl1->count(), 4);
+    const QStringList tabs = {w->PageControl1->tabText(0), w->PageControl1->tabText(1),
+                              w->PageControl1->tabText(2), w->PageControl1->tabText(3)};
+    EXPECT_EQ(tabs,
+              (QStringList{QStringLiteral(" 按目录名匹配关键字分拣 "), QStringLiteral(" 按目录名分拣"),
+                           QStringLiteral(" 按目录下文件数分拣"), QStringLiteral(" 按目录日期属性分拣")}));
+    EXPECT_EQ(w->PageControl1->widget(3), w->TabSheet5);
+    EXPECT_EQ(w->Label10->text(), QStringLiteral("     按文件名匹配关键字分拣  "));
+    EXPECT_EQ(w->Label4->text(), QStringLiteral("     按文件名称分拣 "));
+    EXPECT_EQ(w->Label3->text(), QStringLiteral("    按目录下文件数分拣"));
+    EXPECT_EQ(w->LabelKeys->text(), QStringLiteral("请输入关键字（多个关键字以空格分隔）：               "));
+    EXPECT_EQ(w->ChkFileNamePart->text(), QStringLiteral("只按目录名部分进行分拣，从："));
+    EXPECT_EQ(w->ChkOnlyMatchDir->text(), QStringLiteral("只分拣与输出文件夹下已存在目录的相匹配的目录项"));
+    EXPECT_EQ(w->EdtFileCount->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->CmbFileDate->count(), 2);
+    EXPECT_EQ(w->CmbFileDate->currentText(), QStringLiteral("早于"));
+    EXPECT_EQ(w->DtDate->date(), QDate(2013, 5, 6));
+    EXPECT_EQ(w->GroupBox3->title(), QStringLiteral("分拣结果"));
+    EXPECT_EQ(w->BtnCopy->text(), QStringLiteral("开始处理"));
+    EXPECT_EQ(w->BtnAout->text(), QStringLiteral("关于"));
+    EXPECT_EQ(w->ProgressBar1->minimum(), 0);
+    EXPECT_EQ(w->ProgressBar1->maximum(), 100);
+
+    // Every named control is found by its name as well.
+    for (const char* name :
+         {"RbForm1",         "RbForm6",          "ListBox1",        "Button1",        "Button5",
+          "Button2",         "Button6",          "BtnSaveFileList", "BtnImpFileList", "PageControl1",
+          "TabSheet6",       "TabSheet1",        "TabSheet2",       "TabSheet5",      "EdtKeys",
+          "ChkFileNamePart", "EdtPartNameBegin", "EdtPartNameEnd",  "EdtFilter",      "ChkOnlyMatchDir",
+          "EdtFileCount",    "CmbFileDate",      "DtDate",          "DtTime",         "GroupBox3",
+          "EdtOutDir",       "Button3",          "RbOverwrite",     "RbAsk",          "RbSkip",
+          "RbRename",        "RbEditFileTime",   "GroupBox2",       "RbMove",         "RbCopy",
+          "GroupBox4",       "ProgressBar1",     "BtnCopy",         "BtnAout"})
+        EXPECT_NE(w->findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+}
+
+TEST_F(FolderWindow, DatePageIsNeverOfferedAsATab) {
+    auto w = makeWindow();
+    w->show();
+    EXPECT_FALSE(w->PageControl1->isTabVisible(3));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(w->PageControl1->isTabVisible(i)) << i;
+    // Walking the tabs by keyboard never lands on it either.
+    w->PageControl1->setCurrentIndex(2);
+    QTest::keyClick(w->PageControl1->tabBar(), Qt::Key_Right);
+    EXPECT_NE(w->PageControl1->currentIndex(), 3);
+    w->PageControl1->setCurrentIndex(2);
+    QTest::keyClick(w->PageControl1, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_NE(w->PageControl1->currentIndex(), 3);
+    // Made active from a stored index, its controls are usable.
+    w->PageControl1->setCurrentIndex(3);
+    EXPECT_TRUE(w->DtDate->isEnabled());
+}
+
+TEST_F(FolderWindow, OnlyTheCopyModeIsOfferedAndChecked) {
+    auto w = makeWindow();
+    w->show();
+    EXPECT_TRUE(w->RbCopy->isVisible());
+    EXPECT_TRUE(w->RbCopy->isChecked());
+    EXPECT_FALSE(w->RbMove->isVisible());
+    EXPECT_FALSE(w->RbMove->isChecked());
+    EXPECT_EQ(w->RbCopy->text(), QStringLiteral("复制式分拣(将文件夹复制到分拣目录)"));
+    EXPECT_EQ(w->RbMove->text(), QStringLiteral("移动式分拣(将文件夹从原目录移动到分拣目录)"));
+}
+
+TEST_F(FolderWindow, SelectingMoveAsksTheWarningQuestion) {
+    const QString question =
+        QStringLiteral("错误移动系统目录可能导致电脑系统崩溃，请谨慎选择此选项!\n\n\t仍然要选择此选项吗？");
+    for (bool yes : {false, true}) {
+        auto w = makeWindow();
+        dialogs.calls.clear();
+        dialogs.answers = {yes};
+        w->RbMove->setChecked(true);
+        ASSERT_EQ(dialogs.calls.size(), 1);
+        EXPECT_EQ(dialogs.calls[0].kind, Kind::WarningQuestion);
+        EXPECT_EQ(dialogs.calls[0].text, question);
+        EXPECT_EQ(dialogs.calls[0].owner, w.get());
+        EXPECT_EQ(w->RbCopy->isChecked(), !yes);
+        EXPECT_EQ(w->RbMove->isChecked(), yes);
+    }
+}
+
+TEST_F(FolderWindow, FileCountTakesOnlyTypedDigits) {
+    auto w = makeWindow();
+    w->show();
+    QLineEdit* field = w->EdtFileCount;
+    field->clear();
+    field->setFocus();
+    QTest::keyClicks(field, QStringLiteral("1a2"));
+    EXPECT_EQ(field->text(), QStringLiteral("12"));
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(field->text(), QStringLiteral("1"));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("99"));
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), QStringLiteral("1"));
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), QStringLiteral("1"));
+
+    // The context menu's paste is not filtered; the run catches what it lets in.
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    field->end(false);
+    field->paste();
+    EXPECT_EQ(field->text(), QStringLiteral("1x"));
+    w->folders()->addUnique(dir.folder(QStringLiteral("src/Trip")));
+    w->EdtOutDir->setText(dir.path(QStringLiteral("out")));
+    w->PageControl1->setCurrentIndex(2);
+    dialogs.calls.clear();
+    QTest::mouseClick(w->BtnCopy, Qt::LeftButton);
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("请输入整数!")});
+    EXPECT_EQ(w->focusWidget(), field);
+}
+
+TEST_F(FolderWindow, RangeFieldsAreNotFiltered) {
+    auto w = makeWindow();
+    w->show();
+    w->EdtPartNameBegin->setFocus();
+    QTest::keyClicks(w->EdtPartNameBegin, QStringLiteral("1a"));
+    EXPECT_EQ(w->EdtPartNameBegin->text(), QStringLiteral("1a"));
+}
+
+TEST_F(FolderWindow, OutputFolderChooserAppendsOneSeparator) {
+    struct Case {
+        std::optional<QString> chosen;
+        QString expected;
+    };
+    const Case cases[] = {{QStringLiteral("/data/Out"), QStringLiteral("/data/Out/")},
+                          {QStringLiteral("/data/Out/"), QStringLiteral("/data/Out/")},
+                          {QStringLiteral("/"), QStringLiteral("/")},
+                          {std::nullopt, QStringLiteral("kept")}};
+    auto w = makeWindow();
+    for (const Case& c : cases) {
+        w->EdtOutDir->setText(QStringLiteral("kept"));
+        dialogs.calls.clear();
+        dialogs.folders = {c.chosen};
+        QTest::mouseClick(w->Button3, Qt::LeftButton);
+        EXPECT_EQ(w->EdtOutDir->text(), c.expected)
+            << c.chosen.value_or(QStringLiteral("(cancel)")).toStdString();
+        ASSERT_EQ(dialogs.calls.size(), 1);
+        EXPECT_EQ(dialogs.calls[0].kind, Kind::ChooseFolder);
+        EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("请选择文件夹"));
+    }
+}
+
+TEST_F(FolderWindow, FirstStartShowsTheKeywordPageWithSkip) {
+    auto w = makeWindow();
+    EXPECT_EQ(w->PageControl1->currentIndex(), 0);
+    EXPECT_TRUE(w->RbSkip->isChecked());
+    EXPECT_FALSE(w->RbOverwrite->isChecked());
+    EXPECT_TRUE(w->EdtKeys->text().isEmpty());
+    EXPECT_TRUE(dialogs.calls.isEmpty());
+}
+
+TEST_F(FolderWindow, StoredOptionsAreLoaded) {
+    const QString out = dir.folder(QStringLiteral("stored out"));
+    writeSettings("[Parameter2]\r\nFilter=(1)*(2)\r\nSameFile=3\r\nOutDir=" + out.toUtf8() +
+                  "\r\nPage=1\r\nEdtKeys=red blue\r\nCmbFileDate=1\r\n");
+    auto w = makeWindow();
+    EXPECT_EQ(w->EdtFilter->text(), QStringLiteral("(1)*(2)"));
+    EXPECT_TRUE(w->RbRename->isChecked());
+    EXPECT_EQ(w->EdtOutDir->text(), out);
+    EXPECT_EQ(w->PageControl1->currentIndex(), 1);
+    EXPECT_EQ(w->EdtKeys->text(), QStringLiteral("red blue"));
+    EXPECT_EQ(w->CmbFileDate->currentIndex(), 1);
+}
+
+TEST_F(FolderWindow, StoredPageOutsideTheWindowKeepsTheFormsPage) {
+    struct Case {
+        QByteArray stored;
+        int page;
+    };
+    for (const Case& c : {Case{"9", 2}, Case{"-1", 2}, Case{"3", 3}, Case{"0x1", 1}}) {
+        writeSettings("[Parameter2]\r\nPage=" + c.stored + "\r\n");
+        auto w = makeWindow();
+        EXPECT_EQ(w->PageControl1->currentIndex(), c.page) << c.stored.constData();
+        EXPECT_FALSE(w->PageControl1->isTabVisible(3));
+    }
+}
+
+TEST_F(FolderWindow, ClosingSavesOnlyItsOwnSection) {
+    const QByteArray fileSection = "[Parameter]\r\nFilter=keep me\r\nPage=4\r\n";
+    writeSettings(fileSection);
+    auto w = makeWindow();
+    w->show();
+    w->EdtKeys->setText(QStringLiteral("  trip  "));
+    w->RbAsk->setChecked(true);
+    w->PageControl1->setCurrentIndex(1);
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    const QByteArray bytes = settingsBytes();
+    EXPECT_TRUE(bytes.startsWith(fileSection)) << bytes.constData();
+    EXPECT_TRUE(bytes.contains("[Parameter2]\r\n"));
+    EXPECT_TRUE(bytes.contains("\r\nSameFile=2\r\n"));
+    EXPECT_TRUE(bytes.contains("\r\nPage=1\r\n"));
+    EXPECT_TRUE(bytes.contains("\r\nEdtKeys=trip\r\n"));
+    EXPECT_TRUE(dialogs.calls.isEmpty());
+
+    // What it saved comes back at the next start.
+    auto again = makeWindow();
+    EXPECT_TRUE(again->RbAsk->isChecked());
+    EXPECT_EQ(again->PageControl1->currentIndex(), 1);
+    EXPECT_EQ(again->EdtKeys->text(), QStringLiteral("trip"));
+}
+
+TEST_F(FolderWindow, SettingsThatCannotBeWrittenAreReported) {
+    // A file where the configuration folder should be.
+    ctx.settingsPath = dir.file(QStringLiteral("config/blocker")) + QStringLiteral("/Velquin.ini");
+    auto w = makeWindow();
+    w->show();
+    w->close();
+    EXPECT_EQ(dialogs.texts(Kind::Error),
+              QStringList{QStringLiteral("Unable to write to ") + ctx.settingsPath});
+    EXPECT_FALSE(w->isVisible());
+}
+
+// A folder run started from the start button, one per criterion, checked on disk.
+class FolderRunFromWindow : public FolderWindow {
+protected:
+    void SetUp() override {
+        FolderWindow::SetUp();
+        dir.file(QStringLiteral("src/云南游记/a.jpg"), "a");
+        dir.file(QStringLiteral("src/云南游记/b.jpg"), "b");
+        dir.file(QStringLiteral("src/西藏游记/c.txt"), "c");
+        dir.file(QStringLiteral("src/西藏游记/deep/d.txt"), "d");
+        dir.file(QStringLiteral("src/A1/x.txt"), "x");
+        dir.file(QStringLiteral("src/A2/y.txt"), "y");
+        dir.folder(QStringLiteral("src/B1"));
+        w = makeWindow();
+        w->show();
+        for (const char* name : {"云南游记", "西藏游记", "A1", "A2", "B1"})
+            w->folders()->addUnique(dir.path(QStringLiteral("src/") + QString::fromUtf8(name)));
+        w->EdtOutDir->setText(dir.path(QStringLiteral("out")));
+        dialogs.calls.clear();
+    }
+    void start() { QTest::mouseClick(w->BtnCopy, Qt::LeftButton); }
+    void expectFinishedAndUnlocked() {
+        EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣工作完成！")});
+        EXPECT_TRUE(w->BtnCopy->isEnabled());
+        EXPECT_TRUE(w->PageControl1->isEnabled());
+        EXPECT_TRUE(w->Button3->isEnabled());
+        EXPECT_FALSE(w->EdtOutDir->isReadOnly());
+        EXPECT_EQ(w->ProgressBar1->value(), 0);
+        EXPECT_EQ(w->EdtOutDir->text(), dir.path(QStringLiteral("out/")));
+        // Folders are copied, never moved.
+        EXPECT_TRUE(dir.existsFile(QStringLiteral("src/云南游记/a.jpg")));
+        EXPECT_EQ(w->folders()->count(), 5);
+    }
+    std::unique_ptr<TForm6> w;
+};
+
+TEST_F(FolderRunFromWindow, ByKeyword) {
+    w->PageControl1->setCurrentIndex(0);
+    w->EdtKeys->setText(QStringLiteral("游记 A"));
+    start();
+    expectFinishedAndUnlocked();
+    EXPECT_EQ(dir.read(QStringLiteral("out/游记/云南游记/a.jpg")), QByteArray("a"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/游记/西藏游记/deep/d.txt")), QByteArray("d"));
+    EXPECT_EQ(dir.entries(QStringLiteral("out/A")),
+              (QStringList{QStringLiteral("A1"), QStringLiteral("A2")}));
+    EXPECT_EQ(dir.entries(QStringLiteral("out")), (QStringList{QStringLiteral("A"), QStringLiteral("游记")}));
+}
+
+TEST_F(FolderRunFromWindow, ByNameRange) {
+    w->PageControl1->setCurrentIndex(1);
+    w->ChkFileNamePart->setChecked(true);
+    w->EdtPartNameBegin->setText(QStringLiteral("1"));
+    w->EdtPartNameEnd->setText(QStringLiteral("1"));
+    start();
+    expectFinishedAndUnlocked();
+    EXPECT_EQ(dir.read(QStringLiteral("out/A/A1/x.txt")), QByteArray("x"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/A/A2/y.txt")), QByteArray("y"));
+    EXPECT_TRUE(dir.existsFolder(QStringLiteral("out/B/B1")));
+    EXPECT_TRUE(dir.existsFolder(QStringLiteral("out/云/云南游记")));
+}
+
+TEST_F(FolderRunFromWindow, ByFileCount) {
+    w->PageControl1->setCurrentIndex(2);
+    w->EdtFileCount->setText(QStringLiteral("1"));
+    start();
+    expectFinishedAndUnlocked();
+    // 西藏游记 holds one file directly (the one in deep/ does not count), A1 and A2 one each.
+    EXPECT_EQ(dir.entries(QStringLiteral("out")),
+              (QStringList{QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("西藏游记")}));
+    EXPECT_EQ(dir.read(QStringLiteral("out/西藏游记/deep/d.txt")), QByteArray("d"));
+}
+
+TEST_F(FolderRunFromWindow, ClashPolicyOfTheWindowIsUsed) {
+    w->PageControl1->setCurrentIndex(0);
+    w->EdtKeys->setText(QStringLiteral("A1"));
+    w->RbRename->setChecked(true);
+    start();
+    expectFinishedAndUnlocked();
+    EXPECT_EQ(dir.read(QStringLiteral("out/A1/A1/x.txt")), QByteArray("x"));
+    dialogs.calls.clear();
+    start();
+    EXPECT_EQ(dir.read(QStringLiteral("out/A1/A1/x.txt")), QByteArray("x"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/A1/A1/x_1.txt")), QByteArray("x"));
+}
+
+TEST_F(FolderRunFromWindow, EmptyListIsRefusedBeforeAnythingIsLocked) {
+    w->Button6->click();
+    start();
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("没有需要分拣的文件夹（目录）!")});
+    EXPECT_FALSE(dir.existsFolder(QStringLiteral("out")));
+    EXPECT_TRUE(w->BtnCopy->isEnabled());
+}
+
+// Both main windows: the switch and the sections they save.
+class BothWindows : public FolderWindow {
+protected:
+    void SetUp() override {
+        FolderWindow::SetUp();
+        form1 = std::make_unique<TForm1>(ctx);
+        form6 = std::make_unique<TForm6>(ctx);
+        form1->show();
+    }
+    void TearDown() override {
+        form6.reset();
+        form1.reset();
+    }
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm6> form6;
+};
+
+TEST_F(BothWindows, SwitchingKeepsEachWindowsState) {
+    QTest::mouseClick(form1->RbForm6, Qt::LeftButton);
+    ASSERT_TRUE(form6->isVisible());
+    EXPECT_FALSE(form1->isVisible());
+    EXPECT_TRUE(form6->RbForm6->isChecked());
+
+    const QString folder = dir.folder(QStringLiteral("src/Trip"));
+    form6->folders()->addUnique(folder);
+    form6->PageControl1->setCurrentIndex(1);
+    form6->EdtFilter->setText(QStringLiteral("(1)"));
+    form6->EdtFileCount->setText(QStringLiteral("7"));
+    form6->RbEditFileTime->setChecked(true);
+
+    QTest::mouseClick(form6->RbForm1, Qt::LeftButton);
+    ASSERT_TRUE(form1->isVisible());
+    EXPECT_FALSE(form6->isVisible());
+    EXPECT_TRUE(form1->RbForm1->isChecked());
+    EXPECT_FALSE(form1->RbForm6->isChecked());
+
+    QTest::mouseClick(form1->RbForm6, Qt::LeftButton);
+    ASSERT_TRUE(form6->isVisible());
+    EXPECT_TRUE(form6->RbForm6->isChecked());
+    EXPECT_FALSE(form6->RbForm1->isChecked());
+    EXPECT_EQ(form6->folders()->entries(), QStringList{folder});
+    EXPECT_EQ(form6->PageControl1->currentIndex(), 1);
+    EXPECT_EQ(form6->EdtFilter->text(), QStringLiteral("(1)"));
+    EXPECT_EQ(form6->EdtFileCount->text(), QStringLiteral("7"));
+    EXPECT_TRUE(form6->RbEditFileTime->isChecked());
+    EXPECT_TRUE(dialogs.calls.isEmpty());
+}
+
+TEST_F(BothWindows, EachWindowSavesOnlyItsOwnSection) {
+    // Closing the folder window writes Parameter2 alone.
+    QTest::mouseClick(form1->RbForm6, Qt::LeftButton);
+    form1->EdtKeys->setText(QStringLiteral("changed in the file window"));
+    form6->EdtKeys->setText(QStringLiteral("folder keys"));
+    form6->close();
+    const QByteArray afterFolderClose = settingsBytes();
+    EXPECT_TRUE(afterFolderClose.startsWith("[Parameter2]\r\n")) << afterFolderClose.constData();
+    EXPECT_FALSE(afterFolderClose.contains("[Parameter]"));
+    EXPECT_FALSE(afterFolderClose.contains("changed in the file window"));
+
+    // Closing the file window writes Parameter and leaves Parameter2's bytes as they were.
+    form6->EdtKeys->setText(QStringLiteral("changed later"));
+    form1->show();
+    form1->close();
+    const QByteArray afterFileClose = settingsBytes();
+    EXPECT_TRUE(afterFileClose.startsWith(afterFolderClose)) << afterFileClose.constData();
+    EXPECT_TRUE(afterFileClose.contains("[Parameter]\r\n"));
+    EXPECT_FALSE(afterFileClose.contains("changed later"));
+}
+
+} // namespace
+} // namespace velquin
+
+namespace velquin {
+namespace {
+
+// Pictures for looking at the layout: written only when VELQUIN_SHOTS names a folder.
+TEST(Shots, FolderWindowPagesAndAboutBox) {
+    const QString shots = qEnvironmentVariable("VELQUIN_SHOTS");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "VELQUIN_SHOTS not set";
+    test::TestDir dir;
+    test::ScriptedDialogs dialogs;
+    FileOps fs;
+    AppContext ctx{dialogs, fs, dir.path(QStringLiteral("Velquin.ini"))};
+    TForm6 form(ctx);
+    for (const char* name : {"/home/user/照片/云南游记", "/home/user/照片/西藏游记", "/home/user/文档/A1"})
+        form.folders()->addUnique(QString::fromUtf8(name));
+    form.EdtOutDir->setText(QStringLiteral("/home/user/分拣结果/"));
+    form.show();
+    for (int i = 0; i < 3; ++i) {
+        form.PageControl1->setCurrentIndex(i);
+        QApplication::processEvents();
+        form.grab().save(shots + QStringLiteral("/form6_page%1.png").arg(i));
+    }
+    TfrmAbout about;
+    about.setServerForTests(QUrl(QStringLiteral("http://127.0.0.1:1")));
+    about.show();
+    QApplication::processEvents();
+    about.grab().save(shots + QStringLiteral("/about.png"));
+}
+
+} // namespace
+} // namespace velquin

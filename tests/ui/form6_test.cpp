@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -273,6 +274,36 @@ TEST_F(FolderWindow, SettingsThatCannotBeWrittenAreReported) {
     EXPECT_EQ(dialogs.texts(Kind::Error),
               QStringList{QStringLiteral("Unable to write to ") + ctx.settingsPath});
     EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(FolderWindow, ClosingEndsTheProgram) {
+    auto w = makeWindow();
+    w->show();
+    QTimer::singleShot(0, w.get(), [&w] { w->close(); });
+    // Should the window fail to end the program, this ends the loop with another code.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    guard.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(FolderWindow, AboutButtonOpensTheAboutBoxModally) {
+    TfrmAbout about;
+    about.setServerForTests(QUrl(QStringLiteral("http://127.0.0.1:1")));
+    ctx.about = &about;
+    auto w = makeWindow();
+    w->show();
+    bool wasModal = false;
+    QTimer::singleShot(0, &about, [&] {
+        wasModal = about.isVisible() && QApplication::activeModalWidget() == &about;
+        QTest::keyClick(&about, Qt::Key_Escape);
+    });
+    QTest::mouseClick(w->BtnAout, Qt::LeftButton);
+    EXPECT_TRUE(wasModal);
+    EXPECT_FALSE(about.isVisible());
+    ctx.about = nullptr;
 }
 
 // A folder run started from the start button, one per criterion, checked on disk.

@@ -1,7 +1,6 @@
 #include "ui/form6.h"
 
 #include "engine/folderrun.h"
-#include "engine/runhost.h"
 #include "lists/eventpump.h"
 #include "lists/folderlist.h"
 #include "lists/listfile.h"
@@ -16,13 +15,13 @@
 #include "ui/illustrations.h"
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
+#include "ui/windowhost.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -82,72 +81,13 @@ const QString kMoveWarning = QStringLiteral("错误移动系统目录可能导�
 
 } // namespace
 
-// The folder run's view of this window: the output field, the clash buttons read anew for each
-// folder, the lock, the progress bar and the boxes.
-class TForm6::Host : public RunHost {
+// The folder run's view of this window: what both main windows share, over this window's fields.
+class TForm6::Host : public WindowRunHost<RunHost> {
 public:
-    explicit Host(TForm6& w) : w_(w) {}
-    ~Host() override {
-        if (locked_)
-            setLocked(false);
-    }
-
-    QString outputFolderText() override { return w_.EdtOutDir->text(); }
-    void setOutputFolderText(const QString& text) override { w_.EdtOutDir->setText(text); }
-    void information(const QString& text) override { w_.ctx_.dialogs.information(&w_, text); }
-    void focusField(FocusTarget target) override {
-        QLineEdit* field = nullptr;
-        switch (target) {
-        case FocusTarget::EdtKeys:
-            field = w_.EdtKeys;
-            break;
-        case FocusTarget::EdtPartNameBegin:
-            field = w_.EdtPartNameBegin;
-            break;
-        case FocusTarget::EdtPartNameEnd:
-            field = w_.EdtPartNameEnd;
-            break;
-        case FocusTarget::EdtFileCount:
-            field = w_.EdtFileCount;
-            break;
-        default:
-            break;
-        }
-        if (field)
-            field->setFocus();
-    }
-    void chooseOutputFolder() override { w_.Button3Click(); }
-    void setLocked(bool locked) override {
-        if (locked == locked_)
-            return;
-        locked_ = locked;
-        w_.BtnCopy->setEnabled(!locked);
-        w_.PageControl1->setEnabled(!locked);
-        w_.Button3->setEnabled(!locked);
-        w_.EdtOutDir->setReadOnly(locked);
-        BusyCursor::set(locked);
-    }
-    ClashPolicy clashPolicy() override { return clashPolicyOf(w_.result); }
-    bool askOverwrite(const QString& target) override {
-        // Owned by the application as a whole, not by this window.
-        return w_.ctx_.dialogs.question(
-            nullptr, QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？"), true);
-    }
-    void setProgress(int position) override {
-        w_.ProgressBar1->setValue(position);
-        w_.ProgressBar1->repaint();
-        // Events run at most every 15 ms: often enough to repaint and answer, rarely enough
-        // that a list of many small folders is not slowed down by the pump.
-        if (!sincePump_.isValid() || sincePump_.elapsed() >= 15 || position == 0 || position >= 100) {
-            QCoreApplication::processEvents();
-            sincePump_.start();
-        }
-    }
-
-private:
-    TForm6& w_;
-    bool locked_ = false;
-    QElapsedTimer sincePump_;
+    explicit Host(TForm6& w)
+        : WindowRunHost<RunHost>({&w, &w.ctx_.dialogs, w.EdtOutDir, w.BtnCopy, w.PageControl1, w.Button3,
+                                  &w.result, w.ProgressBar1, [&w](FocusTarget t) { w.focusField(t); },
+                                  [&w] { w.Button3Click(); }}) {}
 };
 
 TForm6::TForm6(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
@@ -481,6 +421,16 @@ void TForm6::Button3Click() {
 void TForm6::RbMoveClick() {
     if (!ctx_.dialogs.warningQuestion(this, kMoveWarning))
         RbCopy->setChecked(true);
+}
+
+void TForm6::focusField(FocusTarget target) {
+    QLineEdit* field = target == FocusTarget::EdtKeys            ? EdtKeys
+                       : target == FocusTarget::EdtPartNameBegin ? EdtPartNameBegin
+                       : target == FocusTarget::EdtPartNameEnd   ? EdtPartNameEnd
+                       : target == FocusTarget::EdtFileCount     ? EdtFileCount
+                                                                 : nullptr;
+    if (field)
+        field->setFocus();
 }
 
 void TForm6::BtnCopyClick() {

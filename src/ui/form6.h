@@ -122,6 +122,7 @@ private:
     class Host;
 
     void buildPages();
+    void focusField(FocusTarget target); // the field a failed check points at
     void FormCreate();
     void loadSettings();
     void saveSettings();

@@ -4,10 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/dirwalk.h"
 #include "platform/names.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace velquin::test {
@@ -15,6 +17,29 @@ namespace velquin::test {
 TestDir::TestDir(const QString& base)
     : dir_(base.isEmpty() ? QDir::tempPath() + QStringLiteral("/velquin-test-XXXXXX")
                           : base + QStringLiteral("/velquin-test-XXXXXX")) {}
+
+namespace {
+// Depth-first removal by bytes; links are removed, never followed.
+void removeTree(const QByteArray& path) {
+    if (const auto entries = velquin::readFolder(path)) {
+        for (const velquin::DirEntry& e : *entries) {
+            const QByteArray child = path + '/' + velquin::encodeLocal8(e.name);
+            if (e.isDir && !e.isSymlink)
+                removeTree(child);
+            else
+                ::unlink(child.constData());
+        }
+    }
+    ::rmdir(path.constData());
+}
+} // namespace
+
+TestDir::~TestDir() {
+    if (dir_.isValid()) {
+        removeTree(velquin::encodeLocal8(dir_.path()));
+        dir_.setAutoRemove(false);
+    }
+}
 
 QString TestDir::path(const QString& relative) const {
     return relative.isEmpty() ? dir_.path() : dir_.path() + QLatin1Char('/') + relative;

@@ -14,6 +14,10 @@ class TestDir {
 public:
     // `base` chooses the file system (for example "/dev/shm"); default: the system temp folder.
     explicit TestDir(const QString& base = QString());
+    // Removes the folder, names that are not valid UTF-8 included (QDir skips those).
+    ~TestDir();
+    TestDir(const TestDir&) = delete;
+    TestDir& operator=(const TestDir&) = delete;
 
     bool isValid() const { return dir_.isValid(); }
     // Absolute path of `relative` inside the folder ("" for the folder itself), no trailing "/".

@@ -10,7 +10,11 @@ if ! command -v clang++ >/dev/null 2>&1; then
   exit 0
 fi
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(nproc)" >/dev/null
+if ! log=$(cmake --build --preset fuzz -j "$(nproc)" 2>&1); then
+  echo "$log" | tail -40
+  echo "fuzz: build failed"
+  exit 1
+fi
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
   for t in build/fuzz/fuzz/fuzz_*; do

@@ -41,7 +41,8 @@ std::optional<QByteArray> readBytes(const QByteArray& path) {
     return data;
 }
 
-template <typename Visit> void walk(const QByteArray& folder, int depth, Visit&& visit) {
+// Calls visit(path, name, stat) for every entry below `folder`, folders before their content.
+template <typename Visit> void walkAll(const QByteArray& folder, int depth, Visit&& visit) {
     if (depth > 64)
         return;
     DIR* dir = ::opendir(folder.constData());
@@ -59,11 +60,17 @@ template <typename Visit> void walk(const QByteArray& folder, int depth, Visit&&
         struct stat st;
         if (::lstat(path.constData(), &st) != 0)
             continue;
+        visit(path, name, st);
         if (S_ISDIR(st.st_mode))
-            walk(path, depth + 1, visit);
-        else if (S_ISREG(st.st_mode))
-            visit(path, name);
+            walkAll(path, depth + 1, visit);
     }
+}
+
+template <typename Visit> void walk(const QByteArray& folder, int depth, Visit&& visit) {
+    walkAll(folder, depth, [&visit](const QByteArray& path, const QByteArray& name, const struct stat& st) {
+        if (S_ISREG(st.st_mode))
+            visit(path, name);
+    });
 }
 
 struct Row {
@@ -187,6 +194,25 @@ void tally(const QString& scenario, const Verdict& verdict) {
     row.lost += int(verdict.lost.size());
     row.partial += int(verdict.partial.size());
     row.temps += int(verdict.temps.size());
+}
+
+QMap<QString, QByteArray> treeState(const QString& root) {
+    QMap<QString, QByteArray> state;
+    walkAll(encodeLocal8(root), 0,
+            [&state](const QByteArray& path, const QByteArray&, const struct stat& st) {
+                QByteArray what = "other";
+                if (S_ISDIR(st.st_mode)) {
+                    what = "dir";
+                } else if (S_ISLNK(st.st_mode)) {
+                    char target[4096];
+                    const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+                    what = "link:" + QByteArray(target, n > 0 ? int(n) : 0);
+                } else if (S_ISREG(st.st_mode)) {
+                    what = "file:" + readBytes(path).value_or("(unreadable)");
+                }
+                state.insert(decodeLocal8(path), what);
+            });
+    return state;
 }
 
 QStringList filesUnder(const QString& root) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -51,6 +52,10 @@ private:
 
 // Adds a scenario's result to the table printed when the test program ends.
 void tally(const QString& scenario, const Verdict& verdict);
+
+// Everything under `root` by path: "dir", "link:" + where it leads, or "file:" + content.
+// Links are not followed. Two equal states mean nothing was written, moved or removed.
+QMap<QString, QByteArray> treeState(const QString& root);
 
 // Every regular file under `root` (links not followed), as paths; hidden ones included.
 QStringList filesUnder(const QString& root);

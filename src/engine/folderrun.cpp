@@ -3,6 +3,7 @@
 #include "engine/foldertree.h"
 #include "engine/rules.h"
 #include "engine/runhost.h"
+#include "engine/transfer.h"
 #include "platform/localdate.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -122,10 +123,14 @@ Step sortFolder(const FolderSortJob& job, const Prepared& prepared, const QStrin
                 const FileOps& fs) {
     const QString& out = prepared.outputFolder;
     const QString name = listedFolderName(path);
+    // "/a/.." or "/a/." would land the copy beside the output folder or pour it out loose.
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return Step::Progress;
     switch (prepared.criterion) {
     case FolderSortCriterion::ByKeyword:
         for (const QString& keyword : prepared.keywords) {
-            if (!keywordMatches(keyword, name))
+            // A keyword such as ".." would lead out of the output folder, as in the file run.
+            if (!keywordMatches(keyword, name) || !subFolderStaysInside(keyword))
                 continue;
             const QString subFolder = out + keyword;
             if (!fs.isDir(subFolder))
@@ -139,6 +144,8 @@ Step sortFolder(const FolderSortJob& job, const Prepared& prepared, const QStrin
         if (job.useNameRange)
             subName = CopyByChars(name, prepared.rangeBegin, prepared.rangeCount);
         subName = applyNameFilter(subName, job.filterText);
+        if (!subFolderStaysInside(subName))
+            break;
         const QString subFolder = out + subName;
         if (!fs.isDir(subFolder)) {
             // Left out without its progress step, like a dropped item of the file run.

@@ -330,3 +330,25 @@ TEST(FolderRun, OutputFolderInsideTheListedFolderEnds) {
     EXPECT_FALSE(d.existsFolder(QStringLiteral("Trip/out/Trip/out/Trip")));
     EXPECT_EQ(host.messages, QStringList{kDone});
 }
+
+TEST(FolderRun, NothingLandsOutsideTheOutputFolder) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("work/out"));
+    FolderSortJob job;
+    job.folders = {makeFolder(d, QStringLiteral("src/a..b")), d.path(QStringLiteral("src/a..b/.."))};
+    job.keysText = QStringLiteral(".. a");
+    runFolderSort(job, host, fs);
+    EXPECT_EQ(d.entries(QStringLiteral("work")), QStringList{QStringLiteral("out")});
+    EXPECT_EQ(d.entries(QStringLiteral("work/out")), QStringList{QStringLiteral("a")});
+    EXPECT_EQ(d.entries(QStringLiteral("work/out/a")), QStringList{QStringLiteral("a..b")});
+
+    FolderHost nameHost;
+    nameHost.output = d.path(QStringLiteral("work/byname"));
+    job.criterion = 1;
+    job.filterText = QStringLiteral("a*b");
+    runFolderSort(job, nameHost, fs);
+    EXPECT_EQ(d.entries(QStringLiteral("work")), QStringList{QStringLiteral("out")});
+    EXPECT_EQ(nameHost.progress, (QList<int>{0, 50, 100, 0}));
+}

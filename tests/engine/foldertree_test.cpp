@@ -359,3 +359,29 @@ TEST(CopyFolderTreeSafety, AFileThatCannotBeCopiedIsPassedOverWithoutLeftovers) 
     EXPECT_EQ(d.entries(QStringLiteral("D")), (QStringList{QStringLiteral("a.txt"), QStringLiteral("z")}));
     EXPECT_EQ(d.read(QStringLiteral("D/z/z.txt")), QByteArray("z"));
 }
+
+// A folder that exists but cannot be entered is passed over: nothing is made for it, it counts
+// as no folder to count, and the rest of the tree is copied.
+TEST(CopyFolderTree, AFolderThatCannotBeEnteredIsPassedOver) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop the superuser";
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    d.file(QStringLiteral("S/a.txt"), "a");
+    d.file(QStringLiteral("S/closed/hidden.txt"), "h");
+    d.file(QStringLiteral("S/open/b.txt"), "b");
+    const QByteArray closed = encodeLocal8(d.path(QStringLiteral("S/closed")));
+    ASSERT_EQ(::chmod(closed.constData(), 0), 0);
+
+    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Skip);
+    CopyFolderTree(fs, host, d.path(QStringLiteral("S/closed")), d.path(QStringLiteral("E")),
+                   ClashPolicy::Skip);
+    const std::optional<int> count = countFilesIfListable(fs, d.path(QStringLiteral("S/closed")));
+    ::chmod(closed.constData(), 0755);
+
+    EXPECT_EQ(d.entries(QStringLiteral("D")), (QStringList{QStringLiteral("a.txt"), QStringLiteral("open")}));
+    EXPECT_EQ(d.read(QStringLiteral("D/open/b.txt")), QByteArray("b"));
+    EXPECT_FALSE(anythingAt(d.path(QStringLiteral("E"))));
+    EXPECT_EQ(count, std::nullopt);
+}

@@ -22,7 +22,7 @@ enum class Filler {
     FileSizeLimit, // RLIMIT_FSIZE in a child: EFBIG for every byte beyond the limit
     Seam,          // the system-call seam reports ENOSPC once 1 MB has been written
 };
-enum class RunKind { Copy, Move };
+enum class RunKind { Copy, Move, Folder };
 
 struct FillCase {
     Filler filler;
@@ -31,7 +31,7 @@ struct FillCase {
 
 std::string caseName(const ::testing::TestParamInfo<FillCase>& info) {
     static const char* const fillers[] = {"Tmpfs", "FileSizeLimit", "Seam"};
-    static const char* const runs[] = {"Copy", "Move"};
+    static const char* const runs[] = {"Copy", "Move", "Folder"};
     return std::string(fillers[int(info.param.filler)]) + runs[int(info.param.run)];
 }
 
@@ -53,13 +53,18 @@ TEST_P(FullFileSystem, FilesThatFitArriveWholeTheRestStay) {
             GTEST_SKIP() << mount->error().toStdString() << "; the file-size limit case covers this";
     }
 
-    // Big files that stop fitting after a few, small ones that still fit after a big one failed.
+    // Big files that stop fitting after a few (1 MB holds six), small ones that all fit in what
+    // the big ones leave, whichever order they come in. A folder run copies the tree T.
     Ledger ledger;
     QStringList files;
+    QStringList small;
     for (int i = 0; i < 24; ++i) {
         const int size = i % 2 == 0 ? 150 * 1024 : 3 * 1024 + i;
-        files.append(ledger.add(sources.path(QStringLiteral("f%1.dat").arg(i, 2, 10, QLatin1Char('0'))),
-                                identifiedContent(i, size)));
+        const QString name = QStringLiteral("f%1.dat").arg(i, 2, 10, QLatin1Char('0'));
+        files.append(
+            ledger.add(sources.path(QStringLiteral("T/s%1/").arg(i % 3) + name), identifiedContent(i, size)));
+        if (i % 2 == 1)
+            small.append(name);
     }
 
     const auto runAll = [&](const FileOps& fs) {
@@ -67,7 +72,10 @@ TEST_P(FullFileSystem, FilesThatFitArriveWholeTheRestStay) {
         host.outputText = output;
         host.mode = c.run == RunKind::Move ? TransferMode::Move : TransferMode::Copy;
         host.policy = ClashPolicy::AutoNumber;
-        runFileSort(byTypeJob(files), host, fs);
+        if (c.run == RunKind::Folder)
+            runFolderSort(folderByNameJob({sources.path(QStringLiteral("T"))}), host, fs);
+        else
+            runFileSort(byTypeJob(files), host, fs);
         return host.endedNormally();
     };
 
@@ -93,30 +101,33 @@ TEST_P(FullFileSystem, FilesThatFitArriveWholeTheRestStay) {
     EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
 
     // The fault must really have struck: some files arrived, some did not, and (where a failed
-    // copy gives its space back, which the seam's count does not) a small file after the first
-    // failure still did.
+    // copy gives its space back, which the seam's count does not) every small one did.
     const QStringList arrived = filesUnder(output);
     EXPECT_GT(arrived.size(), 1);
     EXPECT_LT(arrived.size(), files.size());
     if (c.filler != Filler::Seam) {
-        EXPECT_TRUE(arrived.contains(output + QStringLiteral("/.dat/f23.dat")))
-            << arrived.join(u' ').toStdString();
+        for (const QString& name : small) {
+            EXPECT_TRUE(arrived.filter(QLatin1Char('/') + name).size() == 1)
+                << name.toStdString() << " did not arrive: " << arrived.join(u' ').toStdString();
+        }
     }
-    if (c.run == RunKind::Copy)
-        EXPECT_EQ(filesUnder(sources.path()).size(), files.size()) << "a copy removed a source";
-    else
+    if (c.run == RunKind::Move) {
         EXPECT_EQ(filesUnder(sources.path()).size() + arrived.size(), files.size())
             << "a move left two copies";
+    } else {
+        EXPECT_EQ(filesUnder(sources.path()).size(), files.size()) << "a copy removed a source";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FullFileSystem,
-                         ::testing::Values(FillCase{Filler::Tmpfs, RunKind::Copy},
-                                           FillCase{Filler::Tmpfs, RunKind::Move},
-                                           FillCase{Filler::FileSizeLimit, RunKind::Copy},
-                                           FillCase{Filler::FileSizeLimit, RunKind::Move},
-                                           FillCase{Filler::Seam, RunKind::Copy},
-                                           FillCase{Filler::Seam, RunKind::Move}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FullFileSystem,
+    ::testing::Values(FillCase{Filler::Tmpfs, RunKind::Copy}, FillCase{Filler::Tmpfs, RunKind::Move},
+                      FillCase{Filler::FileSizeLimit, RunKind::Copy},
+                      FillCase{Filler::FileSizeLimit, RunKind::Move}, FillCase{Filler::Seam, RunKind::Copy},
+                      FillCase{Filler::Seam, RunKind::Move}, FillCase{Filler::Tmpfs, RunKind::Folder},
+                      FillCase{Filler::FileSizeLimit, RunKind::Folder},
+                      FillCase{Filler::Seam, RunKind::Folder}),
+    caseName);
 
 } // namespace
 } // namespace velquin::test

@@ -12,6 +12,12 @@ void HeadlessHost::setProgress(int position) {
         betweenItems(itemSteps_);
 }
 
+bool HeadlessHost::askOverwrite(const QString& target) {
+    if (onAsk)
+        onAsk(target);
+    return answerYes;
+}
+
 bool HeadlessHost::endedNormally() const {
     return !locked_ && messages == QStringList{QString::fromUtf8("分拣工作完成！")} && progress.size() >= 2 &&
            progress.back() == 0 && progress.at(progress.size() - 2) == 100;
@@ -28,6 +34,13 @@ FileSortJob byNameJob(const QStringList& files) {
     FileSortJob job;
     job.files = files;
     job.criterion = SortCriterion::ByName;
+    return job;
+}
+
+FolderSortJob folderByNameJob(const QStringList& folders) {
+    FolderSortJob job;
+    job.folders = folders;
+    job.criterion = int(FolderSortCriterion::ByName);
     return job;
 }
 

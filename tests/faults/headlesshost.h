@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/filerun.h"
+#include "engine/folderrun.h"
 #include "engine/runhost.h"
 
 #include <functional>
@@ -21,7 +22,7 @@ public:
     void chooseOutputFolder() override {}
     void setLocked(bool locked) override { locked_ = locked; }
     ClashPolicy clashPolicy() override { return policy; }
-    bool askOverwrite(const QString&) override { return answerYes; }
+    bool askOverwrite(const QString& target) override;
     void setProgress(int position) override;
     TransferMode transferMode() override { return mode; }
     TypeFilter typeFilter() override { return {}; }
@@ -36,6 +37,7 @@ public:
     TransferMode mode = TransferMode::Copy;
     bool answerYes = false;
     std::function<void(int)> betweenItems;
+    std::function<void(const QString&)> onAsk; // runs while the clash question is open
 
     QStringList messages;
     std::vector<int> progress;
@@ -50,5 +52,7 @@ private:
 FileSortJob byTypeJob(const QStringList& files);
 // A file run that sorts by the whole base name.
 FileSortJob byNameJob(const QStringList& files);
+// A folder run that sorts by the whole folder name: each listed folder X lands in output/X/X.
+FolderSortJob folderByNameJob(const QStringList& folders);
 
 } // namespace velquin::test

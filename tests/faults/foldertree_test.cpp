@@ -1,0 +1,214 @@
+// Folder runs over awkward trees: the output folder inside a listed folder, links that lead
+// back up the tree, folders that turn unreadable while the run goes on, single files that
+// cannot be read or written. The run ends, copies each file at most once, and loses nothing.
+
+#include "headlesshost.h"
+#include "ledger.h"
+#include "sandbox.h"
+
+#include "engine/foldertree.h"
+#include "platform/names.h"
+#include "support/faultcalls.h"
+#include "support/testdir.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velquin::test {
+namespace {
+
+constexpr int kDeadlineMs = 30000;
+
+// Runs the folder run in a child so that a copy that never ends fails the test instead of
+// hanging it; the child's exit code says whether the run closed normally.
+void runFoldersInChild(const FolderSortJob& job, const QString& output,
+                       const std::function<bool()>& before = {}, std::shared_ptr<SysCalls> calls = nullptr,
+                       ClashPolicy policy = ClashPolicy::Skip,
+                       std::function<void(HeadlessHost&)> setUp = {}) {
+    ChildProcess child([&] {
+        if (before && !before())
+            return 2;
+        HeadlessHost host;
+        host.outputText = output;
+        host.policy = policy;
+        if (setUp)
+            setUp(host);
+        runFolderSort(job, host, FileOps(calls));
+        return host.endedNormally() ? 0 : 3;
+    });
+    const bool ended = waitUntil([&] { return !child.running(); }, kDeadlineMs);
+    if (!ended)
+        child.kill(SIGKILL);
+    ASSERT_TRUE(ended) << "the folder run did not end";
+    const int code = child.wait();
+    if (code == 2)
+        GTEST_SKIP() << "the child could not take the user it needs";
+    ASSERT_EQ(code, 0) << "the folder run did not close normally";
+}
+
+void symlinkTo(const QString& target, const QString& link) {
+    ASSERT_EQ(::symlink(encodeLocal8(target).constData(), encodeLocal8(link).constData()), 0);
+}
+
+// A small tree below `root`: three files at three depths.
+void fillTree(Ledger& ledger, const QString& root, int id) {
+    ledger.add(root + QStringLiteral("/a.txt"), identifiedContent(id, 700));
+    ledger.add(root + QStringLiteral("/sub/b.txt"), identifiedContent(id + 1, 800));
+    ledger.add(root + QStringLiteral("/sub/deep/c.txt"), identifiedContent(id + 2, 900));
+}
+
+// Every file of the source tree exists with its content at the same place below `copy`.
+void expectCopied(const QString& source, const QString& copy) {
+    for (const QString& file : filesUnder(source)) {
+        const QString copyPath = copy + file.mid(source.size());
+        QFile original(file);
+        QFile copied(copyPath);
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(copied.open(QIODevice::ReadOnly)) << "missing " << copyPath.toStdString();
+        EXPECT_EQ(copied.readAll(), original.readAll()) << copyPath.toStdString();
+    }
+}
+
+TEST(FolderRunFaults, OutputInsideTheListedFolderIsNotCopiedIntoItself) {
+    for (const FolderSortCriterion criterion :
+         {FolderSortCriterion::ByName, FolderSortCriterion::ByFileCount}) {
+        SCOPED_TRACE(int(criterion));
+        TestDir dir;
+        Ledger ledger;
+        const QString listed = dir.path(QStringLiteral("L"));
+        fillTree(ledger, listed, 10);
+        const QString output = listed + QStringLiteral("/out");
+        FolderSortJob job = folderByNameJob({listed});
+        job.criterion = int(criterion);
+        job.fileCountText = QStringLiteral("1");
+        runFoldersInChild(job, output);
+        if (HasFatalFailure() || IsSkipped())
+            return;
+
+        const QString copy = criterion == FolderSortCriterion::ByName ? output + QStringLiteral("/L/L")
+                                                                      : output + QStringLiteral("/L");
+        expectCopied(dir.path(QStringLiteral("L/sub")), copy + QStringLiteral("/sub"));
+        EXPECT_EQ(filesUnder(output).size(), 3) << filesUnder(output).join(u' ').toStdString();
+        const Verdict verdict = ledger.verify({dir.path()});
+        tally(QStringLiteral("5 folder run: output inside the listed folder"), verdict);
+        EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+    }
+}
+
+TEST(FolderRunFaults, LinksBackUpTheTreeAreNotFollowedAround) {
+    TestDir dir;
+    Ledger ledger;
+    const QString listed = dir.path(QStringLiteral("L"));
+    fillTree(ledger, listed, 20);
+    ledger.add(dir.path(QStringLiteral("elsewhere/x.txt")), identifiedContent(23, 600));
+    symlinkTo(listed, listed + QStringLiteral("/sub/loop"));             // absolute, to the top
+    symlinkTo(QStringLiteral(".."), listed + QStringLiteral("/sub/up")); // relative, one up
+    symlinkTo(QStringLiteral("."), listed + QStringLiteral("/self"));    // itself
+    symlinkTo(QStringLiteral("../.."), listed + QStringLiteral("/sub/deep/back"));
+    symlinkTo(dir.path(QStringLiteral("elsewhere")), listed + QStringLiteral("/ext")); // no cycle
+    const QMap<QString, QByteArray> before = treeState(listed);
+
+    const QString output = dir.path(QStringLiteral("out"));
+    runFoldersInChild(folderByNameJob({listed}), output);
+    if (HasFatalFailure() || IsSkipped())
+        return;
+
+    const QString copy = output + QStringLiteral("/L/L");
+    expectCopied(listed + QStringLiteral("/sub"), copy + QStringLiteral("/sub"));
+    EXPECT_EQ(dir.read(QStringLiteral("out/L/L/ext/x.txt")), identifiedContent(23, 600));
+    EXPECT_EQ(filesUnder(output).size(), 4) << filesUnder(output).join(u' ').toStdString();
+    EXPECT_EQ(treeState(listed), before);
+    const Verdict verdict = ledger.verify({dir.path()});
+    tally(QStringLiteral("5 folder run: links back up the tree"), verdict);
+    EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+}
+
+TEST(FolderRunFaults, FoldersTurningUnreadableDuringTheRunArePassedOver) {
+    TestDir dir;
+    Ledger ledger;
+    QStringList folders;
+    for (int f = 0; f < 4; ++f) {
+        const QString folder = dir.path(QStringLiteral("src/%1").arg(QChar(u'A' + f)));
+        folders.append(folder);
+        for (int i = 0; i < 4; ++i) {
+            ledger.add(folder + QStringLiteral("/f%1.txt").arg(i), identifiedContent(100 * f + i, 500 + i));
+            ledger.add(folder + QStringLiteral("/s%1/g.txt").arg(i),
+                       identifiedContent(100 * f + 10 + i, 400));
+        }
+    }
+    const QString output = dir.path(QStringLiteral("out"));
+    giveToNobody(dir.path());
+
+    // As nobody, so that mode 000 counts: A's sub-folders turn unreadable as A's first file is
+    // copied (A itself is listed by then), and B turns unreadable after A is done.
+    const QByteArray aPath = encodeLocal8(folders.at(0));
+    const QByteArray bPath = encodeLocal8(folders.at(1));
+    auto calls = std::make_shared<FaultCalls>();
+    bool lockedA = false;
+    calls->beforeEachCall([&](FaultCalls::Call call) {
+        if (call != FaultCalls::Open || lockedA)
+            return;
+        lockedA = true;
+        for (int i = 0; i < 4; ++i)
+            ::chmod(QByteArray(aPath + "/s" + QByteArray::number(i)).constData(), 0);
+    });
+    runFoldersInChild(folderByNameJob(folders), output, becomeNobody, calls, ClashPolicy::Skip,
+                      [&](HeadlessHost& host) {
+                          host.betweenItems = [&](int done) {
+                              if (done == 1)
+                                  ::chmod(bPath.constData(), 0);
+                          };
+                      });
+    if (HasFatalFailure() || IsSkipped())
+        return;
+
+    expectCopied(folders.at(2), output + QStringLiteral("/C/C"));
+    expectCopied(folders.at(3), output + QStringLiteral("/D/D"));
+    EXPECT_TRUE(filesUnder(output + QStringLiteral("/B")).isEmpty());
+    const int fromA = int(filesUnder(output + QStringLiteral("/A")).size());
+    EXPECT_GE(fromA, 1);
+    EXPECT_LT(fromA, 8) << "no folder of A turned unreadable in time";
+    const Verdict verdict = ledger.verify({dir.path()});
+    tally(QStringLiteral("5 folder run: folders turn unreadable"), verdict);
+    EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+}
+
+TEST(FolderRunFaults, FilesThatCannotBeReadOrWrittenLeaveNothingBehind) {
+    TestDir dir;
+    Ledger ledger;
+    const QString listed = dir.path(QStringLiteral("T"));
+    for (int i = 0; i < 6; ++i) {
+        ledger.add(listed + QStringLiteral("/f%1.txt").arg(i), identifiedContent(200 + i, 3000));
+        ledger.add(listed + QStringLiteral("/locked/g%1.txt").arg(i), identifiedContent(210 + i, 3000));
+    }
+    const QString output = dir.path(QStringLiteral("out"));
+    // One destination folder exists already and takes nothing (immutable); two files cannot be
+    // opened.
+    const QString lockedCopy = dir.folder(QStringLiteral("out/T/T/locked"));
+    const ImmutableGuard guard(lockedCopy);
+    if (!guard.set())
+        GTEST_SKIP() << "the immutable flag is not available here: " << guard.error().toStdString();
+    auto calls = std::make_shared<DenyingCalls>();
+    calls->deny(listed + QStringLiteral("/f1.txt"));
+    calls->deny(listed + QStringLiteral("/f4.txt"));
+
+    HeadlessHost host;
+    host.outputText = output;
+    host.policy = ClashPolicy::AutoNumber;
+    runFolderSort(folderByNameJob({listed}), host, FileOps(calls));
+    EXPECT_TRUE(host.endedNormally());
+
+    EXPECT_EQ(filesUnder(output).size(), 4) << filesUnder(output).join(u' ').toStdString();
+    EXPECT_TRUE(filesUnder(lockedCopy).isEmpty());
+    const Verdict verdict = ledger.verify({dir.path()});
+    tally(QStringLiteral("5 folder run: unreadable and unwritable files"), verdict);
+    EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+}
+
+} // namespace
+} // namespace velquin::test

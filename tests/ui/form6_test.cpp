@@ -276,6 +276,39 @@ TEST_F(FolderWindow, SettingsThatCannotBeWrittenAreReported) {
     EXPECT_FALSE(w->isVisible());
 }
 
+TEST_F(FolderWindow, ListButtonsFillEmptyExportAndImportTheFolderList) {
+    const QString a = dir.folder(QStringLiteral("src/A"));
+    const QString b = dir.folder(QStringLiteral("src/B"));
+    dir.folder(QStringLiteral("src/.hidden"));
+    dir.file(QStringLiteral("src/f.txt"));
+    auto w = makeWindow();
+    w->show();
+
+    dialogs.folders = {a, dir.path(QStringLiteral("src"))};
+    w->Button1->click();
+    EXPECT_EQ(w->folders()->entries(), QStringList{a});
+    w->Button5->click(); // A is listed already; the hidden folder and the file are not offered
+    EXPECT_EQ(w->folders()->entries(), (QStringList{a, b}));
+    EXPECT_EQ(dialogs.texts(Kind::ChooseFolder),
+              (QStringList{QStringLiteral("请选择文件夹"), QStringLiteral("请选择上级目录（文件夹）")}));
+
+    const QString listFile = dir.path(QStringLiteral("folders"));
+    dialogs.files = {listFile, listFile};
+    w->BtnSaveFileList->click();
+    EXPECT_EQ(dir.read(QStringLiteral("folders")),
+              (a + QStringLiteral("\r\n") + b + QStringLiteral("\r\n")).toUtf8());
+    EXPECT_TRUE(dialogs.calls.last().extra.endsWith(QStringLiteral("|dir.lst")));
+
+    w->ListBox1->setCurrentIndex(w->ListBox1->model()->index(0, 0));
+    w->Button2->click();
+    EXPECT_EQ(w->folders()->entries(), QStringList{b});
+    w->Button6->click();
+    EXPECT_TRUE(w->folders()->isEmpty());
+    w->BtnImpFileList->click();
+    EXPECT_EQ(w->folders()->entries(), (QStringList{a, b}));
+    EXPECT_TRUE(dialogs.texts(Kind::Error).isEmpty());
+}
+
 TEST_F(FolderWindow, ClosingEndsTheProgram) {
     auto w = makeWindow();
     w->show();

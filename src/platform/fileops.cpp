@@ -115,18 +115,27 @@ int copyData(SysCalls& calls, int in, int out) {
     constexpr unsigned long kChunk = 1ul << 30;
     bool useRange = true;
     bool useSendfile = true;
+    bool copiedAny = false;
     while (useRange || useSendfile) {
         const long n = useRange ? calls.copyFileRange(in, out, kChunk) : calls.sendfile(out, in, kChunk);
-        if (n > 0)
+        if (n > 0) {
+            copiedAny = true;
             continue;
-        if (n == 0)
+        }
+        if (n == 0) {
+            // The kernel reached the end of a file it copied from; only a source that gave
+            // nothing at all (files whose recorded size is 0, such as those of /proc) is read.
+            if (copiedAny)
+                return 0;
             break;
+        }
         const int err = errno;
         if (!isUnsupported(err))
             return err;
         (useRange ? useRange : useSendfile) = false;
     }
-    std::vector<char> buffer(256 * 1024);
+    // One buffer per thread, not one per file.
+    static thread_local std::vector<char> buffer(256 * 1024);
     for (;;) {
         const long n = calls.read(in, buffer.data(), buffer.size());
         if (n < 0)
@@ -357,26 +366,42 @@ std::optional<FileId> FileOps::fileId(const QString& path) const {
     return FileId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
 }
 
+namespace {
+// errno of making the folder `path` and its missing parents, 0 when it is a folder afterwards.
+// The common case, a folder that exists, costs one stat; only missing levels are walked up.
+int makeFolders(SysCalls& calls, QByteArray path) {
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    struct stat st;
+    if (::stat(path.constData(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (calls.mkdir(path.constData(), 0777) != 0) {
+        int err = errno;
+        if (err == ENOENT) {
+            const qsizetype slash = path.lastIndexOf('/');
+            if (slash < 0)
+                return ENOENT;
+            if (const int parentErr = makeFolders(calls, slash == 0 ? QByteArray("/") : path.left(slash)))
+                return parentErr;
+            err = calls.mkdir(path.constData(), 0777) == 0 ? 0 : errno;
+        }
+        if (err != 0 && err != EEXIST)
+            return err;
+        if (::stat(path.constData(), &st) != 0)
+            return errno;
+        if (!S_ISDIR(st.st_mode))
+            return ENOTDIR;
+    }
+    return 0;
+}
+} // namespace
+
 FsResult FileOps::makePath(const QString& path) const {
     const QByteArray bytes = encodeLocal8(path);
     if (bytes.isEmpty())
         return failure(ENOENT, path);
-    QByteArray prefix = bytes.startsWith('/') ? QByteArrayLiteral("/") : QByteArray();
-    for (const QByteArray& part : bytes.split('/')) {
-        if (part.isEmpty())
-            continue;
-        prefix += part;
-        struct stat st;
-        if (::stat(prefix.constData(), &st) != 0) {
-            if (calls_->mkdir(prefix.constData(), 0777) != 0 && errno != EEXIST)
-                return failure(errno, decodeLocal8(prefix));
-            if (::stat(prefix.constData(), &st) != 0)
-                return failure(errno, decodeLocal8(prefix));
-        }
-        if (!S_ISDIR(st.st_mode))
-            return failure(ENOTDIR, decodeLocal8(prefix));
-        prefix += '/';
-    }
+    if (const int err = makeFolders(*calls_, bytes))
+        return failure(err, path);
     return FsResult{};
 }
 

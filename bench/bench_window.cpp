@@ -1,0 +1,148 @@
+#include "bench/bench.h"
+
+#include "engine/filerun.h"
+#include "engine/runhost.h"
+#include "lists/sourcelistmodel.h"
+#include "platform/dialogs.h"
+#include "platform/fileops.h"
+#include "ui/appcontext.h"
+#include "ui/form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace velquin::bench {
+namespace {
+
+constexpr int kFiles = 20000;
+constexpr int kFileSize = 4096;
+
+// Answers every box at once and remembers the messages, so the run is timed without a person.
+class AnsweringDialogs : public Dialogs {
+public:
+    QStringList messages;
+    void information(QObject*, const QString& text) override { messages.append(text); }
+    bool question(QObject*, const QString&, bool) override { return false; }
+    bool warningQuestion(QObject*, const QString&) override { return false; }
+    void error(QObject*, const QString& text) override { messages.append(text); }
+    std::optional<QString> chooseFolder(QObject*, const QString&) override { return std::nullopt; }
+    QStringList openFiles(QObject*, const QString&, const QString&) override { return {}; }
+    std::optional<QString> openFile(QObject*, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> saveFile(QObject*, const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+};
+
+// The engine alone: the options fixed, nothing shown, progress free.
+class QuietHost : public FileRunHost {
+public:
+    explicit QuietHost(QString output) : output_(std::move(output)) {}
+    QString outputFolderText() override { return output_; }
+    void setOutputFolderText(const QString& text) override { output_ = text; }
+    void information(const QString&) override {}
+    void focusField(FocusTarget) override {}
+    void chooseOutputFolder() override {}
+    void setLocked(bool) override {}
+    ClashPolicy clashPolicy() override { return ClashPolicy::Skip; }
+    bool askOverwrite(const QString&) override { return false; }
+    void setProgress(int) override {}
+    TransferMode transferMode() override { return TransferMode::Copy; }
+    TypeFilter typeFilter() override { return {}; }
+    QStringList pictureTypes() override { return {}; }
+
+private:
+    QString output_;
+};
+
+// Processor seconds (user and system) this process has used so far.
+double processorSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+QString typedName(int i) {
+    return QStringLiteral("file%1.ext%2").arg(i).arg(i % 20);
+}
+
+QStringList makeSource(const QString& folder) {
+    makeFiles(folder, kFiles, kFileSize, typedName);
+    QStringList files;
+    files.reserve(kFiles);
+    for (int i = 0; i < kFiles; ++i)
+        files.append(folder + QLatin1Char('/') + typedName(i));
+    return files;
+}
+
+void checkCount(const QString& folder) {
+    int count = 0;
+    for (const QFileInfo& sub : QDir(folder).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        count += int(QDir(sub.filePath()).entryList(QDir::Files | QDir::Hidden).size());
+    if (count != kFiles) {
+        std::fprintf(stderr, "%s holds %d files, expected %d\n", qPrintable(folder), count, kFiles);
+        std::exit(2);
+    }
+}
+
+// The file window, shown offscreen, sorting 20,000 files by type with copy from its start
+// button to its closing message; against the engine's run of the same files without a window.
+void windowRun20k() {
+    const QString scratch = scratchFolder(QStringLiteral("window"));
+    const QStringList windowFiles = makeSource(scratch + QStringLiteral("/src1"));
+    const QStringList engineFiles = makeSource(scratch + QStringLiteral("/src2"));
+    QDir().mkpath(scratch + QStringLiteral("/out1"));
+    QDir().mkpath(scratch + QStringLiteral("/out2"));
+    const FileOps fs;
+
+    AnsweringDialogs dialogs;
+    AppContext ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")};
+    TForm1 form(ctx);
+    form.PageControl1->setCurrentIndex(int(SortCriterion::ByType));
+    form.RbCopy->setChecked(true);
+    form.RbSkip->setChecked(true);
+    form.EdtOutDir->setText(scratch + QStringLiteral("/out1/"));
+    form.fileList->addAll(windowFiles);
+    form.show();
+    QApplication::processEvents();
+
+    // The engine first: a later run never finds the caches warmer than an earlier one did.
+    FileSortJob job;
+    job.criterion = SortCriterion::ByType;
+    job.files = engineFiles;
+    QuietHost host(scratch + QStringLiteral("/out2"));
+    settle();
+    double cpuStart = processorSeconds();
+    const double engine = timeIt([&] { runFileSort(job, host, fs); });
+    const double engineCpu = processorSeconds() - cpuStart;
+    checkCount(scratch + QStringLiteral("/out2"));
+    settle();
+    cpuStart = processorSeconds();
+    const double window = timeIt([&] { form.BtnCopy->click(); });
+    const double windowCpu = processorSeconds() - cpuStart;
+    if (dialogs.messages != QStringList{QStringLiteral("分拣工作完成！")}) {
+        std::fprintf(stderr, "the window run did not complete: %s\n",
+                     qPrintable(dialogs.messages.join(u'|')));
+        std::exit(2);
+    }
+    checkCount(scratch + QStringLiteral("/out1"));
+
+    report(QStringLiteral("window_run_20k"), window, engine);
+    // On a busy machine the wall-clock ratio wanders; the processor time shows what the window
+    // itself adds.
+    report(QStringLiteral("window_run_20k_cpu"), windowCpu, engineCpu);
+}
+
+const Registration registration(QStringLiteral("window_run_20k"), windowRun20k);
+
+} // namespace
+} // namespace velquin::bench

@@ -10,10 +10,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QWindow>
 
 namespace velquin {
 
-TfrmSuffix::TfrmSuffix(AppContext& ctx) : QDialog(ctx.form1), ctx_(ctx) {
+TfrmSuffix::TfrmSuffix(AppContext& ctx) : ctx_(ctx) {
     ctx.suffix = this;
     setObjectName(QStringLiteral("frmSuffix"));
     setWindowTitle(QStringLiteral("添加文件类型"));
@@ -40,6 +41,15 @@ TfrmSuffix::TfrmSuffix(AppContext& ctx) : QDialog(ctx.form1), ctx_(ctx) {
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+}
+
+void TfrmSuffix::showEvent(QShowEvent* event) {
+    if (ctx_.form1 && ctx_.form1->isVisible()) {
+        if (QWindow* handle = windowHandle())
+            handle->setTransientParent(ctx_.form1->windowHandle());
+        move(ctx_.form1->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
 }
 
 void TfrmSuffix::Button1Click() {

@@ -15,7 +15,8 @@ struct AppContext;
 // field keeps its last text between openings.
 class TfrmSuffix : public QDialog {
 public:
-    // Registers itself as ctx.suffix; centred on the file window when that exists.
+    // Registers itself as ctx.suffix. It has no parent widget, so whoever creates it owns it;
+    // each showing centres it on the file window.
     explicit TfrmSuffix(AppContext& ctx);
 
     // Checks the typed pattern; a valid one not yet listed (in any letter case) is appended to
@@ -26,6 +27,9 @@ public:
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QPushButton* Button1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     AppContext& ctx_;

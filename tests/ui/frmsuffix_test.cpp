@@ -38,6 +38,16 @@ TEST_F(SuffixTest, LooksAsDescribed) {
     EXPECT_TRUE(suffix->Button1->isDefault());
     EXPECT_TRUE(suffix->Edit1->inputMethodHints() & Qt::ImhLatinOnly);
     EXPECT_EQ(ctx.suffix, suffix.get());
+    suffix->show();
+    EXPECT_EQ(suffix->minimumSize(), suffix->maximumSize());
+}
+
+TEST_F(SuffixTest, ShowsCentredOnTheFileWindow) {
+    form->show();
+    form->move(120, 80);
+    suffix->show();
+    const QPoint offset = suffix->frameGeometry().center() - form->frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
 }
 
 TEST_F(SuffixTest, RefusedPatternsKeepTheDialogOpen) {

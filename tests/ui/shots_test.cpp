@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
 #include <gtest/gtest.h>
@@ -27,7 +28,11 @@ TEST(Shots, Form1Pages) {
                              QStringLiteral("*.png"), QStringLiteral("*.tar.gz"), QStringLiteral("*.x"),
                              QStringLiteral("*.mp3")});
     form.fileList->addAll(
-        {QStringLiteral("/home/user/照片/北京游记.jpg"), QStringLiteral("/home/user/a.txt")});
+        {QStringLiteral("/home/user/照片/北京游记 001.jpg"),
+         QStringLiteral("/home/user/照片/上海游记 002.jpg"), QStringLiteral("/home/user/文档/报告.doc"),
+         QStringLiteral("/home/user/文档/报告.pdf"), QStringLiteral("/home/user/music/song.mp3")});
+    form.EdtOutDir->setText(QStringLiteral("/home/user/整理/"));
+    form.EdtKeys->setText(QStringLiteral("游记 报告"));
     form.show();
     for (int i = 0; i < 6; ++i) {
         form.PageControl1->setCurrentIndex(i);

@@ -423,10 +423,10 @@ void TForm1::buildPages() {
         rows->addStretch(1);
     }
 
-    installKeyFilter(EdtSize, QStringLiteral("."));
-    installKeyFilter(EdtPic);
-    installKeyFilter(EdtPartNameBegin);
-    installKeyFilter(EdtPartNameEnd);
+    installKeyFilter(EdtSize, &TForm1::Edit1KeyPress);
+    installKeyFilter(EdtPic, &TForm1::EdtPicKeyPress);
+    installKeyFilter(EdtPartNameBegin, &TForm1::EdtPartNameBeginKeyPress);
+    installKeyFilter(EdtPartNameEnd, &TForm1::EdtPartNameBeginKeyPress);
 }
 
 void TForm1::buildOptions() {
@@ -727,13 +727,29 @@ QString TForm1::saveSettings() {
     return saveFileWindowSettings(ctx_.settingsPath, s);
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+bool TForm1::EdtPicKeyPress(QChar key) {
+    return key >= QLatin1Char('0') && key <= QLatin1Char('9');
+}
+
+bool TForm1::Edit1KeyPress(QChar key) {
+    return EdtPicKeyPress(key) || key == QLatin1Char('.');
+}
+
+bool TForm1::EdtPartNameBeginKeyPress(QChar key) {
+    return EdtPicKeyPress(key);
+}
+
+void TForm1::FormClose() {
     // A failed save is reported, and the program still ends: nothing would be gained by
     // keeping the window open with settings that cannot be written.
     if (const QString failure = saveSettings(); !failure.isEmpty())
         ctx_.dialogs.error(this, failure);
-    event->accept();
     QCoreApplication::quit();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
 }
 
 } // namespace velquin

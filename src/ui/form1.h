@@ -51,6 +51,12 @@ public:
     void Button6Click();         // empty the list
     void BtnSaveFileListClick(); // export the list to a list file
     void BtnImpFileListClick();  // import a list file
+    void FormClose();            // saves the settings section (a failure in the error box), ends the program
+
+    // Key filters: whether a typed character reaches the field (backspace always does).
+    static bool Edit1KeyPress(QChar key);            // EdtSize: digits and "."
+    static bool EdtPicKeyPress(QChar key);           // EdtPic: digits
+    static bool EdtPartNameBeginKeyPress(QChar key); // both range fields: digits
 
     // The way back from the folder window: shows this window and checks RbForm1.
     void switchHere();

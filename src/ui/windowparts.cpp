@@ -33,7 +33,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
 // Discards typed characters that are not allowed before the field sees them.
 class KeyFilter : public QObject {
 public:
-    KeyFilter(QObject* parent, QString extra) : QObject(parent), extra_(std::move(extra)) {}
+    KeyFilter(QObject* parent, std::function<bool(QChar)> keep) : QObject(parent), keep_(std::move(keep)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -51,8 +51,7 @@ protected:
         if (text.isEmpty())
             return false; // modifiers alone, function keys: nothing is typed
         for (const QChar c : text) {
-            const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
-            if (!digit && !extra_.contains(c))
+            if (!keep_(c))
                 return true;
         }
         return false;
@@ -79,7 +78,7 @@ private:
         }
     }
 
-    QString extra_;
+    std::function<bool(QChar)> keep_;
 };
 
 } // namespace
@@ -245,8 +244,14 @@ ButtonBar buildButtonBar(QWidget* parent) {
 }
 
 void installKeyFilter(QLineEdit* field, const QString& extra) {
+    installKeyFilter(field, [extra](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || extra.contains(c);
+    });
+}
+
+void installKeyFilter(QLineEdit* field, std::function<bool(QChar)> keep) {
     field->setAttribute(Qt::WA_InputMethodEnabled, false);
-    field->installEventFilter(new KeyFilter(field, extra));
+    field->installEventFilter(new KeyFilter(field, std::move(keep)));
 }
 
 } // namespace velquin

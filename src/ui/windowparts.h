@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class QButtonGroup;
 class QFrame;
@@ -97,5 +98,8 @@ ButtonBar buildButtonBar(QWidget* parent);
 // included) is discarded silently. Keys that type nothing (arrows, Delete, Home, End, Tab) keep
 // working. The input method is switched off for the field, so no composed text bypasses this.
 void installKeyFilter(QLineEdit* field, const QString& extra = QString());
+// The same with the window's own rule: `keep` says whether a typed character reaches the field
+// (backspace always does).
+void installKeyFilter(QLineEdit* field, std::function<bool(QChar)> keep);
 
 } // namespace velquin

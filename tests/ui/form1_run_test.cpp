@@ -3,11 +3,13 @@
 #include "engine/filerun.h"
 #include "lists/sourcelistmodel.h"
 #include "settings/windowsettings.h"
+#include "ui/form6.h"
 #include "ui/sourcelistview.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QDateEdit>
 #include <QFile>
 #include <QFileInfo>
@@ -197,6 +199,41 @@ TEST_F(Form1RunTest, ClashQuestionBelongsToTheApplication) {
     EXPECT_EQ(dir.read(QStringLiteral("out/.txt/a.txt")), QByteArray("new"));
 }
 
+// Records the pointer shown while the clash question is up.
+class CursorWatchingDialogs : public ScriptedDialogs {
+public:
+    bool question(QObject* owner, const QString& text, bool yesIsDefault) override {
+        const QCursor* cursor = QApplication::overrideCursor();
+        shapes.append(cursor ? int(cursor->shape()) : -1);
+        return ScriptedDialogs::question(owner, text, yesIsDefault);
+    }
+    QList<int> shapes;
+};
+
+TEST(Form1Cursor, TheClashQuestionShowsTheNormalPointerAndTheRunTheBusyOne) {
+    TestDir dir;
+    CursorWatchingDialogs dialogs;
+    FileOps fs;
+    AppContext ctx{dialogs, fs, dir.path(QStringLiteral("Velquin.ini"))};
+    TForm1 form(ctx);
+    form.PageControl1->setCurrentIndex(2);
+    form.RbAsk->click();
+    form.EdtOutDir->setText(dir.folder(QStringLiteral("out")));
+    form.fileList->addAll({dir.file(QStringLiteral("src/a.txt")), dir.file(QStringLiteral("src/b.txt"))});
+    dir.file(QStringLiteral("out/.txt/a.txt"));
+    dir.file(QStringLiteral("out/.txt/b.txt"));
+    QList<int> busyAtSteps;
+    QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, &form, [&] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        busyAtSteps.append(cursor ? int(cursor->shape()) : -1);
+    });
+    form.BtnCopy->click();
+    EXPECT_EQ(dialogs.shapes, (QList<int>{Qt::ArrowCursor, Qt::ArrowCursor}));
+    // The bar moves to 50 and 100 under the busy cursor, and back to 0 after the unlock.
+    EXPECT_EQ(busyAtSteps, (QList<int>{Qt::WaitCursor, Qt::WaitCursor, -1}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(Form1RunTest, ProgressStepsForFourFilesAndTheLockWhileRunning) {
     form->PageControl1->setCurrentIndex(2);
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
@@ -350,6 +387,31 @@ TEST_F(Form1RunTest, ListButtonsFillEmptyExportAndImportTheList) {
     form->BtnImpFileList->click();
     EXPECT_EQ(form->fileList->entries(), (QStringList{a, b}));
     EXPECT_TRUE(form->ListBox1->acceptDrops());
+}
+
+TEST_F(Form1RunTest, SwitchingToTheFolderWindowAndBackKeepsEverything) {
+    TForm6 form6(ctx);
+    ctx.form6 = &form6;
+    form->PageControl1->setCurrentIndex(3);
+    form->EdtSize->setText(QStringLiteral("42"));
+    add(QStringLiteral("a.txt"));
+    form->show();
+
+    form->RbForm6->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(form6.isVisible());
+    EXPECT_TRUE(form6.RbForm6->isChecked());
+
+    form6.RbForm1->click();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(form6.isVisible());
+    EXPECT_TRUE(form->RbForm1->isChecked());
+    EXPECT_FALSE(form->RbForm6->isChecked());
+    EXPECT_EQ(form->PageControl1->currentIndex(), 3);
+    EXPECT_EQ(form->EdtSize->text(), QStringLiteral("42"));
+    EXPECT_EQ(form->fileList->count(), 1);
+    EXPECT_EQ(form->EdtOutDir->text(), out);
+    ctx.form6 = nullptr;
 }
 
 // ---- settings ----

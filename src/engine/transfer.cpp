@@ -96,8 +96,9 @@ QString freeName(const FileOps& fs, const QString& folder, const QString& name) 
 
 void TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
                   const QString& name, TransferMode mode, ClashPolicy policy) {
-    // A listed folder would otherwise be renamed whole by a move; the run sorts files only.
-    if (fs.isDir(source))
+    // A listed folder would be renamed whole by a move, and is not worth a question; a copy
+    // refuses it by itself, so the common case spends no extra look-up.
+    if ((mode == TransferMode::Move || policy == ClashPolicy::Ask) && fs.isDir(source))
         return;
     const QString target = transferTarget(subFolder, name);
     switch (policy) {

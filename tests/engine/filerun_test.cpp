@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace velquin;
@@ -743,4 +744,25 @@ TEST_F(FileRun, AwkwardNamesAreSortedOrLeftAloneNeverLost) {
     EXPECT_EQ(dir.read(QStringLiteral("out2/.txt/") + longName), longName.toUtf8());
     EXPECT_TRUE(dir.existsFolder(QStringLiteral("src/folder.txt")));
     EXPECT_FALSE(dir.existsFolder(QStringLiteral("out2/.txt/folder.txt")));
+}
+
+TEST_F(FileRun, AListedPipeNeverHoldsUpTheRun) {
+    const QString pipe = dir.path(QStringLiteral("src/pipe.png"));
+    dir.folder(QStringLiteral("src"));
+    ASSERT_EQ(::mkfifo(encodeLocal8(pipe).constData(), 0644), 0);
+    job.files = {pipe};
+    job.sizeText = QStringLiteral("0");
+    job.sizeConditionIndex = 1;
+    job.imageLimitText = QStringLiteral("0");
+    job.dateSource = DateSource::FromHandle;
+    job.date = QDate(2000, 1, 1);
+    for (SortCriterion criterion :
+         {SortCriterion::ByType, SortCriterion::BySize, SortCriterion::ByDate, SortCriterion::ByImageSize}) {
+        job.criterion = criterion;
+        host = ScriptedFileRunHost();
+        host.outputText = dir.path(QStringLiteral("out"));
+        EXPECT_EQ(run(), FileRunOutcome::Completed);
+    }
+    EXPECT_EQ(::access(encodeLocal8(pipe).constData(), F_OK), 0);
+    EXPECT_EQ(::access(encodeLocal8(dir.path(QStringLiteral("out/.png/pipe.png"))).constData(), F_OK), -1);
 }

@@ -1,0 +1,137 @@
+#include "bench/bench.h"
+
+#include "engine/filerun.h"
+#include "engine/runhost.h"
+#include "platform/fileops.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+namespace velquin::bench {
+namespace {
+
+constexpr int kFiles = 20000;
+constexpr int kFileSize = 4096;
+
+// The window without widgets: fixed options, no boxes, progress costs nothing.
+class QuietHost : public FileRunHost {
+public:
+    QuietHost(QString output, TransferMode mode) : output_(std::move(output)), mode_(mode) {}
+    QString outputFolderText() override { return output_; }
+    void setOutputFolderText(const QString& text) override { output_ = text; }
+    void information(const QString&) override {}
+    void focusField(FocusTarget) override {}
+    void chooseOutputFolder() override {}
+    void setLocked(bool) override {}
+    ClashPolicy clashPolicy() override { return ClashPolicy::Skip; }
+    bool askOverwrite(const QString&) override { return false; }
+    void setProgress(int) override {}
+    TransferMode transferMode() override { return mode_; }
+    TypeFilter typeFilter() override { return {}; }
+    QStringList pictureTypes() override { return {}; }
+
+private:
+    QString output_;
+    TransferMode mode_;
+};
+
+QString typedName(int i) {
+    return QStringLiteral("file%1.ext%2").arg(i).arg(i % 20);
+}
+
+QString keywordName(int i) {
+    static const char* const words[] = {"alpha", "bravo", "charlie", "delta", "echo"};
+    return QStringLiteral("%1_%2.dat").arg(QLatin1String(words[i % 5])).arg(i);
+}
+
+// Makes the source folder and returns the list the window would hold.
+QStringList makeSource(const QString& folder, const std::function<QString(int)>& nameOf) {
+    makeFiles(folder, kFiles, kFileSize, nameOf);
+    QStringList files;
+    files.reserve(kFiles);
+    for (int i = 0; i < kFiles; ++i)
+        files.append(folder + QLatin1Char('/') + nameOf(i));
+    return files;
+}
+
+double runVelquin(const FileSortJob& job, const QString& output, TransferMode mode) {
+    const FileOps fs;
+    QuietHost host(output, mode);
+    settle();
+    double seconds = timeIt([&] {
+        if (runFileSort(job, host, fs) != FileRunOutcome::Completed) {
+            std::fprintf(stderr, "the run did not complete\n");
+            std::exit(2);
+        }
+    });
+    return seconds;
+}
+
+void checkCount(const QString& folder, int expected) {
+    int count = 0;
+    for (const QFileInfo& sub : QDir(folder).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        count += int(QDir(sub.filePath()).entryList(QDir::Files | QDir::Hidden).size());
+    if (count != expected) {
+        std::fprintf(stderr, "%s holds %d files in its sub-folders, expected %d\n", qPrintable(folder), count,
+                     expected);
+        std::exit(2);
+    }
+}
+
+QString quoted(const QString& path) {
+    return QLatin1Char('\'') + path + QLatin1Char('\'');
+}
+
+void sortTypeCopy() {
+    const QString scratch = scratchFolder(QStringLiteral("type-copy"));
+    FileSortJob job;
+    job.criterion = SortCriterion::ByType;
+    job.files = makeSource(scratch + QStringLiteral("/src"), typedName);
+    QDir().mkpath(scratch + QStringLiteral("/out"));
+    const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Copy);
+    checkCount(scratch + QStringLiteral("/out"), kFiles);
+    settle();
+    const double baseline = timeShell(QStringLiteral("cp -r ") + quoted(scratch + QStringLiteral("/src")) +
+                                      QLatin1Char(' ') + quoted(scratch + QStringLiteral("/cp")));
+    report(QStringLiteral("sort_type_copy_20k"), ours, baseline);
+}
+
+void sortTypeMove() {
+    const QString scratch = scratchFolder(QStringLiteral("type-move"));
+    FileSortJob job;
+    job.criterion = SortCriterion::ByType;
+    job.files = makeSource(scratch + QStringLiteral("/src"), typedName);
+    makeSource(scratch + QStringLiteral("/src2"), typedName);
+    QDir().mkpath(scratch + QStringLiteral("/out"));
+    QDir().mkpath(scratch + QStringLiteral("/mv"));
+    const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Move);
+    checkCount(scratch + QStringLiteral("/out"), kFiles);
+    settle();
+    const double baseline = timeShell(QStringLiteral("find ") + quoted(scratch + QStringLiteral("/src2")) +
+                                      QStringLiteral(" -type f -exec mv -t ") +
+                                      quoted(scratch + QStringLiteral("/mv")) + QStringLiteral(" {} +"));
+    report(QStringLiteral("sort_type_move_20k"), ours, baseline);
+}
+
+void sortKeywordCopy() {
+    const QString scratch = scratchFolder(QStringLiteral("keyword-copy"));
+    FileSortJob job;
+    job.criterion = SortCriterion::ByKeyword;
+    job.keysText = QStringLiteral("alpha bravo charlie delta echo");
+    job.files = makeSource(scratch + QStringLiteral("/src"), keywordName);
+    QDir().mkpath(scratch + QStringLiteral("/out"));
+    const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Copy);
+    checkCount(scratch + QStringLiteral("/out"), kFiles);
+    settle();
+    const double baseline = timeShell(QStringLiteral("cp -r ") + quoted(scratch + QStringLiteral("/src")) +
+                                      QLatin1Char(' ') + quoted(scratch + QStringLiteral("/cp")));
+    report(QStringLiteral("sort_keyword_copy_20k"), ours, baseline);
+}
+
+const Registration typeCopy(QStringLiteral("sort_type_copy_20k"), sortTypeCopy);
+const Registration typeMove(QStringLiteral("sort_type_move_20k"), sortTypeMove);
+const Registration keywordCopy(QStringLiteral("sort_keyword_copy_20k"), sortKeywordCopy);
+
+} // namespace
+} // namespace velquin::bench

@@ -33,11 +33,12 @@ public:
 struct KillCase {
     int killAfter; // files at the target when the kill comes
     bool hiddenTemporaries;
+    bool replacing = false; // every target exists with an older content; the run overwrites
 };
 
 std::string caseName(const ::testing::TestParamInfo<KillCase>& info) {
     return "After" + std::to_string(info.param.killAfter) +
-           (info.param.hiddenTemporaries ? "Hidden" : "Unnamed");
+           (info.param.hiddenTemporaries ? "Hidden" : "Unnamed") + (info.param.replacing ? "Replacing" : "");
 }
 
 constexpr int kFiles = 5000;
@@ -57,11 +58,24 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
 
     Ledger ledger;
     QStringList files;
+    QList<QByteArray> olds;
     files.reserve(kFiles);
     for (int i = 0; i < kFiles; ++i) {
-        files.append(ledger.add(sources.path(QStringLiteral("d%1/f%2.bin").arg(i / 500).arg(i)),
+        const QString name = QStringLiteral("f%1.bin").arg(i);
+        files.append(ledger.add(sources.path(QStringLiteral("d%1/").arg(i / 500) + name),
                                 identifiedContent(i, 1000 + (i * 37) % 7000)));
+        if (c.replacing) {
+            olds.append(identifiedContent(100000 + i, 300));
+            writeWhole(landing + QLatin1Char('/') + name, olds.back());
+        }
     }
+    const ClashPolicy policy = c.replacing ? ClashPolicy::Overwrite : ClashPolicy::Skip;
+    const auto movedSoFar = [&] {
+        int left = 0;
+        for (int d = 0; d < kFiles / 500; ++d)
+            left += countEntries(sources.path(QStringLiteral("d%1").arg(d)));
+        return kFiles - left;
+    };
 
     const auto moveAll = [&](const FileOps& fs, ClashPolicy policy) {
         HeadlessHost host;
@@ -74,15 +88,16 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
 
     ChildProcess child([&] {
         const FileOps fs(c.hiddenTemporaries ? std::make_shared<NoUnnamedCalls>() : nullptr);
-        return moveAll(fs, ClashPolicy::Skip) ? 0 : 3;
+        return moveAll(fs, policy) ? 0 : 3;
     });
-    ASSERT_TRUE(waitUntil([&] { return countEntries(landing) >= c.killAfter || !child.running(); }, 60000))
+    ASSERT_TRUE(waitUntil([&] { return movedSoFar() >= c.killAfter || !child.running(); }, 60000))
         << "the moving child made no progress";
     child.kill(SIGKILL);
     const int code = child.wait();
     ASSERT_EQ(code, 128 + SIGKILL) << "the child was not killed part-way";
 
-    const Verdict killed = ledger.verify({sources.path(), output});
+    // An old target may still be there (not yet replaced) or gone (replaced): never partial.
+    const Verdict killed = ledger.verify({sources.path(), output}, olds);
     tally(QStringLiteral("3 move killed part-way (after the kill)"), killed);
     EXPECT_TRUE(killed.lost.isEmpty()) << killed.describe().toStdString();
     EXPECT_TRUE(killed.partial.isEmpty()) << killed.describe().toStdString();
@@ -92,7 +107,7 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
     if (!c.hiddenTemporaries) {
         EXPECT_TRUE(killed.temps.isEmpty()) << killed.describe().toStdString();
     }
-    const int landed = countEntries(landing);
+    const int landed = movedSoFar();
     EXPECT_GE(landed, c.killAfter);
     EXPECT_LT(landed, kFiles);
     std::printf("[ killed ] after %d files: %d landed, %d twice, %d hidden temporaries left\n", c.killAfter,
@@ -100,15 +115,19 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
 
     // Starting the same list again finishes the job: what is still at its source moves, what
     // was already moved is passed over, a file in both places keeps both.
-    EXPECT_TRUE(moveAll(FileOps(), ClashPolicy::Skip));
-    const Verdict resumed = ledger.verify({sources.path(), output});
+    EXPECT_TRUE(moveAll(FileOps(), policy));
+    const Verdict resumed = ledger.verify({sources.path(), output}, olds);
     tally(QStringLiteral("3 move killed part-way (run again)"), resumed);
     EXPECT_TRUE(resumed.lost.isEmpty() && resumed.partial.isEmpty()) << resumed.describe().toStdString();
     EXPECT_EQ(countEntries(landing) - int(resumed.temps.size()), kFiles);
+    if (c.replacing) {
+        EXPECT_EQ(movedSoFar(), kFiles) << "an overwriting run again leaves nothing behind";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, KilledMove,
-                         ::testing::Values(KillCase{300, false}, KillCase{2500, false}, KillCase{1500, true}),
+                         ::testing::Values(KillCase{300, false}, KillCase{2500, false}, KillCase{1500, true},
+                                           KillCase{1200, false, true}),
                          caseName);
 
 } // namespace

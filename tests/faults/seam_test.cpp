@@ -1,0 +1,158 @@
+// Every file-system call a transfer makes, failing once or always, with the errors that real
+// file systems give: whatever fails, no file is lost, no target is left partial, and no
+// temporary stays behind.
+
+#include "headlesshost.h"
+#include "ledger.h"
+
+#include "support/faultcalls.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+
+namespace velquin::test {
+namespace {
+
+using Call = FaultCalls::Call;
+
+const char* callName(Call call) {
+    static const char* const names[] = {"Open",   "Openat",        "Close",    "Read",
+                                        "Write",  "CopyFileRange", "Sendfile", "Fstat",
+                                        "Fchmod", "Futimens",      "Linkat",   "RenameNoReplace",
+                                        "Rename", "Link",          "Unlink",   "Mkdir"};
+    return names[call];
+}
+
+enum class Way { Copy, CopyHidden, MoveWithin, MoveAcross, MoveAcrossHidden };
+
+// The calls with faults, where the copy may not use an unnamed temporary: it then goes through a
+// hidden named one, with its own ways to fail.
+class HiddenFaultCalls : public FaultCalls {
+public:
+    int openat(int dirfd, const char* path, int flags, unsigned mode) override {
+        if ((flags & O_TMPFILE) == O_TMPFILE) {
+            errno = EOPNOTSUPP;
+            return -1;
+        }
+        return FaultCalls::openat(dirfd, path, flags, mode);
+    }
+};
+
+struct SeamCase {
+    Call call;
+    Way way;
+    bool oldTargets; // targets exist with older content and are overwritten
+};
+
+std::string caseName(const ::testing::TestParamInfo<SeamCase>& info) {
+    static const char* const ways[] = {"Copy", "CopyHidden", "MoveWithin", "MoveAcross", "MoveAcrossHidden"};
+    return std::string(callName(info.param.call)) + ways[int(info.param.way)] +
+           (info.param.oldTargets ? "Overwrite" : "AutoNumber");
+}
+
+constexpr int kFiles = 3;
+
+class FailingCall : public ::testing::TestWithParam<SeamCase> {};
+
+TEST_P(FailingCall, NothingIsLostWhicheverCallFails) {
+    const SeamCase c = GetParam();
+    int faultsStruck = 0;
+    // The first, the second and every call of the kind; errors a disk, a network file system
+    // or a quota give.
+    const bool hidden = c.way == Way::CopyHidden || c.way == Way::MoveAcrossHidden;
+    const bool across = c.way == Way::MoveAcross || c.way == Way::MoveAcrossHidden;
+    const bool moving = c.way == Way::MoveWithin || across;
+    for (const int nth : {1, 2, 0}) {
+        for (const int error : {EIO, EPERM}) {
+            SCOPED_TRACE(testing::Message() << "call " << nth << ", errno " << error);
+            TestDir sources;
+            TestDir outputBase(across ? QStringLiteral("/dev/shm") : QString());
+            const QString output = outputBase.path(QStringLiteral("out"));
+            Ledger ledger;
+            QStringList files;
+            QList<QByteArray> olds;
+            for (int i = 0; i < kFiles; ++i) {
+                const QString name = QStringLiteral("f%1.dat").arg(i);
+                files.append(ledger.add(sources.path(name), identifiedContent(i, 40000 + i)));
+                olds.append(identifiedContent(500 + i, 100));
+                if (c.oldTargets)
+                    writeWhole(output + QStringLiteral("/.dat/") + name, olds.back());
+            }
+
+            auto calls = hidden ? std::make_shared<HiddenFaultCalls>() : std::make_shared<FaultCalls>();
+            // The plainer ways of copying run only where the in-kernel ones are refused.
+            if (c.call == FaultCalls::Sendfile || c.call == FaultCalls::Read || c.call == FaultCalls::Write)
+                calls->failCall(FaultCalls::CopyFileRange, 0, EXDEV);
+            if (c.call == FaultCalls::Read || c.call == FaultCalls::Write)
+                calls->failCall(FaultCalls::Sendfile, 0, EINVAL);
+            // A file system without RENAME_NOREPLACE (FUSE): moves link and unlink instead.
+            if (c.call == FaultCalls::Link || (c.call == FaultCalls::Unlink && c.way == Way::MoveWithin))
+                calls->failCall(FaultCalls::RenameNoReplace, 0, EINVAL);
+            calls->failCall(c.call, nth, error);
+            HeadlessHost host;
+            host.outputText = output;
+            host.mode = moving ? TransferMode::Move : TransferMode::Copy;
+            host.policy = c.oldTargets ? ClashPolicy::Overwrite : ClashPolicy::AutoNumber;
+            runFileSort(byTypeJob(files), host, FileOps(calls));
+            EXPECT_TRUE(host.endedNormally());
+            faultsStruck += calls->count(c.call) >= qMax(nth, 1);
+
+            const Verdict verdict = ledger.verify({sources.path(), outputBase.path()}, olds);
+            tally(QStringLiteral("8 each system call failing"), verdict);
+            EXPECT_TRUE(verdict.lost.isEmpty() && verdict.partial.isEmpty())
+                << verdict.describe().toStdString();
+            // The hidden temporary is unlinked once the target has its name; when that unlink
+            // fails, the complete copy stays under its hidden name too. Nothing else may remain.
+            if (!(hidden && c.call == FaultCalls::Unlink)) {
+                EXPECT_TRUE(verdict.temps.isEmpty()) << verdict.describe().toStdString();
+            }
+            // Each target holds the old or the new content, whole, or nothing at all.
+            for (int i = 0; i < kFiles; ++i) {
+                const auto now = outputBase.read(QStringLiteral("out/.dat/f%1.dat").arg(i));
+                EXPECT_TRUE(!now || *now == olds.at(i) || *now == identifiedContent(i, 40000 + i)) << i;
+            }
+        }
+    }
+    EXPECT_GT(faultsStruck, 0) << callName(c.call) << " was never called: the case proves nothing";
+}
+
+// Whether a way of transferring makes the call at all (a rename within a file system copies
+// nothing; only replacing renames over a target; only a new target needs its folder made).
+bool reaches(Call call, Way way, bool oldTargets) {
+    const bool moving = way == Way::MoveWithin || way == Way::MoveAcross || way == Way::MoveAcrossHidden;
+    const bool hidden = way == Way::CopyHidden || way == Way::MoveAcrossHidden;
+    switch (call) {
+    case FaultCalls::Mkdir:
+        return !oldTargets;
+    case FaultCalls::RenameNoReplace:
+    case FaultCalls::Link:
+        return moving && !oldTargets;
+    case FaultCalls::Rename:
+        return oldTargets;
+    case FaultCalls::Linkat:
+        return way != Way::MoveWithin && !(hidden && oldTargets);
+    case FaultCalls::Unlink:
+        return way == Way::MoveAcross || way == Way::MoveAcrossHidden ||
+               (way == Way::CopyHidden && !oldTargets) || (way == Way::MoveWithin && !oldTargets);
+    default:
+        return way != Way::MoveWithin;
+    }
+}
+
+std::vector<SeamCase> allCases() {
+    std::vector<SeamCase> cases;
+    for (int call = 0; call < FaultCalls::CallCount; ++call)
+        for (Way way : {Way::Copy, Way::CopyHidden, Way::MoveWithin, Way::MoveAcross, Way::MoveAcrossHidden})
+            for (bool old : {false, true})
+                if (reaches(Call(call), way, old))
+                    cases.push_back({Call(call), way, old});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FailingCall, ::testing::ValuesIn(allCases()), caseName);
+
+} // namespace
+} // namespace velquin::test

@@ -4,9 +4,14 @@
 #include "headlesshost.h"
 #include "ledger.h"
 
+#include "platform/names.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velquin::test {
 namespace {
@@ -48,6 +53,60 @@ TEST(AutoNumberClashes, EveryFileOfOneNameGetsItsOwnNumberAndKeepsItsContent) {
     const Verdict verdict = ledger.verify({dir.path()});
     tally(QStringLiteral("6 auto-numbering clashes"), verdict);
     EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+}
+
+// Names that are not valid UTF-8 (GBK bytes from an old archive, a stray 0xFF) are numbered like
+// any other, byte for byte, by file runs (Copy and Move) and by folder copies.
+TEST(AutoNumberClashes, RawNamesAreNumberedByteForByte) {
+    const QByteArray raw = "\xb1\xa8\xb8\xe6\xff";
+    for (const int way : {0, 1, 2}) {
+        SCOPED_TRACE(way);
+        TestDir dir(QStringLiteral("/dev/shm"));
+        const QByteArray base = encodeLocal8(dir.path());
+        Ledger ledger;
+        QStringList files;
+        QStringList folders;
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray folder = base + "/src/s" + QByteArray::number(i) + "\x80";
+            folders.append(decodeLocal8(folder));
+            files.append(ledger.add(decodeLocal8(folder + '/' + raw + ".txt"), identifiedContent(i, 60)));
+        }
+        HeadlessHost host;
+        host.outputText = dir.path(QStringLiteral("out"));
+        host.policy = ClashPolicy::AutoNumber;
+        host.mode = way == 1 ? TransferMode::Move : TransferMode::Copy;
+        QByteArray landing = base + "/out/.txt/";
+        if (way == 2) {
+            // Every folder's copy meets in out/<its own name>: give them all one name.
+            folders.clear();
+            for (int i = 0; i < 20; ++i) {
+                const QByteArray folder = base + "/src/s" + QByteArray::number(i) + "\x80";
+                const QByteArray same = base + "/many/" + QByteArray::number(i) + "/" + raw;
+                const QByteArray many = base + "/many";
+                const QByteArray parent = many + "/" + QByteArray::number(i);
+                ASSERT_TRUE(::mkdir(many.constData(), 0755) == 0 || errno == EEXIST);
+                ASSERT_EQ(::mkdir(parent.constData(), 0755), 0);
+                ASSERT_EQ(::rename(folder.constData(), same.constData()), 0);
+                folders.append(decodeLocal8(same));
+            }
+            FolderSortJob job = folderByNameJob(folders);
+            job.criterion = int(FolderSortCriterion::ByFileCount);
+            job.fileCountText = QStringLiteral("1");
+            runFolderSort(job, host, FileOps());
+            landing = base + "/out/" + raw + "/";
+        } else {
+            runFileSort(byTypeJob(files), host, FileOps());
+        }
+        EXPECT_TRUE(host.endedNormally());
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray name =
+                i == 0 ? QByteArray(raw + ".txt") : QByteArray(raw + "_" + QByteArray::number(i) + ".txt");
+            EXPECT_EQ(readRaw(landing + name), identifiedContent(i, 60)) << name.toHex().constData();
+        }
+        const Verdict verdict = ledger.verify({dir.path()});
+        tally(QStringLiteral("6 auto-numbering raw names"), verdict);
+        EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+    }
 }
 
 } // namespace

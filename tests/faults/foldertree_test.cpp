@@ -74,28 +74,48 @@ void expectCopied(const QString& source, const QString& copy) {
     }
 }
 
-TEST(FolderRunFaults, OutputInsideTheListedFolderIsNotCopiedIntoItself) {
-    for (const FolderSortCriterion criterion :
-         {FolderSortCriterion::ByName, FolderSortCriterion::ByFileCount}) {
-        SCOPED_TRACE(int(criterion));
+TEST(FolderRunFaults, ACopyNeverCopiesItsOwnCopy) {
+    // Listed folder and output folder inside one another, or one and the same.
+    struct Overlap {
+        const char* listed;
+        const char* output;
+        FolderSortCriterion criterion;
+        const char* copy; // where the listed folder's copy lands
+    };
+    const Overlap overlaps[] = {
+        {"L", "L/out", FolderSortCriterion::ByName, "L/out/L/L"},
+        {"L", "L/out", FolderSortCriterion::ByFileCount, "L/out/L"},
+        {"L", "L", FolderSortCriterion::ByName, "L/L/L"},
+        {"L", "L", FolderSortCriterion::ByFileCount, "L/L"},
+        {"O/L", "O", FolderSortCriterion::ByName, "O/L/L"},
+        {"L", "L/sub/deep", FolderSortCriterion::ByName, "L/sub/deep/L/L"},
+    };
+    for (const Overlap& o : overlaps) {
+        SCOPED_TRACE(testing::Message() << o.listed << " into " << o.output << " by " << int(o.criterion));
         TestDir dir;
         Ledger ledger;
-        const QString listed = dir.path(QStringLiteral("L"));
+        const QString listed = dir.path(QLatin1String(o.listed));
         fillTree(ledger, listed, 10);
-        const QString output = listed + QStringLiteral("/out");
+        const QMap<QString, QByteArray> original = treeState(listed);
         FolderSortJob job = folderByNameJob({listed});
-        job.criterion = int(criterion);
+        job.criterion = int(o.criterion);
         job.fileCountText = QStringLiteral("1");
-        runFoldersInChild(job, output);
+        runFoldersInChild(job, dir.path(QLatin1String(o.output)));
         if (HasFatalFailure() || IsSkipped())
             return;
 
-        const QString copy = criterion == FolderSortCriterion::ByName ? output + QStringLiteral("/L/L")
-                                                                      : output + QStringLiteral("/L");
-        expectCopied(dir.path(QStringLiteral("L/sub")), copy + QStringLiteral("/sub"));
-        EXPECT_EQ(filesUnder(output).size(), 3) << filesUnder(output).join(u' ').toStdString();
+        // Each original file once more at its place in the copy, and nothing else anywhere.
+        const QString copy = dir.path(QLatin1String(o.copy));
+        for (auto it = original.cbegin(); it != original.cend(); ++it) {
+            if (it.value().startsWith("file:")) {
+                QFile copied(copy + it.key().mid(listed.size()));
+                EXPECT_TRUE(copied.open(QIODevice::ReadOnly) && "file:" + copied.readAll() == it.value())
+                    << copied.fileName().toStdString();
+            }
+        }
+        EXPECT_EQ(filesUnder(dir.path()).size(), 6) << filesUnder(dir.path()).join(u' ').toStdString();
         const Verdict verdict = ledger.verify({dir.path()});
-        tally(QStringLiteral("5 folder run: output inside the listed folder"), verdict);
+        tally(QStringLiteral("5 folder run: output and listed folder overlap"), verdict);
         EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
     }
 }

@@ -92,10 +92,10 @@ public:
     void TearDown() override {
         if (table().empty())
             return;
-        std::printf("\n%-44s %6s %9s %6s %8s %6s\n", "scenario", "runs", "checked", "lost", "partial",
+        std::printf("\n%-50s %6s %9s %6s %8s %6s\n", "scenario", "runs", "checked", "lost", "partial",
                     "temps");
         for (const auto& [name, row] : table())
-            std::printf("%-44s %6d %9d %6d %8d %6d\n", qPrintable(name), row.runs, row.checked, row.lost,
+            std::printf("%-50s %6d %9d %6d %8d %6d\n", qPrintable(name), row.runs, row.checked, row.lost,
                         row.partial, row.temps);
     }
 };
@@ -213,6 +213,10 @@ QMap<QString, QByteArray> treeState(const QString& root) {
                 state.insert(decodeLocal8(path), what);
             });
     return state;
+}
+
+std::optional<QByteArray> readRaw(const QByteArray& path) {
+    return readBytes(path);
 }
 
 QStringList filesUnder(const QString& root) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace velquin::test {
 
 // Content that identifies its file: a header with the id, then bytes drawn from a generator
@@ -56,6 +58,9 @@ void tally(const QString& scenario, const Verdict& verdict);
 // Everything under `root` by path: "dir", "link:" + where it leads, or "file:" + content.
 // Links are not followed. Two equal states mean nothing was written, moved or removed.
 QMap<QString, QByteArray> treeState(const QString& root);
+
+// The content of a file named by bytes (links not followed), or nullopt.
+std::optional<QByteArray> readRaw(const QByteArray& path);
 
 // Every regular file under `root` (links not followed), as paths; hidden ones included.
 QStringList filesUnder(const QString& root);

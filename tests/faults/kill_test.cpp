@@ -126,7 +126,7 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, KilledMove,
-                         ::testing::Values(KillCase{300, false}, KillCase{2500, false}, KillCase{1500, true},
+                         ::testing::Values(KillCase{300, false}, KillCase{2000, false}, KillCase{1500, true},
                                            KillCase{1200, false, true}),
                          caseName);
 

@@ -33,6 +33,7 @@ public:
     void run(const QString& source, const QString& destination) {
         if (!enter(source, destination))
             return;
+        markHoldersOf(destination);
         while (!stack_.empty()) {
             Frame& top = stack_.back();
             if (top.next == top.entries.size()) {
@@ -81,6 +82,24 @@ private:
         stack_.push_back(
             Frame{withTrailingSeparator(source), destination, std::move(*entries), 0, *sourceId});
         return true;
+    }
+
+    // The folders that hold the destination count as written to: where the output folder lies
+    // inside the folder being copied, the copy would otherwise take in the output folder, and
+    // with it every copy made there before (a second keyword's copy would hold the first).
+    void markHoldersOf(QString path) {
+        for (;;) {
+            qsizetype cut = path.size() - 1;
+            while (cut > 0 && isPathSeparator(path.at(cut)))
+                --cut;
+            while (cut > 0 && !isPathSeparator(path.at(cut)))
+                --cut;
+            if (cut <= 0)
+                return;
+            path.truncate(cut);
+            if (const std::optional<FileId> id = fs_.fileId(path))
+                written_.insert(*id);
+        }
     }
 
     const FileOps& fs_;

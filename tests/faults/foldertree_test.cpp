@@ -81,14 +81,15 @@ TEST(FolderRunFaults, ACopyNeverCopiesItsOwnCopy) {
         const char* output;
         FolderSortCriterion criterion;
         const char* copy; // where the listed folder's copy lands
+        const char* left; // a sub-folder that holds the output folder: not copied, "" for none
     };
     const Overlap overlaps[] = {
-        {"L", "L/out", FolderSortCriterion::ByName, "L/out/L/L"},
-        {"L", "L/out", FolderSortCriterion::ByFileCount, "L/out/L"},
-        {"L", "L", FolderSortCriterion::ByName, "L/L/L"},
-        {"L", "L", FolderSortCriterion::ByFileCount, "L/L"},
-        {"O/L", "O", FolderSortCriterion::ByName, "O/L/L"},
-        {"L", "L/sub/deep", FolderSortCriterion::ByName, "L/sub/deep/L/L"},
+        {"L", "L/out", FolderSortCriterion::ByName, "L/out/L/L", ""},
+        {"L", "L/out", FolderSortCriterion::ByFileCount, "L/out/L", ""},
+        {"L", "L", FolderSortCriterion::ByName, "L/L/L", ""},
+        {"L", "L", FolderSortCriterion::ByFileCount, "L/L", ""},
+        {"O/L", "O", FolderSortCriterion::ByName, "O/L/L", ""},
+        {"L", "L/sub/deep", FolderSortCriterion::ByName, "L/sub/deep/L/L", "/sub"},
     };
     for (const Overlap& o : overlaps) {
         SCOPED_TRACE(testing::Message() << o.listed << " into " << o.output << " by " << int(o.criterion));
@@ -104,20 +105,53 @@ TEST(FolderRunFaults, ACopyNeverCopiesItsOwnCopy) {
         if (HasFatalFailure() || IsSkipped())
             return;
 
-        // Each original file once more at its place in the copy, and nothing else anywhere.
+        // Each original file once more at its place in the copy, and nothing else anywhere; a
+        // folder that holds the output folder is never copied (it would take in the copies).
         const QString copy = dir.path(QLatin1String(o.copy));
+        int copies = 0;
         for (auto it = original.cbegin(); it != original.cend(); ++it) {
-            if (it.value().startsWith("file:")) {
-                QFile copied(copy + it.key().mid(listed.size()));
-                EXPECT_TRUE(copied.open(QIODevice::ReadOnly) && "file:" + copied.readAll() == it.value())
-                    << copied.fileName().toStdString();
-            }
+            const QString relative = it.key().mid(listed.size());
+            if (!it.value().startsWith("file:") || (*o.left && relative.startsWith(QLatin1String(o.left))))
+                continue;
+            ++copies;
+            QFile copied(copy + relative);
+            EXPECT_TRUE(copied.open(QIODevice::ReadOnly) && "file:" + copied.readAll() == it.value())
+                << copied.fileName().toStdString();
         }
-        EXPECT_EQ(filesUnder(dir.path()).size(), 6) << filesUnder(dir.path()).join(u' ').toStdString();
+        EXPECT_EQ(filesUnder(dir.path()).size(), 3 + copies)
+            << filesUnder(dir.path()).join(u' ').toStdString();
         const Verdict verdict = ledger.verify({dir.path()});
         tally(QStringLiteral("5 folder run: output and listed folder overlap"), verdict);
         EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
     }
+}
+
+// With two keywords the listed folder is copied twice into its own output folder: the second
+// copy must not take in the first one (it lies in the source, under the output folder), and a
+// second run must not take in the first run's copies.
+TEST(FolderRunFaults, ASecondCopyDoesNotTakeInTheFirst) {
+    TestDir dir;
+    Ledger ledger;
+    const QString listed = dir.path(QStringLiteral("kl"));
+    fillTree(ledger, listed, 30);
+    FolderSortJob job = folderByNameJob({listed});
+    job.criterion = int(FolderSortCriterion::ByKeyword);
+    job.keysText = QStringLiteral("k l");
+    // Twice: a second run finds the first run's copies in the source and must not take them in.
+    for (int run = 0; run < 2; ++run) {
+        runFoldersInChild(job, listed + QStringLiteral("/out"));
+        if (HasFatalFailure() || IsSkipped())
+            return;
+    }
+
+    for (const QString& keyword : {QStringLiteral("k"), QStringLiteral("l")})
+        expectCopied(listed + QStringLiteral("/sub"),
+                     listed + QStringLiteral("/out/") + keyword + QStringLiteral("/kl/sub"));
+    EXPECT_EQ(filesUnder(listed + QStringLiteral("/out")).size(), 6)
+        << filesUnder(listed + QStringLiteral("/out")).join(u' ').toStdString();
+    const Verdict verdict = ledger.verify({dir.path()});
+    tally(QStringLiteral("5 folder run: output and listed folder overlap"), verdict);
+    EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
 }
 
 TEST(FolderRunFaults, LinksBackUpTheTreeAreNotFollowedAround) {

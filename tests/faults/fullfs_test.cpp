@@ -24,6 +24,7 @@ enum class Filler {
     Tmpfs,         // a 1 MB tmpfs mounted as the output folder
     FileSizeLimit, // RLIMIT_FSIZE in a child: EFBIG for every byte beyond the limit
     Seam,          // the system-call seam reports ENOSPC once 1 MB has been written
+    TmpfsInodes,   // a tmpfs with room for bytes but for a dozen files and folders only
 };
 enum class RunKind { Copy, Move, Folder };
 
@@ -33,7 +34,7 @@ struct FillCase {
 };
 
 std::string caseName(const ::testing::TestParamInfo<FillCase>& info) {
-    static const char* const fillers[] = {"Tmpfs", "FileSizeLimit", "Seam"};
+    static const char* const fillers[] = {"Tmpfs", "FileSizeLimit", "Seam", "TmpfsInodes"};
     static const char* const runs[] = {"Copy", "Move", "Folder"};
     return std::string(fillers[int(info.param.filler)]) + runs[int(info.param.run)];
 }
@@ -52,11 +53,15 @@ void FullFileSystem::fill(bool oldTargets) {
     const FillCase c = GetParam();
     // Sources on disk, output elsewhere, so that moves copy and the output alone runs full.
     TestDir sources;
-    TestDir outputBase(c.filler == Filler::Tmpfs ? QString() : QStringLiteral("/dev/shm"));
+    const bool mounted = c.filler == Filler::Tmpfs || c.filler == Filler::TmpfsInodes;
+    TestDir outputBase(mounted ? QString() : QStringLiteral("/dev/shm"));
     const QString output = outputBase.folder(QStringLiteral("out"));
     std::optional<TmpfsMount> mount;
-    if (c.filler == Filler::Tmpfs) {
-        mount.emplace(output, kSpace);
+    if (mounted) {
+        if (c.filler == Filler::Tmpfs)
+            mount.emplace(output, kSpace);
+        else
+            mount.emplace(output, 64 * kSpace, 12);
         if (!mount->mounted())
             GTEST_SKIP() << mount->error().toStdString() << "; the file-size limit case covers this";
     }
@@ -121,7 +126,8 @@ void FullFileSystem::fill(bool oldTargets) {
     EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
 
     // The fault must really have struck: some files arrived, some did not, and (where a failed
-    // copy gives its space back, which the seam's count does not) every small one did.
+    // copy gives its space back, which neither the seam's count nor a lack of inodes does)
+    // every small one did.
     int arrived = 0;
     for (int i = 0; i < files.size(); ++i) {
         QFile target(targets.at(i));
@@ -133,7 +139,7 @@ void FullFileSystem::fill(bool oldTargets) {
         } else {
             EXPECT_TRUE(isNew || !target.exists()) << "target " << i << " is not whole";
         }
-        if (c.filler != Filler::Seam && i % 2 == 1) {
+        if ((c.filler == Filler::Tmpfs || c.filler == Filler::FileSizeLimit) && i % 2 == 1) {
             EXPECT_TRUE(isNew) << targets.at(i).toStdString() << " did not arrive";
         }
         if (c.run == RunKind::Move) {
@@ -150,19 +156,24 @@ TEST_P(FullFileSystem, FilesThatFitArriveWholeTheRestStay) {
     fill(false);
 }
 
-TEST_P(FullFileSystem, ReplacedTargetsStayWholeWhenTheNewCopyDoesNotFit) {
+// Old targets take an inode each already; a lack of inodes is a lack of new files only.
+class FullFileSystemReplacing : public FullFileSystem {};
+
+TEST_P(FullFileSystemReplacing, ReplacedTargetsStayWholeWhenTheNewCopyDoesNotFit) {
     fill(true);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, FullFileSystem,
-    ::testing::Values(FillCase{Filler::Tmpfs, RunKind::Copy}, FillCase{Filler::Tmpfs, RunKind::Move},
-                      FillCase{Filler::FileSizeLimit, RunKind::Copy},
-                      FillCase{Filler::FileSizeLimit, RunKind::Move}, FillCase{Filler::Seam, RunKind::Copy},
-                      FillCase{Filler::Seam, RunKind::Move}, FillCase{Filler::Tmpfs, RunKind::Folder},
-                      FillCase{Filler::FileSizeLimit, RunKind::Folder},
-                      FillCase{Filler::Seam, RunKind::Folder}),
-    caseName);
+std::vector<FillCase> fillCases(bool withInodes) {
+    std::vector<FillCase> cases;
+    for (Filler filler : {Filler::Tmpfs, Filler::FileSizeLimit, Filler::Seam, Filler::TmpfsInodes})
+        for (RunKind run : {RunKind::Copy, RunKind::Move, RunKind::Folder})
+            if (withInodes || filler != Filler::TmpfsInodes)
+                cases.push_back({filler, run});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FullFileSystem, ::testing::ValuesIn(fillCases(true)), caseName);
+INSTANTIATE_TEST_SUITE_P(Faults, FullFileSystemReplacing, ::testing::ValuesIn(fillCases(false)), caseName);
 
 } // namespace
 } // namespace velquin::test

@@ -140,8 +140,10 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-TmpfsMount::TmpfsMount(const QString& folder, qint64 bytes) : folder_(encodeLocal8(folder)) {
-    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
+TmpfsMount::TmpfsMount(const QString& folder, qint64 bytes, int inodes) : folder_(encodeLocal8(folder)) {
+    QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
+    if (inodes > 0)
+        options += ",nr_inodes=" + QByteArray::number(inodes);
     if (::mount("tmpfs", folder_.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0)
         mounted_ = true;
     else

@@ -39,7 +39,8 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 // mount: root, or a user and mount namespace of one's own). `error()` says why it is not there.
 class TmpfsMount {
 public:
-    TmpfsMount(const QString& folder, qint64 bytes);
+    // `inodes`: how many files and folders it may hold (0: the default, plenty).
+    TmpfsMount(const QString& folder, qint64 bytes, int inodes = 0);
     ~TmpfsMount();
     TmpfsMount(const TmpfsMount&) = delete;
     TmpfsMount& operator=(const TmpfsMount&) = delete;

@@ -43,22 +43,9 @@ namespace velquin {
 
 namespace {
 
-template <typename W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& text) {
-    return named(new QLabel(text, parent), name);
-}
-
 // A page title: indented by five blanks, as every page heading is.
 QLabel* title(QWidget* parent, const char* name, const QString& text) {
-    QLabel* l = label(parent, name, QStringLiteral("     ") + text);
-    QFont f = l->font();
-    f.setBold(true);
-    l->setFont(f);
-    return l;
+    return pageHeading(parent, name, QStringLiteral("     ") + text);
 }
 
 QComboBox* combo(QWidget* parent, const char* name, const QStringList& items) {
@@ -66,20 +53,6 @@ QComboBox* combo(QWidget* parent, const char* name, const QStringList& items) {
     c->addItems(items);
     c->setCurrentIndex(0);
     return c;
-}
-
-// The white, lowered panel that fills each criterion page.
-QFrame* whitePanel(QWidget* page) {
-    auto* panel = new QFrame(page);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    panel->setPalette(pal);
-    auto* outer = new QVBoxLayout(page);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(panel);
-    return panel;
 }
 
 // A list shown in a fixed number of columns, filled row by row, as the pattern list is.
@@ -111,20 +84,12 @@ QStringList listEntries(const QListWidget* list) {
     return out;
 }
 
-const char* const kTabCaptions[] = {" 按文件名匹配关键字分拣 ", " 按文件名分拣",       " 按文件类型分拣",
-                                    " 按文件大小分拣",          " 按文件日期属性分拣", " 图像文件分拣"};
-
 } // namespace
 
 // The file run's view of this window; the per-item options are read from the controls each time.
 class TForm1::Host : public WindowRunHost<FileRunHost> {
 public:
-    explicit Host(TForm1& form)
-        : WindowRunHost<FileRunHost>({&form, &form.ctx_.dialogs, form.EdtOutDir, form.BtnCopy,
-                                      form.PageControl1, form.Button3, &form.result, form.ProgressBar1,
-                                      [&form](FocusTarget t) { form.focusField(t); },
-                                      [&form] { form.Button3Click(); }}),
-          form_(form) {}
+    explicit Host(TForm1& form) : WindowRunHost<FileRunHost>(form.runControls()), form_(form) {}
 
     TransferMode transferMode() override {
         return form_.RbMove->isChecked() ? TransferMode::Move : TransferMode::Copy;
@@ -154,70 +119,18 @@ private:
     TForm1& form_;
 };
 
-TForm1::TForm1(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
+TForm1::TForm1(AppContext& ctx, QWidget* parent)
+    : SortWindow(ctx, parent, "Form1", new SourceListModel, ListKind::Files) {
     ctx.form1 = this;
-    setObjectName(QStringLiteral("Form1"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(4, 0, 4, 0);
-    column->setSpacing(0);
-
-    const SwitchStrip strip = buildSwitchStrip(this, true);
-    Panel9 = strip.root;
-    RbForm1 = strip.RbForm1;
-    RbForm6 = strip.RbForm6;
-    column->addWidget(Panel9);
-
-    fileList = new SourceListModel(this);
-    ListBox1 = named(new SourceListView(this), "ListBox1");
-    ListBox1->setSourceModel(fileList);
-    const ListGroup list = buildListGroup(this, QStringLiteral("要分拣的文件"), ListBox1,
-                                          {QStringLiteral("添加文件"), QStringLiteral("添加目录下文件"),
-                                           QStringLiteral("移除文件"), QStringLiteral("清空列表"),
-                                           QStringLiteral("导出列表"), QStringLiteral("导入列表")});
-    GroupBox1 = list.root;
-    Button1 = list.Button1;
-    Button5 = list.Button5;
-    Button2 = list.Button2;
-    Button6 = list.Button6;
-    BtnSaveFileList = list.BtnSaveFileList;
-    BtnImpFileList = list.BtnImpFileList;
-    column->addWidget(GroupBox1);
-
+    fileList = sourceList();
+    buildTop(true, QStringLiteral("要分拣的文件"),
+             {QStringLiteral("添加文件"), QStringLiteral("添加目录下文件"), QStringLiteral("移除文件"),
+              QStringLiteral("清空列表"), QStringLiteral("导出列表"), QStringLiteral("导入列表")});
     buildPages();
-    column->addWidget(PageControl1, 1);
-
     buildOptions();
-    column->addWidget(GroupBox5);
-
-    result = buildResultGroup(this);
-    GroupBox3 = result.root;
-    EdtOutDir = result.EdtOutDir;
-    Button3 = result.Button3;
-    RbOverwrite = result.RbOverwrite;
-    RbAsk = result.RbAsk;
-    RbSkip = result.RbSkip;
-    RbRename = result.RbRename;
-    RbEditFileTime = result.RbEditFileTime;
-    RbOverwrite->setChecked(true);
-    column->addWidget(GroupBox3);
-
-    const ModeProgressBand band =
-        buildModeProgressBand(this, QStringLiteral("移动式分拣(将文件从原目录移动到结果目录)"),
-                              QStringLiteral("复制式分拣(将文件复制到结果目录)"));
-    Panel2 = band.root;
-    RbMove = band.RbMove;
-    RbCopy = band.RbCopy;
-    ProgressBar1 = band.ProgressBar1;
-    column->addWidget(Panel2);
-
-    const ButtonBar bar = buildButtonBar(this);
-    Panel1 = bar.root;
-    BtnCopy = bar.BtnCopy;
-    BtnAout = bar.BtnAout;
-    column->addWidget(Panel1);
+    column_->addWidget(GroupBox5);
+    buildBottom(QStringLiteral("移动式分拣(将文件从原目录移动到结果目录)"),
+                QStringLiteral("复制式分拣(将文件复制到结果目录)"));
 
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
     connect(ChkInclude, &QCheckBox::clicked, this, [this] { ChkIncludeClick(); });
@@ -225,16 +138,10 @@ TForm1::TForm1(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     connect(BtnAddSuffix, &QPushButton::clicked, this, [this] { BtnAddSuffixClick(); });
     connect(BtnDelSuffix, &QPushButton::clicked, this, [this] { BtnDelSuffixClick(); });
     connect(ChkFileNamePart, &QCheckBox::clicked, this, [this] { ChkFileNamePartClick(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(RbForm6, &QRadioButton::clicked, this, [this] { RbForm6Click(); });
-    connect(BtnAout, &QPushButton::clicked, this, [this] { BtnAoutClick(); });
     connect(BtnCopy, &QPushButton::clicked, this, [this] { BtnCopyClick(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
-    connect(BtnSaveFileList, &QPushButton::clicked, this, [this] { BtnSaveFileListClick(); });
-    connect(BtnImpFileList, &QPushButton::clicked, this, [this] { BtnImpFileListClick(); });
 
     resize(830, 621);
     FormCreate();
@@ -246,89 +153,25 @@ TForm1::~TForm1() {
 }
 
 void TForm1::buildPages() {
-    PageControl1 = named(new QTabWidget(this), "PageControl1");
-    PageControl1->setDocumentMode(true);
-    PageControl1->tabBar()->setDrawBase(true);
-    PageControl1->setMinimumHeight(140);
-
-    TabSheet6 = named(new QWidget, "TabSheet6");
-    TabSheet1 = named(new QWidget, "TabSheet1");
-    TabSheet2 = named(new QWidget, "TabSheet2");
-    TabSheet3 = named(new QWidget, "TabSheet3");
-    TabSheet5 = named(new QWidget, "TabSheet5");
-    TabSheet4 = named(new QWidget, "TabSheet4");
-    QWidget* pages[] = {TabSheet6, TabSheet1, TabSheet2, TabSheet3, TabSheet5, TabSheet4};
-    for (int i = 0; i < 6; ++i)
-        PageControl1->addTab(pages[i], QString::fromUtf8(kTabCaptions[i]));
+    const QList<QWidget*> pages =
+        buildPageControl({QStringLiteral(" 按文件名匹配关键字分拣 "), QStringLiteral(" 按文件名分拣"),
+                          QStringLiteral(" 按文件类型分拣"), QStringLiteral(" 按文件大小分拣"),
+                          QStringLiteral(" 按文件日期属性分拣"), QStringLiteral(" 图像文件分拣")},
+                         {"TabSheet6", "TabSheet1", "TabSheet2", "TabSheet3", "TabSheet5", "TabSheet4"});
+    TabSheet6 = pages[0];
+    TabSheet1 = pages[1];
+    TabSheet2 = pages[2];
+    TabSheet3 = pages[3];
+    TabSheet5 = pages[4];
+    TabSheet4 = pages[5];
     // The page a stored value out of range leaves active.
     PageControl1->setCurrentIndex(int(SortCriterion::ByName));
 
-    // Page 0: keyword in the name.
-    {
-        QFrame* p = whitePanel(TabSheet6);
-        Label10 = title(p, "Label10", QStringLiteral("按文件名匹配关键字分拣"));
-        Image3 = named(keywordIllustration(p), "Image3");
-        auto* keysLabel = label(p, "EdtKeysLabel", QStringLiteral("请输入关键字（多个关键字以空格分隔）："));
-        EdtKeys = named(new QLineEdit(p), "EdtKeys");
-        EdtKeys->setMinimumWidth(360);
-        auto* grid = new QGridLayout(p);
-        grid->setContentsMargins(6, 4, 12, 4);
-        grid->setHorizontalSpacing(24);
-        grid->addWidget(Label10, 0, 0, 1, 3);
-        grid->addWidget(Image3, 1, 0, 3, 1, Qt::AlignTop);
-        grid->addWidget(keysLabel, 1, 1);
-        grid->addWidget(EdtKeys, 2, 1);
-        grid->setRowStretch(3, 1);
-        grid->setColumnStretch(2, 1);
-    }
-    // Page 1: the name, or a range of it.
-    {
-        QFrame* p = whitePanel(TabSheet1);
-        Label4 = title(p, "Label4", QStringLiteral("按文件名称分拣"));
-        Image2 = named(nameIllustration(p), "Image2");
-        ChkFileNamePart =
-            named(new QCheckBox(QStringLiteral("只按文件名部分进行分拣，从："), p), "ChkFileNamePart");
-        EdtPartNameBegin = named(new QLineEdit(p), "EdtPartNameBegin");
-        EdtPartNameEnd = named(new QLineEdit(p), "EdtPartNameEnd");
-        for (QLineEdit* e : {EdtPartNameBegin, EdtPartNameEnd})
-            e->setFixedWidth(qMax(31, e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 10));
-        Label11 = label(p, "Label11", QStringLiteral("字符到："));
-        Label12 = label(p, "Label12", QStringLiteral("字符"));
-        Image4 =
-            named(new StarLabel(p, QStringLiteral("判断文件名时过滤以下字符（多个字符以*（星号）分隔）：")),
-                  "Image4");
-        EdtFilter = named(new QLineEdit(p), "EdtFilter");
-        ChkOnlyMatchDir =
-            named(new QCheckBox(QStringLiteral("只分拣与输出文件夹下已存在目录的相匹配的文件项"), p),
-                  "ChkOnlyMatchDir");
-
-        auto* range = new QHBoxLayout;
-        range->setSpacing(4);
-        range->addWidget(ChkFileNamePart);
-        range->addWidget(EdtPartNameBegin);
-        range->addWidget(Label11);
-        range->addWidget(EdtPartNameEnd);
-        range->addWidget(Label12);
-        range->addStretch(1);
-        auto* filter = new QHBoxLayout;
-        filter->setSpacing(4);
-        filter->addWidget(Image4);
-        filter->addWidget(EdtFilter, 1);
-        auto* options = new QVBoxLayout;
-        options->setSpacing(6);
-        options->addLayout(range);
-        options->addLayout(filter);
-        options->addWidget(ChkOnlyMatchDir);
-        options->addStretch(1);
-        auto* grid = new QGridLayout(p);
-        grid->setContentsMargins(6, 4, 12, 4);
-        grid->setHorizontalSpacing(24);
-        grid->addWidget(Label4, 0, 0, 1, 2);
-        grid->addWidget(Image2, 1, 0, Qt::AlignTop);
-        grid->addLayout(options, 1, 1);
-        grid->setRowStretch(1, 1);
-        grid->setColumnStretch(1, 1);
-    }
+    buildKeywordPage(QStringLiteral("     按文件名匹配关键字分拣"), &keywordIllustration, "EdtKeysLabel",
+                     QStringLiteral("请输入关键字（多个关键字以空格分隔）："));
+    buildNamePage(QStringLiteral("     按文件名称分拣"), &nameIllustration,
+                  QStringLiteral("只按文件名部分进行分拣，从："),
+                  QStringLiteral("只分拣与输出文件夹下已存在目录的相匹配的文件项"));
     // Page 2: the type; the filter of the options group is all it needs.
     {
         QFrame* p = whitePanel(TabSheet2);
@@ -345,7 +188,7 @@ void TForm1::buildPages() {
     {
         QFrame* p = whitePanel(TabSheet3);
         Label5 = title(p, "Label5", QStringLiteral("按文件大小分拣"));
-        Label6 = label(p, "Label6", QStringLiteral("分拣出满足条件的文件："));
+        Label6 = namedLabel(p, "Label6", QStringLiteral("分拣出满足条件的文件："));
         CmbCondition = combo(p, "CmbCondition", {QStringLiteral("大于"), QStringLiteral("小于")});
         EdtSize = named(new QLineEdit(p), "EdtSize");
         EdtSize->setFixedWidth(120);
@@ -404,7 +247,7 @@ void TForm1::buildPages() {
                        {QStringLiteral("大于等于"), QStringLiteral("小于等于"), QStringLiteral("等于")});
         EdtPic = named(new QLineEdit(p), "EdtPic");
         EdtPic->setFixedWidth(90);
-        Label8 = label(p, "Label8", QStringLiteral("像素"));
+        Label8 = namedLabel(p, "Label8", QStringLiteral("像素"));
         auto* row = new QHBoxLayout;
         row->setSpacing(6);
         row->addSpacing(30);
@@ -432,7 +275,7 @@ void TForm1::buildPages() {
 void TForm1::buildOptions() {
     GroupBox5 = named(new QGroupBox(QStringLiteral("分拣选项"), this), "GroupBox5");
     GroupBox5->setFixedHeight(64);
-    lblOption = label(GroupBox5, "lblOption", QString());
+    lblOption = namedLabel(GroupBox5, "lblOption", QString());
     lblOption->setFixedWidth(240);
 
     PnlOption = named(new QWidget(GroupBox5), "PnlOption");
@@ -464,7 +307,7 @@ void TForm1::buildOptions() {
     filterRow->addLayout(buttons);
 
     PnlOption2 = named(new QWidget(GroupBox5), "PnlOption2");
-    Label9 = label(PnlOption2, "Label9", QStringLiteral("图片文件类型包括："));
+    Label9 = namedLabel(PnlOption2, "Label9", QStringLiteral("图片文件类型包括："));
     ChkLstPic = named(new QListWidget(PnlOption2), "ChkLstPic");
     ChkLstPic->setFlow(QListView::LeftToRight);
     ChkLstPic->setWrapping(true);
@@ -490,16 +333,11 @@ void TForm1::buildOptions() {
 }
 
 void TForm1::FormCreate() {
-    setWindowTitle(applicationTitle());
     ListBox1->enableFileDrops(&ctx_.fs);
     for (int i = 0; i < ChkLstPic->count(); ++i)
         ChkLstPic->item(i)->setCheckState(Qt::Checked);
     loadSettings();
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    finishCreate();
 }
 
 QString TForm1::optionLabelText(const QString& tabCaption) {
@@ -561,12 +399,6 @@ void TForm1::ChkFileNamePartClick() {
     }
 }
 
-void TForm1::Button3Click() {
-    const std::optional<QString> folder = ctx_.dialogs.chooseFolder(this, QStringLiteral("请选择文件夹"));
-    if (folder && !folder->isEmpty())
-        EdtOutDir->setText(withTrailingSeparator(*folder));
-}
-
 void TForm1::RbForm6Click() {
     if (!ctx_.form6)
         return;
@@ -577,11 +409,6 @@ void TForm1::RbForm6Click() {
 void TForm1::switchHere() {
     show();
     RbForm1->setChecked(true);
-}
-
-void TForm1::BtnAoutClick() {
-    if (ctx_.about)
-        ctx_.about->exec();
 }
 
 void TForm1::BtnCopyClick() {
@@ -627,22 +454,6 @@ void TForm1::Button5Click() {
     addFolderFiles(*fileList, ctx_.form3->pick(), ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
 }
 
-void TForm1::Button2Click() {
-    ListBox1->removeSelected();
-}
-
-void TForm1::Button6Click() {
-    fileList->clear();
-}
-
-void TForm1::BtnSaveFileListClick() {
-    exportList(*fileList, ListKind::Files, ctx_.dialogs, this);
-}
-
-void TForm1::BtnImpFileListClick() {
-    importList(*fileList, ListKind::Files, ctx_.dialogs, this, ctx_.fs);
-}
-
 void TForm1::focusField(FocusTarget target) {
     QWidget* field = nullptr;
     switch (target) {
@@ -671,13 +482,7 @@ void TForm1::focusField(FocusTarget target) {
 
 void TForm1::loadSettings() {
     const FileWindowSettings s = loadFileWindowSettings(ctx_.settingsPath);
-    if (s.filter)
-        EdtFilter->setText(*s.filter);
-    if (s.outDir)
-        EdtOutDir->setText(*s.outDir);
-    checkClashCode(result, s.sameFile ? int(*s.sameFile) : int(ClashPolicy::Skip));
-    if (s.page && *s.page >= 0 && *s.page < PageControl1->count())
-        PageControl1->setCurrentIndex(*s.page);
+    applyLeadingSettings(s);
     PageControl1Change();
     if (s.suffixFilter)
         ListBox2->addItems(*s.suffixFilter);
@@ -695,35 +500,20 @@ void TForm1::loadSettings() {
         CmbUnit->setCurrentIndex(*s.cmbUnit);
     if (s.fileSize)
         EdtSize->setText(*s.fileSize);
-    if (s.dtDate)
-        DtDate->setDate(*s.dtDate);
-    if (s.dtTime)
-        DtTime->setTime(*s.dtTime);
-    if (s.cmbFileDate)
-        CmbFileDate->setCurrentIndex(*s.cmbFileDate);
-    if (s.edtKeys)
-        EdtKeys->setText(*s.edtKeys);
+    applyTrailingSettings(s);
 }
 
 QString TForm1::saveSettings() {
     FileWindowSettings s;
-    s.filter = EdtFilter->text();
-    if (const int code = checkedClashCode(result); code >= 0)
-        s.sameFile = ClashPolicy(code);
-    s.outDir = EdtOutDir->text();
-    s.page = PageControl1->currentIndex();
+    storeSharedSettings(s);
     s.picSize = RbPicW->isChecked() ? ImageSide::Width : ImageSide::Height;
     s.cmbPic = CmbPic->currentIndex();
     s.picSizeValue = EdtPic->text();
     s.cmbCondition = CmbCondition->currentIndex();
     s.cmbUnit = CmbUnit->currentIndex();
     s.fileSize = EdtSize->text();
-    s.edtKeys = EdtKeys->text();
     s.suffixFilter = listEntries(ListBox2);
-    s.dtDate = DtDate->date();
-    s.dtTime = DtTime->time();
     s.fileAttr = RbCreateTime->isChecked() ? DateSource::FromEntry : DateSource::FromHandle;
-    s.cmbFileDate = CmbFileDate->currentIndex();
     return saveFileWindowSettings(ctx_.settingsPath, s);
 }
 
@@ -737,19 +527,6 @@ bool TForm1::Edit1KeyPress(QChar key) {
 
 bool TForm1::EdtPartNameBeginKeyPress(QChar key) {
     return EdtPicKeyPress(key);
-}
-
-void TForm1::FormClose() {
-    // A failed save is reported, and the program still ends: nothing would be gained by
-    // keeping the window open with settings that cannot be written.
-    if (const QString failure = saveSettings(); !failure.isEmpty())
-        ctx_.dialogs.error(this, failure);
-    QCoreApplication::quit();
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-    FormClose();
-    event->accept();
 }
 
 } // namespace velquin

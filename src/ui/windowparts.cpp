@@ -17,11 +17,6 @@ namespace velquin {
 
 namespace {
 
-template <typename W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
 QRadioButton* radio(QWidget* parent, const char* name, const QString& caption) {
     return named(new QRadioButton(caption, parent), name);
 }
@@ -82,6 +77,31 @@ private:
 };
 
 } // namespace
+
+QLabel* namedLabel(QWidget* parent, const char* name, const QString& text) {
+    return named(new QLabel(text, parent), name);
+}
+
+QLabel* pageHeading(QWidget* parent, const char* name, const QString& text) {
+    QLabel* l = namedLabel(parent, name, text);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    return l;
+}
+
+QFrame* whitePanel(QWidget* page) {
+    auto* panel = new QFrame(page);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    panel->setPalette(pal);
+    auto* outer = new QVBoxLayout(page);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(panel);
+    return panel;
+}
 
 SwitchStrip buildSwitchStrip(QWidget* parent, bool fileWindow) {
     SwitchStrip s;

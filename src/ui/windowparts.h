@@ -24,6 +24,18 @@ namespace velquin {
 // and the fixed height of the region, and returns the pointers; the caller puts `root` into its
 // layout and connects the handlers.
 
+// A widget with its member name as objectName.
+template <typename W> W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+// A label named `name`.
+QLabel* namedLabel(QWidget* parent, const char* name, const QString& text);
+// A bold page heading, its text taken as given (leading blanks indent it).
+QLabel* pageHeading(QWidget* parent, const char* name, const QString& text);
+// The white, lowered panel that fills a criterion page, as the page's only child.
+QFrame* whitePanel(QWidget* page);
+
 // Region 1: the window switch strip (33 pixels, no border).
 struct SwitchStrip {
     QWidget* root = nullptr; // Panel9

@@ -1,0 +1,298 @@
+#include "ui/sortwindow.h"
+
+#include "lists/sourcelistmodel.h"
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "settings/windowsettings.h"
+#include "ui/appcontext.h"
+#include "ui/frmabout.h"
+#include "ui/illustrations.h"
+#include "ui/qtdialogs.h"
+#include "ui/sourcelistview.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+namespace velquin {
+
+namespace {
+
+// The space between the window's edge and its regions, and between the regions: the group
+// frames and their titles line up on one left edge, clear of the window border.
+constexpr int kWindowMargin = 6;
+constexpr int kRegionGap = 2;
+
+} // namespace
+
+SortWindow::SortWindow(AppContext& ctx, QWidget* parent, const char* objectName, SourceListModel* list,
+                       ListKind kind)
+    : QWidget(parent), ctx_(ctx), list_(list), kind_(kind) {
+    setObjectName(QLatin1String(objectName));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    list_->setParent(this);
+    column_ = new QVBoxLayout(this);
+    column_->setContentsMargins(kWindowMargin, 0, kWindowMargin, kWindowMargin);
+    column_->setSpacing(kRegionGap);
+}
+
+SortWindow::~SortWindow() = default;
+
+void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
+                          const std::array<QString, 6>& buttonCaptions) {
+    const SwitchStrip strip = buildSwitchStrip(this, fileWindow);
+    Panel9 = strip.root;
+    RbForm1 = strip.RbForm1;
+    RbForm6 = strip.RbForm6;
+    column_->addWidget(Panel9);
+
+    ListBox1 = named(new SourceListView(this), "ListBox1");
+    ListBox1->setSourceModel(list_);
+    const ListGroup group = buildListGroup(this, listCaption, ListBox1, buttonCaptions);
+    GroupBox1 = group.root;
+    Button1 = group.Button1;
+    Button5 = group.Button5;
+    Button2 = group.Button2;
+    Button6 = group.Button6;
+    BtnSaveFileList = group.BtnSaveFileList;
+    BtnImpFileList = group.BtnImpFileList;
+    column_->addWidget(GroupBox1);
+
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+    connect(BtnSaveFileList, &QPushButton::clicked, this, [this] { BtnSaveFileListClick(); });
+    connect(BtnImpFileList, &QPushButton::clicked, this, [this] { BtnImpFileListClick(); });
+}
+
+QList<QWidget*> SortWindow::buildPageControl(const QList<QString>& tabCaptions,
+                                             const QList<const char*>& pageNames) {
+    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    PageControl1->setDocumentMode(true);
+    PageControl1->tabBar()->setDrawBase(true);
+    PageControl1->setMinimumHeight(140);
+    QList<QWidget*> pages;
+    for (qsizetype i = 0; i < tabCaptions.size(); ++i) {
+        pages.append(named(new QWidget, pageNames[i]));
+        PageControl1->addTab(pages.constLast(), tabCaptions[i]);
+    }
+    column_->addWidget(PageControl1, 1);
+    return pages;
+}
+
+QLabel* SortWindow::buildKeywordPage(const QString& heading,
+                                     const std::function<Illustration*(QWidget*)>& illustration,
+                                     const char* keysLabelName, const QString& keysLabel) {
+    QFrame* p = whitePanel(TabSheet6);
+    Label10 = pageHeading(p, "Label10", heading);
+    Image3 = named(illustration(p), "Image3");
+    QLabel* keys = namedLabel(p, keysLabelName, keysLabel);
+    EdtKeys = named(new QLineEdit(p), "EdtKeys");
+    EdtKeys->setMinimumWidth(360);
+    auto* grid = new QGridLayout(p);
+    grid->setContentsMargins(6, 4, 12, 4);
+    grid->setHorizontalSpacing(24);
+    grid->addWidget(Label10, 0, 0, 1, 3);
+    grid->addWidget(Image3, 1, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(keys, 1, 1);
+    grid->addWidget(EdtKeys, 2, 1);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(2, 1);
+    return keys;
+}
+
+void SortWindow::buildNamePage(const QString& heading,
+                               const std::function<Illustration*(QWidget*)>& illustration,
+                               const QString& rangeCaption, const QString& onlyMatchCaption) {
+    QFrame* p = whitePanel(TabSheet1);
+    Label4 = pageHeading(p, "Label4", heading);
+    Image2 = named(illustration(p), "Image2");
+    ChkFileNamePart = named(new QCheckBox(rangeCaption, p), "ChkFileNamePart");
+    EdtPartNameBegin = named(new QLineEdit(p), "EdtPartNameBegin");
+    EdtPartNameEnd = named(new QLineEdit(p), "EdtPartNameEnd");
+    for (QLineEdit* e : {EdtPartNameBegin, EdtPartNameEnd})
+        e->setFixedWidth(qMax(31, e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 10));
+    Label11 = namedLabel(p, "Label11", QStringLiteral("字符到："));
+    Label12 = namedLabel(p, "Label12", QStringLiteral("字符"));
+    Image4 = named(new StarLabel(p, QStringLiteral("判断文件名时过滤以下字符（多个字符以*（星号）分隔）：")),
+                   "Image4");
+    EdtFilter = named(new QLineEdit(p), "EdtFilter");
+    ChkOnlyMatchDir = named(new QCheckBox(onlyMatchCaption, p), "ChkOnlyMatchDir");
+
+    auto* range = new QHBoxLayout;
+    range->setSpacing(4);
+    range->addWidget(ChkFileNamePart);
+    range->addWidget(EdtPartNameBegin);
+    range->addWidget(Label11);
+    range->addWidget(EdtPartNameEnd);
+    range->addWidget(Label12);
+    range->addStretch(1);
+    auto* filter = new QHBoxLayout;
+    filter->setSpacing(4);
+    filter->addWidget(Image4);
+    filter->addWidget(EdtFilter, 1);
+    auto* options = new QVBoxLayout;
+    options->setSpacing(6);
+    options->addLayout(range);
+    options->addLayout(filter);
+    options->addWidget(ChkOnlyMatchDir);
+    options->addStretch(1);
+    auto* grid = new QGridLayout(p);
+    grid->setContentsMargins(6, 4, 12, 4);
+    grid->setHorizontalSpacing(24);
+    grid->addWidget(Label4, 0, 0, 1, 2);
+    grid->addWidget(Image2, 1, 0, Qt::AlignTop);
+    grid->addLayout(options, 1, 1);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCaption) {
+    result = buildResultGroup(this);
+    GroupBox3 = result.root;
+    EdtOutDir = result.EdtOutDir;
+    Button3 = result.Button3;
+    RbOverwrite = result.RbOverwrite;
+    RbAsk = result.RbAsk;
+    RbSkip = result.RbSkip;
+    RbRename = result.RbRename;
+    RbEditFileTime = result.RbEditFileTime;
+    RbOverwrite->setChecked(true);
+    column_->addWidget(GroupBox3);
+
+    const ModeProgressBand band = buildModeProgressBand(this, moveCaption, copyCaption);
+    Panel2 = band.root;
+    GroupBox2 = band.GroupBox2;
+    RbMove = band.RbMove;
+    RbCopy = band.RbCopy;
+    GroupBox4 = band.GroupBox4;
+    ProgressBar1 = band.ProgressBar1;
+    column_->addWidget(Panel2);
+
+    const ButtonBar bar = buildButtonBar(this);
+    Panel1 = bar.root;
+    BtnCopy = bar.BtnCopy;
+    BtnAout = bar.BtnAout;
+    column_->addWidget(Panel1);
+
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(BtnAout, &QPushButton::clicked, this, [this] { BtnAoutClick(); });
+}
+
+void SortWindow::finishCreate() {
+    setWindowTitle(applicationTitle());
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+template <class Settings> void SortWindow::applyLeadingSettings(const Settings& s) {
+    if (s.filter)
+        EdtFilter->setText(*s.filter);
+    if (s.outDir)
+        EdtOutDir->setText(*s.outDir);
+    checkClashCode(result, int(s.sameFile.value_or(ClashPolicy::Skip)));
+    if (s.page && *s.page >= 0 && *s.page < PageControl1->count())
+        PageControl1->setCurrentIndex(*s.page);
+}
+
+template <class Settings> void SortWindow::applyTrailingSettings(const Settings& s) {
+    if (s.dtDate)
+        DtDate->setDate(*s.dtDate);
+    if (s.dtTime)
+        DtTime->setTime(*s.dtTime);
+    if (s.cmbFileDate)
+        CmbFileDate->setCurrentIndex(*s.cmbFileDate);
+    if (s.edtKeys)
+        EdtKeys->setText(*s.edtKeys);
+}
+
+template <class Settings> void SortWindow::storeSharedSettings(Settings& s) const {
+    s.filter = EdtFilter->text();
+    if (const int code = checkedClashCode(result); code >= 0)
+        s.sameFile = ClashPolicy(code);
+    s.outDir = EdtOutDir->text();
+    s.page = PageControl1->currentIndex();
+    s.edtKeys = EdtKeys->text();
+    s.dtDate = DtDate->date();
+    s.dtTime = DtTime->time();
+    s.cmbFileDate = CmbFileDate->currentIndex();
+}
+
+template void SortWindow::applyLeadingSettings(const FileWindowSettings&);
+template void SortWindow::applyLeadingSettings(const FolderWindowSettings&);
+template void SortWindow::applyTrailingSettings(const FileWindowSettings&);
+template void SortWindow::applyTrailingSettings(const FolderWindowSettings&);
+template void SortWindow::storeSharedSettings(FileWindowSettings&) const;
+template void SortWindow::storeSharedSettings(FolderWindowSettings&) const;
+
+WindowRunControls SortWindow::runControls() {
+    return {this,
+            &ctx_.dialogs,
+            EdtOutDir,
+            BtnCopy,
+            PageControl1,
+            Button3,
+            &result,
+            ProgressBar1,
+            [this](FocusTarget t) { focusField(t); },
+            [this] { Button3Click(); }};
+}
+
+void SortWindow::Button2Click() {
+    ListBox1->removeSelected();
+}
+
+void SortWindow::Button6Click() {
+    list_->clear();
+}
+
+void SortWindow::BtnSaveFileListClick() {
+    exportList(*list_, kind_, ctx_.dialogs, this);
+}
+
+void SortWindow::BtnImpFileListClick() {
+    importList(*list_, kind_, ctx_.dialogs, this, ctx_.fs);
+}
+
+void SortWindow::Button3Click() {
+    const std::optional<QString> folder = ctx_.dialogs.chooseFolder(this, QStringLiteral("请选择文件夹"));
+    if (folder && !folder->isEmpty())
+        EdtOutDir->setText(withTrailingSeparator(*folder));
+}
+
+void SortWindow::BtnAoutClick() {
+    if (ctx_.about)
+        ctx_.about->exec();
+}
+
+void SortWindow::FormClose() {
+    // A failed save is reported, and the program still ends: nothing would be gained by
+    // keeping the window open with settings that cannot be written.
+    if (const QString failure = saveSettings(); !failure.isEmpty())
+        ctx_.dialogs.error(this, failure);
+    QCoreApplication::quit();
+}
+
+void SortWindow::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+} // namespace velquin

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "lists/listfile.h"
+#include "ui/windowhost.h"
+#include "ui/windowparts.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QDate;
+class QDateEdit;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+class QTime;
+class QTimeEdit;
+class QVBoxLayout;
+
+namespace velquin {
+
+struct AppContext;
+class Illustration;
+class SourceListModel;
+class SourceListView;
+class StarLabel;
+
+// What the file window and the folder window have in common: the controls both show (kept
+// under the same member and object names), the handlers that do the same in both, the shared
+// settings keys and the closing sequence. A window builds itself top to bottom with buildTop,
+// its own pages and options, then buildBottom, so the tab order follows the screen.
+class SortWindow : public QWidget {
+public:
+    ~SortWindow() override;
+
+    // Handlers both windows share, named after control and event.
+    void Button2Click();         // remove the selected entries
+    void Button6Click();         // empty the list
+    void BtnSaveFileListClick(); // export the list to a list file
+    void BtnImpFileListClick();  // import a list file
+    void Button3Click();         // output folder chooser
+    void BtnAoutClick();         // the about box, modal
+    // Saves the window's settings section (a failure in the error box), then ends the program.
+    void FormClose();
+
+    // Region 1: window switch
+    QWidget* Panel9 = nullptr;
+    QRadioButton* RbForm1 = nullptr;
+    QRadioButton* RbForm6 = nullptr;
+    // Region 2: source list
+    QGroupBox* GroupBox1 = nullptr;
+    SourceListView* ListBox1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button5 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* Button6 = nullptr;
+    QPushButton* BtnSaveFileList = nullptr;
+    QPushButton* BtnImpFileList = nullptr;
+    // Region 3: the pages both windows have (the rest are the window's own)
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet6 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet5 = nullptr;
+    QLabel* Label10 = nullptr;
+    Illustration* Image3 = nullptr;
+    QLineEdit* EdtKeys = nullptr;
+    QLabel* Label4 = nullptr;
+    Illustration* Image2 = nullptr;
+    QCheckBox* ChkFileNamePart = nullptr;
+    QLineEdit* EdtPartNameBegin = nullptr;
+    QLabel* Label11 = nullptr;
+    QLineEdit* EdtPartNameEnd = nullptr;
+    QLabel* Label12 = nullptr;
+    StarLabel* Image4 = nullptr;
+    QLineEdit* EdtFilter = nullptr;
+    QCheckBox* ChkOnlyMatchDir = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QComboBox* CmbFileDate = nullptr;
+    QDateEdit* DtDate = nullptr;
+    QTimeEdit* DtTime = nullptr;
+    // Region 5: result
+    ResultGroup result;
+    QGroupBox* GroupBox3 = nullptr;
+    QLineEdit* EdtOutDir = nullptr;
+    QPushButton* Button3 = nullptr;
+    QRadioButton* RbOverwrite = nullptr;
+    QRadioButton* RbAsk = nullptr;
+    QRadioButton* RbSkip = nullptr;
+    QRadioButton* RbRename = nullptr;
+    QRadioButton* RbEditFileTime = nullptr;
+    // Region 6: transfer mode and progress
+    QWidget* Panel2 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QRadioButton* RbMove = nullptr;
+    QRadioButton* RbCopy = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    // Region 7: buttons
+    QFrame* Panel1 = nullptr;
+    QPushButton* BtnCopy = nullptr;
+    QPushButton* BtnAout = nullptr;
+
+protected:
+    // `objectName` is the window's; `list` is what ListBox1 shows, `kind` what its list files hold.
+    SortWindow(AppContext& ctx, QWidget* parent, const char* objectName, SourceListModel* list,
+               ListKind kind);
+
+    // The switch strip and the list group, with the window's captions, and the shared handlers
+    // of the list buttons connected.
+    void buildTop(bool fileWindow, const QString& listCaption, const std::array<QString, 6>& buttonCaptions);
+    // An empty page control with one tab per caption; returns the pages in order.
+    QList<QWidget*> buildPageControl(const QList<QString>& tabCaptions, const QList<const char*>& pageNames);
+    // Page 0: heading, illustration, keyword label (`keysLabelName`, returned) and EdtKeys.
+    QLabel* buildKeywordPage(const QString& heading,
+                             const std::function<Illustration*(QWidget*)>& illustration,
+                             const char* keysLabelName, const QString& keysLabel);
+    // Page 1: heading, illustration, the range line, the red-star filter line, ChkOnlyMatchDir.
+    void buildNamePage(const QString& heading, const std::function<Illustration*(QWidget*)>& illustration,
+                       const QString& rangeCaption, const QString& onlyMatchCaption);
+    // The result group, the mode and progress band and the button bar, with Button3 and BtnAout
+    // connected; RbOverwrite starts checked until the settings load.
+    void buildBottom(const QString& moveCaption, const QString& copyCaption);
+    // Caption set, the window centred on its screen.
+    void finishCreate();
+
+    // The keys both sections hold. Applied first: filter, outDir, sameFile (skip when absent),
+    // page when in range; applied last: dtDate, dtTime, cmbFileDate, edtKeys.
+    template <class Settings> void applyLeadingSettings(const Settings& s);
+    template <class Settings> void applyTrailingSettings(const Settings& s);
+    // Fills the shared keys of a section to save from the controls.
+    template <class Settings> void storeSharedSettings(Settings& s) const;
+
+    // Writes the window's settings section: "" when saved, else the error text.
+    virtual QString saveSettings() = 0;
+    // The field a failed check points at.
+    virtual void focusField(FocusTarget target) = 0;
+    // What a run needs of this window's controls.
+    WindowRunControls runControls();
+    // What ListBox1 shows.
+    SourceListModel* sourceList() const { return list_; }
+
+    // FormClose.
+    void closeEvent(QCloseEvent* event) override;
+
+    AppContext& ctx_;
+    QVBoxLayout* column_ = nullptr; // the regions, top to bottom
+
+private:
+    SourceListModel* list_;
+    ListKind kind_;
+};
+
+} // namespace velquin

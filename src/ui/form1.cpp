@@ -325,7 +325,7 @@ void TForm1::buildOptions() {
     picRow->addWidget(ChkLstPic, 1);
 
     auto* row = new QHBoxLayout(GroupBox5);
-    row->setContentsMargins(12, 0, 8, 4);
+    row->setContentsMargins(kGroupInset, 0, kGroupInset, 4);
     row->setSpacing(10);
     row->addWidget(lblOption);
     row->addWidget(PnlOption, 1);

@@ -32,10 +32,11 @@ namespace velquin {
 
 namespace {
 
-// The space between the window's edge and its regions, and between the regions: the group
-// frames and their titles line up on one left edge, clear of the window border.
+// The space between the window's side edges and its regions: the group frames, their titles, the
+// tabs and the button bar line up on one left and one right edge, clear of the window border.
+// The regions themselves stack without gaps (each group's title gives it its own room), so the
+// window keeps its designed height and the pages keep theirs.
 constexpr int kWindowMargin = 6;
-constexpr int kRegionGap = 2;
 
 } // namespace
 
@@ -47,8 +48,8 @@ SortWindow::SortWindow(AppContext& ctx, QWidget* parent, const char* objectName,
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     list_->setParent(this);
     column_ = new QVBoxLayout(this);
-    column_->setContentsMargins(kWindowMargin, 0, kWindowMargin, kWindowMargin);
-    column_->setSpacing(kRegionGap);
+    column_->setContentsMargins(kWindowMargin, 0, kWindowMargin, 0);
+    column_->setSpacing(0);
 }
 
 SortWindow::~SortWindow() = default;

@@ -111,7 +111,7 @@ SwitchStrip buildSwitchStrip(QWidget* parent, bool fileWindow) {
     s.RbForm6 = radio(s.root, "RbForm6", QStringLiteral("文件夹（目录）分拣"));
     (fileWindow ? s.RbForm1 : s.RbForm6)->setChecked(true);
     auto* row = new QHBoxLayout(s.root);
-    row->setContentsMargins(12, 0, 8, 0);
+    row->setContentsMargins(0, 0, kGroupInset, 0);
     row->setSpacing(24);
     row->addWidget(s.RbForm1);
     row->addWidget(s.RbForm6);
@@ -125,7 +125,7 @@ ListGroup buildListGroup(QWidget* parent, const QString& caption, QWidget* list,
     g.root = named(new QGroupBox(caption, parent), "GroupBox1");
     g.root->setFixedHeight(196);
     auto* row = new QHBoxLayout(g.root);
-    row->setContentsMargins(8, 4, 8, 8);
+    row->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
     row->setSpacing(8);
     list->setParent(g.root);
     row->addWidget(list, 1);
@@ -166,7 +166,7 @@ ResultGroup buildResultGroup(QWidget* parent) {
     g.clashGroup->addButton(g.RbEditFileTime, int(ClashPolicy::ReplaceOlder));
 
     auto* rows = new QVBoxLayout(g.root);
-    rows->setContentsMargins(12, 2, 8, 4);
+    rows->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
     rows->setSpacing(4);
     auto* first = new QHBoxLayout;
     first->setSpacing(6);
@@ -223,7 +223,7 @@ ModeProgressBand buildModeProgressBand(QWidget* parent, const QString& moveCapti
     b.RbCopy = radio(b.GroupBox2, "RbCopy", copyCaption);
     b.RbCopy->setChecked(true);
     auto* modes = new QVBoxLayout(b.GroupBox2);
-    modes->setContentsMargins(12, 2, 8, 4);
+    modes->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
     modes->setSpacing(2);
     modes->addWidget(b.RbMove);
     modes->addWidget(b.RbCopy);
@@ -233,12 +233,13 @@ ModeProgressBand buildModeProgressBand(QWidget* parent, const QString& moveCapti
     b.ProgressBar1->setRange(0, 100);
     b.ProgressBar1->setValue(0);
     auto* progress = new QVBoxLayout(b.GroupBox4);
-    progress->setContentsMargins(12, 4, 12, 8);
+    progress->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
     progress->addWidget(b.ProgressBar1);
 
     auto* row = new QHBoxLayout(b.root);
-    row->setContentsMargins(4, 0, 4, 2);
-    row->setSpacing(8);
+    // No margins of its own: the two groups line up with the full-width groups above.
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
     row->addWidget(b.GroupBox2, 1);
     row->addWidget(b.GroupBox4, 1);
     return b;

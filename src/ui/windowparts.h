@@ -24,6 +24,10 @@ namespace velquin {
 // and the fixed height of the region, and returns the pointers; the caller puts `root` into its
 // layout and connects the handlers.
 
+// The space between a group's frame and what it holds, the same in every group of both windows,
+// so the contents of stacked groups line up.
+inline constexpr int kGroupInset = 10;
+
 // A widget with its member name as objectName.
 template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));

@@ -62,6 +62,7 @@ TEST(AutoNumberClashes, RawNamesAreNumberedByteForByte) {
     for (const int way : {0, 1, 2}) {
         SCOPED_TRACE(way);
         TestDir dir(QStringLiteral("/dev/shm"));
+        const RawTreeRemover remover(dir.path());
         const QByteArray base = encodeLocal8(dir.path());
         Ledger ledger;
         QStringList files;

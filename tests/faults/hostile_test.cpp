@@ -64,6 +64,7 @@ void expectSaneSettings(const FileWindowSettings& file, const FolderWindowSettin
 
 TEST(HostileSettings, GarbageLoadsWithoutCrashOrWrite) {
     TestDir dir(QStringLiteral("/dev/shm"));
+    const RawTreeRemover remover(dir.path());
     // A folder whose name is not valid UTF-8 holds some of the files.
     const QString rawFolder = decodeLocal8(encodeLocal8(dir.path()) + "/\xff\xfe\xb0");
     for (int seed = 1; seed <= 12; ++seed) {
@@ -83,6 +84,7 @@ TEST(HostileSettings, GarbageLoadsWithoutCrashOrWrite) {
 
 TEST(HostileSettings, AHundredMegabyteLineIsCutAndTheKeysAfterItAreRead) {
     TestDir dir(QStringLiteral("/dev/shm"));
+    const RawTreeRemover remover(dir.path());
     const QString path = dir.path(QStringLiteral("Velquin.ini"));
     {
         QByteArray content = "[Parameter]\r\nOutDir=";
@@ -108,6 +110,7 @@ TEST(HostileSettings, AHundredMegabyteLineIsCutAndTheKeysAfterItAreRead) {
 
 TEST(HostileSettings, AnOutputFolderWithARawNameReadsBackByteForByte) {
     TestDir dir(QStringLiteral("/dev/shm"));
+    const RawTreeRemover remover(dir.path());
     const QByteArray raw = encodeLocal8(dir.path()) + "/\xc8\xd5\xb1\xbe \xff";
     ASSERT_EQ(::mkdir(raw.constData(), 0755), 0);
     const QString path = dir.path(QStringLiteral("Velquin.ini"));
@@ -136,6 +139,7 @@ ImportOutcome importFrom(const QString& listPath, ListKind kind) {
 
 TEST(HostileLists, GarbageImportsOnlyWhatExistsAndWritesNothing) {
     TestDir dir(QStringLiteral("/dev/shm"));
+    const RawTreeRemover remover(dir.path());
     const QString real = dir.file(QStringLiteral("real.txt"), "r");
     for (int seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE(seed);
@@ -155,6 +159,7 @@ TEST(HostileLists, GarbageImportsOnlyWhatExistsAndWritesNothing) {
 
 TEST(HostileLists, AHundredMegabyteLineIsPassedOverAndTheNextLineIsImported) {
     TestDir dir(QStringLiteral("/dev/shm"));
+    const RawTreeRemover remover(dir.path());
     const QString real = dir.file(QStringLiteral("real.txt"), "r");
     const QString path = dir.path(QStringLiteral("long.lst"));
     writeWhole(path, QByteArray(kLongLine, '/') + "a\r\n" + encodeLocal8(real) + "\r\n");
@@ -165,6 +170,7 @@ TEST(HostileLists, AHundredMegabyteLineIsPassedOverAndTheNextLineIsImported) {
 
 TEST(HostileLists, RawNamesSurviveExportAndImportByteForByte) {
     TestDir dir(QStringLiteral("/dev/shm"));
+    const RawTreeRemover remover(dir.path());
     const QByteArray base = encodeLocal8(dir.path());
     const QList<QByteArray> rawFiles = {base + "/\xb1\xa8\xb8\xe6.txt", base + "/bad\xff\xfename",
                                         base + "/\xc0\xaf", base + "/ok-\xe6\x97\xa5.txt"};

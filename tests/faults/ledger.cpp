@@ -215,6 +215,20 @@ QMap<QString, QByteArray> treeState(const QString& root) {
     return state;
 }
 
+RawTreeRemover::~RawTreeRemover() {
+    std::vector<QByteArray> folders;
+    walkAll(encodeLocal8(root_), 0,
+            [&folders](const QByteArray& path, const QByteArray&, const struct stat& st) {
+                if (S_ISDIR(st.st_mode))
+                    folders.push_back(path);
+                else
+                    ::unlink(path.constData());
+            });
+    // Deepest first: every folder comes after the folder that holds it.
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+        ::rmdir(it->constData());
+}
+
 std::optional<QByteArray> readRaw(const QByteArray& path) {
     return readBytes(path);
 }

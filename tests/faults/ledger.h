@@ -62,6 +62,19 @@ QMap<QString, QByteArray> treeState(const QString& root);
 // The content of a file named by bytes (links not followed), or nullopt.
 std::optional<QByteArray> readRaw(const QByteArray& path);
 
+// Empties a folder when it goes out of scope, names that are not valid UTF-8 included (which
+// the temporary folder's own clean-up passes over), also when the test fails.
+class RawTreeRemover {
+public:
+    explicit RawTreeRemover(const QString& root) : root_(root) {}
+    ~RawTreeRemover();
+    RawTreeRemover(const RawTreeRemover&) = delete;
+    RawTreeRemover& operator=(const RawTreeRemover&) = delete;
+
+private:
+    QString root_;
+};
+
 // Every regular file under `root` (links not followed), as paths; hidden ones included.
 QStringList filesUnder(const QString& root);
 

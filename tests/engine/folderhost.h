@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/runhost.h"
+#include "platform/fileops.h"
+#include "support/testdir.h"
 
 #include <QList>
 #include <QString>
@@ -60,6 +62,14 @@ public:
         progress.append(position);
         log.append(QStringLiteral("progress ") + QString::number(position));
     }
+};
+
+// What a folder test works in: a fresh folder, the real file operations and a scripted host.
+// A suite whose every test needs one fresh sandbox derives its fixture from it.
+struct FolderSandbox {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
 };
 
 } // namespace velquin::test

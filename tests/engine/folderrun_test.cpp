@@ -8,6 +8,7 @@
 
 using namespace velquin;
 using velquin::test::FolderHost;
+using velquin::test::FolderSandbox;
 using velquin::test::TestDir;
 
 namespace {
@@ -19,6 +20,12 @@ QString makeFolder(TestDir& d, const QString& relative, const QByteArray& conten
     d.file(relative + QStringLiteral("/f.txt"), content);
     return d.path(relative);
 }
+
+// Every test starts with its output folder "out" in a fresh sandbox.
+class FolderRun : public ::testing::Test, protected FolderSandbox {
+protected:
+    void SetUp() override { host.output = d.path(QStringLiteral("out")); }
+};
 
 } // namespace
 
@@ -102,11 +109,7 @@ TEST(FolderRunChecks, RangeTextsAreNotCheckedWithoutTheRange) {
     EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip/f.txt")), QByteArray("f"));
 }
 
-TEST(FolderRun, KeywordsCopyIntoEveryMatchingKeywordFolder) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+TEST_F(FolderRun, KeywordsCopyIntoEveryMatchingKeywordFolder) {
     FolderSortJob job;
     job.folders = {makeFolder(d, QStringLiteral("src/PhotoTrip")), makeFolder(d, QStringLiteral("src/Other")),
                    makeFolder(d, QStringLiteral("src/xABCx")), d.path(QStringLiteral("src/abcMissing"))};
@@ -123,11 +126,7 @@ TEST(FolderRun, KeywordsCopyIntoEveryMatchingKeywordFolder) {
     EXPECT_EQ(host.messages, QStringList{kDone});
 }
 
-TEST(FolderRun, ADuplicateKeywordCopiesTwiceAndTheSecondPassMeetsThePolicy) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+TEST_F(FolderRun, ADuplicateKeywordCopiesTwiceAndTheSecondPassMeetsThePolicy) {
     host.policy = ClashPolicy::AutoNumber;
     FolderSortJob job;
     job.folders = {makeFolder(d, QStringLiteral("Trip"))};
@@ -138,7 +137,7 @@ TEST(FolderRun, ADuplicateKeywordCopiesTwiceAndTheSecondPassMeetsThePolicy) {
     EXPECT_EQ(host.policyReads, 2);
 }
 
-TEST(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
+TEST_F(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
     struct Case {
         const char* folder;
         bool range;
@@ -158,9 +157,8 @@ TEST(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder);
         SCOPED_TRACE(c.begin);
-        TestDir d;
-        FileOps fs;
-        FolderHost host;
+        FolderSandbox box;
+        auto& [d, fs, host] = box;
         host.output = d.path(QStringLiteral("out"));
         const QString name = QString::fromUtf8(c.folder);
         FolderSortJob job;
@@ -180,11 +178,7 @@ TEST(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
     }
 }
 
-TEST(FolderRun, OnlyExistingTargetsLeavesOutFoldersWithoutTheirSubFolder) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+TEST_F(FolderRun, OnlyExistingTargetsLeavesOutFoldersWithoutTheirSubFolder) {
     d.folder(QStringLiteral("out/Beach"));
     FolderSortJob job;
     job.criterion = 1;
@@ -197,11 +191,7 @@ TEST(FolderRun, OnlyExistingTargetsLeavesOutFoldersWithoutTheirSubFolder) {
     EXPECT_EQ(host.progress, (QList<int>{50, 100, 0}));
 }
 
-TEST(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+TEST_F(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
     for (const char* f : {"three/a", "three/b", "three/c", "three/sub/x", "three/sub/y", "hidden/a",
                           "hidden/.b", "hidden/.c", "two/a", "two/b"})
         d.file(QStringLiteral("src/") + QString::fromUtf8(f), "f");
@@ -236,10 +226,7 @@ TEST(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
     EXPECT_EQ(zeroHost.progress, (QList<int>{0, 16, 33, 50, 66, 83, 100, 0}));
 }
 
-TEST(FolderRun, TheAskQuestionShowsTheTargetAsJoined) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
+TEST_F(FolderRun, TheAskQuestionShowsTheTargetAsJoined) {
     host.output = d.path(QStringLiteral("out/"));
     host.policy = ClashPolicy::Ask;
     host.answers = {true};
@@ -253,13 +240,9 @@ TEST(FolderRun, TheAskQuestionShowsTheTargetAsJoined) {
     EXPECT_EQ(d.read(QStringLiteral("out/Trip/f.txt")), QByteArray("new"));
 }
 
-TEST(FolderRun, ThePolicyIsReadAnewForEveryFolderCopied) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+TEST_F(FolderRun, ThePolicyIsReadAnewForEveryFolderCopied) {
     host.policy = ClashPolicy::Skip;
-    host.onPolicyRead = [&host](int reads) {
+    host.onPolicyRead = [this](int reads) {
         if (reads == 1)
             host.policy = ClashPolicy::Overwrite;
     };
@@ -274,11 +257,7 @@ TEST(FolderRun, ThePolicyIsReadAnewForEveryFolderCopied) {
     EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip2/f.txt")), QByteArray("new"));
 }
 
-TEST(FolderRun, ProgressStepsLockAndCompletionComeInOrder) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+TEST_F(FolderRun, ProgressStepsLockAndCompletionComeInOrder) {
     FolderSortJob job;
     for (int i = 0; i < 4; ++i)
         job.folders.append(makeFolder(d, QStringLiteral("src/F") + QString::number(i)));
@@ -291,11 +270,7 @@ TEST(FolderRun, ProgressStepsLockAndCompletionComeInOrder) {
                                      QStringLiteral("progress 0")}));
 }
 
-TEST(FolderRun, TheHiddenDatePageMakesOneDateFolderAndSortsNothing) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+TEST_F(FolderRun, TheHiddenDatePageMakesOneDateFolderAndSortsNothing) {
     FolderSortJob job;
     job.criterion = 3;
     job.folderDate = QDate(2013, 5, 6);
@@ -313,10 +288,7 @@ TEST(FolderRun, TheHiddenDatePageMakesOneDateFolderAndSortsNothing) {
     EXPECT_EQ(host.messages, QStringList{kDone});
 }
 
-TEST(FolderRun, OutputFolderInsideTheListedFolderEnds) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
+TEST_F(FolderRun, OutputFolderInsideTheListedFolderEnds) {
     d.file(QStringLiteral("Trip/a.txt"), "a");
     d.file(QStringLiteral("Trip/sub/b.txt"), "b");
     host.output = d.path(QStringLiteral("Trip/out"));
@@ -331,10 +303,7 @@ TEST(FolderRun, OutputFolderInsideTheListedFolderEnds) {
     EXPECT_EQ(host.messages, QStringList{kDone});
 }
 
-TEST(FolderRun, NothingLandsOutsideTheOutputFolder) {
-    TestDir d;
-    FileOps fs;
-    FolderHost host;
+TEST_F(FolderRun, NothingLandsOutsideTheOutputFolder) {
     host.output = d.path(QStringLiteral("work/out"));
     FolderSortJob job;
     job.folders = {makeFolder(d, QStringLiteral("src/a..b")), d.path(QStringLiteral("src/a..b/.."))};

@@ -1,3 +1,4 @@
+#include "shots.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 #include "ui/form6.h"
@@ -508,7 +509,7 @@ namespace {
 
 // Pictures for looking at the layout: written only when VELQUIN_SHOTS names a folder.
 TEST(Shots, FolderWindowPagesAndAboutBox) {
-    const QString shots = qEnvironmentVariable("VELQUIN_SHOTS");
+    const QString shots = test::shotsFolder();
     if (shots.isEmpty())
         GTEST_SKIP() << "VELQUIN_SHOTS not set";
     test::TestDir dir;
@@ -519,17 +520,10 @@ TEST(Shots, FolderWindowPagesAndAboutBox) {
     for (const char* name : {"/home/user/照片/云南游记", "/home/user/照片/西藏游记", "/home/user/文档/A1"})
         form.folders()->addUnique(QString::fromUtf8(name));
     form.EdtOutDir->setText(QStringLiteral("/home/user/分拣结果/"));
-    form.show();
-    for (int i = 0; i < 3; ++i) {
-        form.PageControl1->setCurrentIndex(i);
-        QApplication::processEvents();
-        form.grab().save(shots + QStringLiteral("/form6_page%1.png").arg(i));
-    }
+    test::shootPages(form, form.PageControl1, {0, 1, 2}, shots, QStringLiteral("form6"));
     TfrmAbout about;
     about.setServerForTests(QUrl(QStringLiteral("http://127.0.0.1:1")));
-    about.show();
-    QApplication::processEvents();
-    about.grab().save(shots + QStringLiteral("/about.png"));
+    test::shoot(about, shots, QStringLiteral("about"));
 }
 
 } // namespace

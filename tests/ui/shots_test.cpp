@@ -1,4 +1,6 @@
 // Pictures of the windows for looking at the layout: written only when VELQUIN_SHOTS names a folder.
+#include "shots.h"
+
 #include "lists/sourcelistmodel.h"
 #include "platform/fileops.h"
 #include "support/scripteddialogs.h"
@@ -6,7 +8,6 @@
 #include "ui/form1.h"
 #include "ui/frmsuffix.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,7 +17,7 @@
 using namespace velquin;
 
 TEST(Shots, Form1Pages) {
-    const QString dir = qEnvironmentVariable("VELQUIN_SHOTS");
+    const QString dir = test::shotsFolder();
     if (dir.isEmpty())
         GTEST_SKIP() << "VELQUIN_SHOTS not set";
     test::ScriptedDialogs dialogs;
@@ -33,13 +34,6 @@ TEST(Shots, Form1Pages) {
          QStringLiteral("/home/user/文档/报告.pdf"), QStringLiteral("/home/user/music/song.mp3")});
     form.EdtOutDir->setText(QStringLiteral("/home/user/整理/"));
     form.EdtKeys->setText(QStringLiteral("游记 报告"));
-    form.show();
-    for (int i = 0; i < 6; ++i) {
-        form.PageControl1->setCurrentIndex(i);
-        QApplication::processEvents();
-        form.grab().save(dir + QStringLiteral("/form1_page%1.png").arg(i));
-    }
-    suffix.show();
-    QApplication::processEvents();
-    suffix.grab().save(dir + QStringLiteral("/suffix.png"));
+    test::shootPages(form, form.PageControl1, {0, 1, 2, 3, 4, 5}, dir, QStringLiteral("form1"));
+    test::shoot(suffix, dir, QStringLiteral("suffix"));
 }

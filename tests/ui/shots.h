@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QTabWidget;
+class QWidget;
+
+namespace velquin::test {
+
+// The folder that pictures of the windows go to: VELQUIN_SHOTS, "" when pictures are not wanted.
+QString shotsFolder();
+
+// Shows `window`, makes each of `pages` current in turn and saves a picture of the whole window
+// as <folder>/<prefix>_page<index>.png.
+void shootPages(QWidget& window, QTabWidget* pageControl, const QList<int>& pages, const QString& folder,
+                const QString& prefix);
+
+// Shows `widget` and saves a picture of it as <folder>/<name>.png.
+void shoot(QWidget& widget, const QString& folder, const QString& name);
+
+} // namespace velquin::test

@@ -1,4 +1,5 @@
 #include "bench/bench.h"
+#include "bench/quiethost.h"
 
 #include "engine/filerun.h"
 #include "engine/runhost.h"
@@ -13,28 +14,6 @@ namespace {
 
 constexpr int kFiles = 20000;
 constexpr int kFileSize = 4096;
-
-// The window without widgets: fixed options, no boxes, progress costs nothing.
-class QuietHost : public FileRunHost {
-public:
-    QuietHost(QString output, TransferMode mode) : output_(std::move(output)), mode_(mode) {}
-    QString outputFolderText() override { return output_; }
-    void setOutputFolderText(const QString& text) override { output_ = text; }
-    void information(const QString&) override {}
-    void focusField(FocusTarget) override {}
-    void chooseOutputFolder() override {}
-    void setLocked(bool) override {}
-    ClashPolicy clashPolicy() override { return ClashPolicy::Skip; }
-    bool askOverwrite(const QString&) override { return false; }
-    void setProgress(int) override {}
-    TransferMode transferMode() override { return mode_; }
-    TypeFilter typeFilter() override { return {}; }
-    QStringList pictureTypes() override { return {}; }
-
-private:
-    QString output_;
-    TransferMode mode_;
-};
 
 QString typedName(int i) {
     return QStringLiteral("file%1.ext%2").arg(i).arg(i % 20);
@@ -57,7 +36,7 @@ QStringList makeSource(const QString& folder, const std::function<QString(int)>&
 
 double runVelquin(const FileSortJob& job, const QString& output, TransferMode mode) {
     const FileOps fs;
-    QuietHost host(output, mode);
+    QuietFileHost host(output, mode);
     settle();
     double seconds = timeIt([&] {
         if (runFileSort(job, host, fs) != FileRunOutcome::Completed) {

@@ -1,4 +1,5 @@
 #include "bench/bench.h"
+#include "bench/quiethost.h"
 
 #include "engine/folderrun.h"
 #include "engine/runhost.h"
@@ -9,21 +10,6 @@
 namespace velquin::bench {
 
 namespace {
-
-// The folder window without widgets: answers nothing, shows nothing.
-class QuietHost : public RunHost {
-public:
-    QString output;
-    QString outputFolderText() override { return output; }
-    void setOutputFolderText(const QString& text) override { output = text; }
-    void information(const QString&) override {}
-    void focusField(FocusTarget) override {}
-    void chooseOutputFolder() override {}
-    void setLocked(bool) override {}
-    ClashPolicy clashPolicy() override { return ClashPolicy::Skip; }
-    bool askOverwrite(const QString&) override { return false; }
-    void setProgress(int) override {}
-};
 
 // Ten folders of 1,000 files of 4 KiB each, spread over ten sub-folders, all matching one
 // keyword, copied into an empty output folder; against cp -r of the same folders.

@@ -1,4 +1,5 @@
 #include "bench/bench.h"
+#include "bench/quiethost.h"
 
 #include "engine/filerun.h"
 #include "engine/runhost.h"
@@ -40,27 +41,6 @@ public:
     std::optional<QString> saveFile(QObject*, const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-};
-
-// The engine alone: the options fixed, nothing shown, progress free.
-class QuietHost : public FileRunHost {
-public:
-    explicit QuietHost(QString output) : output_(std::move(output)) {}
-    QString outputFolderText() override { return output_; }
-    void setOutputFolderText(const QString& text) override { output_ = text; }
-    void information(const QString&) override {}
-    void focusField(FocusTarget) override {}
-    void chooseOutputFolder() override {}
-    void setLocked(bool) override {}
-    ClashPolicy clashPolicy() override { return ClashPolicy::Skip; }
-    bool askOverwrite(const QString&) override { return false; }
-    void setProgress(int) override {}
-    TransferMode transferMode() override { return TransferMode::Copy; }
-    TypeFilter typeFilter() override { return {}; }
-    QStringList pictureTypes() override { return {}; }
-
-private:
-    QString output_;
 };
 
 // Processor seconds (user and system) this process has used so far.
@@ -119,7 +99,7 @@ void windowRun20k() {
     FileSortJob job;
     job.criterion = SortCriterion::ByType;
     job.files = engineFiles;
-    QuietHost host(scratch + QStringLiteral("/out2"));
+    QuietFileHost host(scratch + QStringLiteral("/out2"), TransferMode::Copy);
     settle();
     double cpuStart = processorSeconds();
     const double engine = timeIt([&] { runFileSort(job, host, fs); });

@@ -136,7 +136,7 @@ Step sortFolder(const FolderSortJob& job, const Prepared& prepared, const QStrin
             if (!fs.isDir(subFolder))
                 fs.makePath(subFolder);
             if (fs.isDir(path))
-                CopyFolderTree(fs, host, path, subFolder + pathSeparator() + name, host.clashPolicy());
+                CopyFolderTree(fs, host, path, subFolder + pathSeparator() + name, host.clashPolicy(), out);
         }
         break;
     case FolderSortCriterion::ByName: {
@@ -154,7 +154,7 @@ Step sortFolder(const FolderSortJob& job, const Prepared& prepared, const QStrin
             fs.makePath(subFolder);
         }
         if (fs.isDir(path))
-            CopyFolderTree(fs, host, path, subFolder + pathSeparator() + name, host.clashPolicy());
+            CopyFolderTree(fs, host, path, subFolder + pathSeparator() + name, host.clashPolicy(), out);
         break;
     }
     case FolderSortCriterion::ByFileCount: {
@@ -164,7 +164,7 @@ Step sortFolder(const FolderSortJob& job, const Prepared& prepared, const QStrin
             if (!fs.isDir(out))
                 fs.makePath(out);
             if (fs.isDir(path))
-                CopyFolderTree(fs, host, path, out + pathSeparator() + name, host.clashPolicy());
+                CopyFolderTree(fs, host, path, out + pathSeparator() + name, host.clashPolicy(), out);
         }
         break;
     }

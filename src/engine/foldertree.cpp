@@ -30,10 +30,13 @@ class TreeCopy {
 public:
     TreeCopy(const FileOps& fs, RunHost& host, ClashPolicy policy) : fs_(fs), host_(host), policy_(policy) {}
 
-    void run(const QString& source, const QString& destination) {
+    void run(const QString& source, const QString& destination, const QString& keepOut) {
         if (!enter(source, destination))
             return;
-        markHoldersOf(destination);
+        if (!keepOut.isEmpty()) {
+            if (const std::optional<FileId> id = fs_.fileId(keepOut))
+                written_.insert(*id);
+        }
         while (!stack_.empty()) {
             Frame& top = stack_.back();
             if (top.next == top.entries.size()) {
@@ -84,24 +87,6 @@ private:
         return true;
     }
 
-    // The folders that hold the destination count as written to: where the output folder lies
-    // inside the folder being copied, the copy would otherwise take in the output folder, and
-    // with it every copy made there before (a second keyword's copy would hold the first).
-    void markHoldersOf(QString path) {
-        for (;;) {
-            qsizetype cut = path.size() - 1;
-            while (cut > 0 && isPathSeparator(path.at(cut)))
-                --cut;
-            while (cut > 0 && !isPathSeparator(path.at(cut)))
-                --cut;
-            if (cut <= 0)
-                return;
-            path.truncate(cut);
-            if (const std::optional<FileId> id = fs_.fileId(path))
-                written_.insert(*id);
-        }
-    }
-
     const FileOps& fs_;
     RunHost& host_;
     const ClashPolicy policy_;
@@ -112,8 +97,8 @@ private:
 } // namespace
 
 void CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source, const QString& destination,
-                    ClashPolicy policy) {
-    TreeCopy(fs, host, policy).run(source, destination);
+                    ClashPolicy policy, const QString& keepOut) {
+    TreeCopy(fs, host, policy).run(source, destination, keepOut);
 }
 
 std::optional<int> countFilesIfListable(const FileOps& fs, const QString& folder) {

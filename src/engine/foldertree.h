@@ -18,8 +18,10 @@ class RunHost;
 // the listing. Never enters its own destination tree, never follows a link back into a folder
 // it is inside, passes over broken links and folders it cannot list. Silent apart from the
 // host's clash question (policy Ask). Every file goes through TransferFile with Copy.
+// `keepOut`, when given, is a folder the copy never enters: the run's output folder, which
+// holds the copies made before (a second keyword's copy must not take in the first's).
 void CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source, const QString& destination,
-                    ClashPolicy policy);
+                    ClashPolicy policy, const QString& keepOut = QString());
 
 // The number of entries directly in `folder` that are not folders, hidden ones included;
 // 0 when the folder cannot be listed.

@@ -81,7 +81,7 @@ TEST(FolderRunFaults, ACopyNeverCopiesItsOwnCopy) {
         const char* output;
         FolderSortCriterion criterion;
         const char* copy; // where the listed folder's copy lands
-        const char* left; // a sub-folder that holds the output folder: not copied, "" for none
+        const char* left; // the output folder inside the listed one: not copied, "" for none
     };
     const Overlap overlaps[] = {
         {"L", "L/out", FolderSortCriterion::ByName, "L/out/L/L", ""},
@@ -89,7 +89,7 @@ TEST(FolderRunFaults, ACopyNeverCopiesItsOwnCopy) {
         {"L", "L", FolderSortCriterion::ByName, "L/L/L", ""},
         {"L", "L", FolderSortCriterion::ByFileCount, "L/L", ""},
         {"O/L", "O", FolderSortCriterion::ByName, "O/L/L", ""},
-        {"L", "L/sub/deep", FolderSortCriterion::ByName, "L/sub/deep/L/L", "/sub"},
+        {"L", "L/sub/deep", FolderSortCriterion::ByName, "L/sub/deep/L/L", "/sub/deep"},
     };
     for (const Overlap& o : overlaps) {
         SCOPED_TRACE(testing::Message() << o.listed << " into " << o.output << " by " << int(o.criterion));
@@ -105,8 +105,8 @@ TEST(FolderRunFaults, ACopyNeverCopiesItsOwnCopy) {
         if (HasFatalFailure() || IsSkipped())
             return;
 
-        // Each original file once more at its place in the copy, and nothing else anywhere; a
-        // folder that holds the output folder is never copied (it would take in the copies).
+        // Each original file once more at its place in the copy, and nothing else anywhere; the
+        // output folder is never copied (it would take in the copies), the folders around it are.
         const QString copy = dir.path(QLatin1String(o.copy));
         int copies = 0;
         for (auto it = original.cbegin(); it != original.cend(); ++it) {

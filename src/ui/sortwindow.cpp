@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -56,22 +57,41 @@ SortWindow::~SortWindow() = default;
 
 void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
                           const std::array<QString, 6>& buttonCaptions) {
-    const SwitchStrip strip = buildSwitchStrip(this, fileWindow);
-    Panel9 = strip.root;
-    RbForm1 = strip.RbForm1;
-    RbForm6 = strip.RbForm6;
+    // Region 1: the switch strip, 33 pixels, no border.
+    Panel9 = named(new QWidget(this), "Panel9");
+    Panel9->setFixedHeight(33);
+    RbForm1 = named(new QRadioButton(QStringLiteral("文件分拣"), Panel9), "RbForm1");
+    RbForm6 = named(new QRadioButton(QStringLiteral("文件夹（目录）分拣"), Panel9), "RbForm6");
+    (fileWindow ? RbForm1 : RbForm6)->setChecked(true);
+    auto* strip = new QHBoxLayout(Panel9);
+    strip->setContentsMargins(0, 0, kGroupInset, 0);
+    strip->setSpacing(24);
+    strip->addWidget(RbForm1);
+    strip->addWidget(RbForm6);
+    strip->addStretch(1);
     column_->addWidget(Panel9);
 
-    ListBox1 = named(new SourceListView(this), "ListBox1");
+    // Region 2: the list group, 196 pixels: the list on the left, six buttons 103 pixels wide
+    // on the right.
+    GroupBox1 = named(new QGroupBox(listCaption, this), "GroupBox1");
+    GroupBox1->setFixedHeight(196);
+    ListBox1 = named(new SourceListView(GroupBox1), "ListBox1");
     ListBox1->setSourceModel(list_);
-    const ListGroup group = buildListGroup(this, listCaption, ListBox1, buttonCaptions);
-    GroupBox1 = group.root;
-    Button1 = group.Button1;
-    Button5 = group.Button5;
-    Button2 = group.Button2;
-    Button6 = group.Button6;
-    BtnSaveFileList = group.BtnSaveFileList;
-    BtnImpFileList = group.BtnImpFileList;
+    auto* row = new QHBoxLayout(GroupBox1);
+    row->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
+    row->setSpacing(8);
+    row->addWidget(ListBox1, 1);
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(2);
+    QPushButton** targets[] = {&Button1, &Button5, &Button2, &Button6, &BtnSaveFileList, &BtnImpFileList};
+    const char* names[] = {"Button1", "Button5", "Button2", "Button6", "BtnSaveFileList", "BtnImpFileList"};
+    for (size_t i = 0; i < 6; ++i) {
+        *targets[i] = named(new QPushButton(buttonCaptions[i], GroupBox1), names[i]);
+        (*targets[i])->setFixedWidth(103);
+        buttons->addWidget(*targets[i]);
+    }
+    buttons->addStretch(1);
+    row->addLayout(buttons);
     column_->addWidget(GroupBox1);
 
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -175,19 +195,49 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     RbOverwrite->setChecked(true);
     column_->addWidget(GroupBox3);
 
-    const ModeProgressBand band = buildModeProgressBand(this, moveCaption, copyCaption);
-    Panel2 = band.root;
-    GroupBox2 = band.GroupBox2;
-    RbMove = band.RbMove;
-    RbCopy = band.RbCopy;
-    GroupBox4 = band.GroupBox4;
-    ProgressBar1 = band.ProgressBar1;
+    // Region 6: transfer mode and progress, 75 pixels, two groups side by side.
+    Panel2 = named(new QWidget(this), "Panel2");
+    Panel2->setFixedHeight(75);
+    GroupBox2 = named(new QGroupBox(QStringLiteral("分拣方式"), Panel2), "GroupBox2");
+    RbMove = named(new QRadioButton(moveCaption, GroupBox2), "RbMove");
+    RbCopy = named(new QRadioButton(copyCaption, GroupBox2), "RbCopy");
+    RbCopy->setChecked(true);
+    auto* modes = new QVBoxLayout(GroupBox2);
+    modes->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
+    modes->setSpacing(2);
+    modes->addWidget(RbMove);
+    modes->addWidget(RbCopy);
+    GroupBox4 = named(new QGroupBox(QStringLiteral("分拣进度"), Panel2), "GroupBox4");
+    ProgressBar1 = named(new QProgressBar(GroupBox4), "ProgressBar1");
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    auto* progress = new QVBoxLayout(GroupBox4);
+    progress->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
+    progress->addWidget(ProgressBar1);
+    auto* band = new QHBoxLayout(Panel2);
+    // No margins of its own: the two groups line up with the full-width groups above.
+    band->setContentsMargins(0, 0, 0, 0);
+    band->setSpacing(6);
+    band->addWidget(GroupBox2, 1);
+    band->addWidget(GroupBox4, 1);
     column_->addWidget(Panel2);
 
-    const ButtonBar bar = buildButtonBar(this);
-    Panel1 = bar.root;
-    BtnCopy = bar.BtnCopy;
-    BtnAout = bar.BtnAout;
+    // Region 7: the button bar, 38 pixels, raised: the start button near the middle, the about
+    // button towards the right.
+    Panel1 = named(new QFrame(this), "Panel1");
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFixedHeight(38);
+    BtnCopy = named(new QPushButton(QStringLiteral("开始处理"), Panel1), "BtnCopy");
+    BtnAout = named(new QPushButton(QStringLiteral("关于"), Panel1), "BtnAout");
+    BtnCopy->setMinimumWidth(96);
+    BtnAout->setMinimumWidth(80);
+    auto* bar = new QHBoxLayout(Panel1);
+    bar->setContentsMargins(8, 4, 8, 4);
+    bar->addStretch(3);
+    bar->addWidget(BtnCopy);
+    bar->addStretch(2);
+    bar->addWidget(BtnAout);
+    bar->addStretch(1);
     column_->addWidget(Panel1);
 
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });

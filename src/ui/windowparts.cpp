@@ -103,47 +103,6 @@ QFrame* whitePanel(QWidget* page) {
     return panel;
 }
 
-SwitchStrip buildSwitchStrip(QWidget* parent, bool fileWindow) {
-    SwitchStrip s;
-    s.root = named(new QWidget(parent), "Panel9");
-    s.root->setFixedHeight(33);
-    s.RbForm1 = radio(s.root, "RbForm1", QStringLiteral("文件分拣"));
-    s.RbForm6 = radio(s.root, "RbForm6", QStringLiteral("文件夹（目录）分拣"));
-    (fileWindow ? s.RbForm1 : s.RbForm6)->setChecked(true);
-    auto* row = new QHBoxLayout(s.root);
-    row->setContentsMargins(0, 0, kGroupInset, 0);
-    row->setSpacing(24);
-    row->addWidget(s.RbForm1);
-    row->addWidget(s.RbForm6);
-    row->addStretch(1);
-    return s;
-}
-
-ListGroup buildListGroup(QWidget* parent, const QString& caption, QWidget* list,
-                         const std::array<QString, 6>& buttonCaptions) {
-    ListGroup g;
-    g.root = named(new QGroupBox(caption, parent), "GroupBox1");
-    g.root->setFixedHeight(196);
-    auto* row = new QHBoxLayout(g.root);
-    row->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
-    row->setSpacing(8);
-    list->setParent(g.root);
-    row->addWidget(list, 1);
-    auto* column = new QVBoxLayout;
-    column->setSpacing(2);
-    QPushButton** targets[] = {&g.Button1, &g.Button5,         &g.Button2,
-                               &g.Button6, &g.BtnSaveFileList, &g.BtnImpFileList};
-    const char* names[] = {"Button1", "Button5", "Button2", "Button6", "BtnSaveFileList", "BtnImpFileList"};
-    for (int i = 0; i < 6; ++i) {
-        *targets[i] = button(g.root, names[i], buttonCaptions[size_t(i)]);
-        (*targets[i])->setFixedWidth(103);
-        column->addWidget(*targets[i]);
-    }
-    column->addStretch(1);
-    row->addLayout(column);
-    return g;
-}
-
 ResultGroup buildResultGroup(QWidget* parent) {
     ResultGroup g;
     g.root = named(new QGroupBox(QStringLiteral("分拣结果"), parent), "GroupBox3");
@@ -211,57 +170,6 @@ int checkedClashCode(const ResultGroup& group) {
 void checkClashCode(const ResultGroup& group, int code) {
     QAbstractButton* b = (code >= 1 && code <= 4) ? group.clashGroup->button(code) : group.RbSkip;
     b->setChecked(true);
-}
-
-ModeProgressBand buildModeProgressBand(QWidget* parent, const QString& moveCaption,
-                                       const QString& copyCaption) {
-    ModeProgressBand b;
-    b.root = named(new QWidget(parent), "Panel2");
-    b.root->setFixedHeight(75);
-    b.GroupBox2 = named(new QGroupBox(QStringLiteral("分拣方式"), b.root), "GroupBox2");
-    b.RbMove = radio(b.GroupBox2, "RbMove", moveCaption);
-    b.RbCopy = radio(b.GroupBox2, "RbCopy", copyCaption);
-    b.RbCopy->setChecked(true);
-    auto* modes = new QVBoxLayout(b.GroupBox2);
-    modes->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
-    modes->setSpacing(2);
-    modes->addWidget(b.RbMove);
-    modes->addWidget(b.RbCopy);
-
-    b.GroupBox4 = named(new QGroupBox(QStringLiteral("分拣进度"), b.root), "GroupBox4");
-    b.ProgressBar1 = named(new QProgressBar(b.GroupBox4), "ProgressBar1");
-    b.ProgressBar1->setRange(0, 100);
-    b.ProgressBar1->setValue(0);
-    auto* progress = new QVBoxLayout(b.GroupBox4);
-    progress->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
-    progress->addWidget(b.ProgressBar1);
-
-    auto* row = new QHBoxLayout(b.root);
-    // No margins of its own: the two groups line up with the full-width groups above.
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(6);
-    row->addWidget(b.GroupBox2, 1);
-    row->addWidget(b.GroupBox4, 1);
-    return b;
-}
-
-ButtonBar buildButtonBar(QWidget* parent) {
-    ButtonBar b;
-    b.root = named(new QFrame(parent), "Panel1");
-    b.root->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    b.root->setFixedHeight(38);
-    b.BtnCopy = button(b.root, "BtnCopy", QStringLiteral("开始处理"));
-    b.BtnAout = button(b.root, "BtnAout", QStringLiteral("关于"));
-    b.BtnCopy->setMinimumWidth(96);
-    b.BtnAout->setMinimumWidth(80);
-    auto* row = new QHBoxLayout(b.root);
-    row->setContentsMargins(8, 4, 8, 4);
-    row->addStretch(3);
-    row->addWidget(b.BtnCopy);
-    row->addStretch(2);
-    row->addWidget(b.BtnAout);
-    row->addStretch(1);
-    return b;
 }
 
 void installKeyFilter(QLineEdit* field, const QString& extra) {

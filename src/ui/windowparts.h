@@ -19,10 +19,8 @@ class QWidget;
 
 namespace velquin {
 
-// The regions the file window and the folder window share. Each builder makes its widgets as
-// children of `parent`, gives every control its member name as objectName, sets the captions
-// and the fixed height of the region, and returns the pointers; the caller puts `root` into its
-// layout and connects the handlers.
+// Pieces the file window and the folder window are built from. A builder makes its widgets as
+// children of `parent`, gives every control its member name as objectName and sets the captions.
 
 // The space between a group's frame and what it holds, the same in every group of both windows,
 // so the contents of stacked groups line up.
@@ -39,30 +37,6 @@ QLabel* namedLabel(QWidget* parent, const char* name, const QString& text);
 QLabel* pageHeading(QWidget* parent, const char* name, const QString& text);
 // The white, lowered panel that fills a criterion page, as the page's only child.
 QFrame* whitePanel(QWidget* page);
-
-// Region 1: the window switch strip (33 pixels, no border).
-struct SwitchStrip {
-    QWidget* root = nullptr; // Panel9
-    QRadioButton* RbForm1 = nullptr;
-    QRadioButton* RbForm6 = nullptr;
-};
-// `fileWindow` checks RbForm1, otherwise RbForm6.
-SwitchStrip buildSwitchStrip(QWidget* parent, bool fileWindow);
-
-// Region 2: the source list group (196 pixels): `list` on the left, six buttons (103 pixels
-// wide) on the right, captions in the order Button1, Button5, Button2, Button6,
-// BtnSaveFileList, BtnImpFileList.
-struct ListGroup {
-    QGroupBox* root = nullptr; // GroupBox1
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button5 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button6 = nullptr;
-    QPushButton* BtnSaveFileList = nullptr;
-    QPushButton* BtnImpFileList = nullptr;
-};
-ListGroup buildListGroup(QWidget* parent, const QString& caption, QWidget* list,
-                         const std::array<QString, 6>& buttonCaptions);
 
 // Region 5: output folder and clash policy (75 pixels). All five clash buttons start unchecked;
 // the settings load checks one.
@@ -88,26 +62,6 @@ ClashPolicy clashPolicyOf(const ResultGroup& group);
 int checkedClashCode(const ResultGroup& group);
 // Checks the button of `code`; any code outside 1..4 checks RbSkip.
 void checkClashCode(const ResultGroup& group, int code);
-
-// Region 6: transfer mode and progress (75 pixels), two group boxes side by side.
-struct ModeProgressBand {
-    QWidget* root = nullptr; // Panel2
-    QGroupBox* GroupBox2 = nullptr;
-    QRadioButton* RbMove = nullptr;
-    QRadioButton* RbCopy = nullptr; // checked
-    QGroupBox* GroupBox4 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr; // 0 to 100, at 0
-};
-ModeProgressBand buildModeProgressBand(QWidget* parent, const QString& moveCaption,
-                                       const QString& copyCaption);
-
-// Region 7: the button bar (38 pixels, raised inner and lowered outer bevel).
-struct ButtonBar {
-    QFrame* root = nullptr;         // Panel1
-    QPushButton* BtnCopy = nullptr; // "开始处理", near the middle
-    QPushButton* BtnAout = nullptr; // "关于", towards the right
-};
-ButtonBar buildButtonBar(QWidget* parent);
 
 // A field's key filter: of the typed characters only the digits, backspace and the characters
 // in `extra` reach the field; every other typed character (control characters of Ctrl+letter

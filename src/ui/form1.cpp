@@ -153,17 +153,12 @@ TForm1::~TForm1() {
 }
 
 void TForm1::buildPages() {
-    const QList<QWidget*> pages =
-        buildPageControl({QStringLiteral(" 按文件名匹配关键字分拣 "), QStringLiteral(" 按文件名分拣"),
-                          QStringLiteral(" 按文件类型分拣"), QStringLiteral(" 按文件大小分拣"),
-                          QStringLiteral(" 按文件日期属性分拣"), QStringLiteral(" 图像文件分拣")},
-                         {"TabSheet6", "TabSheet1", "TabSheet2", "TabSheet3", "TabSheet5", "TabSheet4"});
-    TabSheet6 = pages[0];
-    TabSheet1 = pages[1];
-    TabSheet2 = pages[2];
-    TabSheet3 = pages[3];
-    TabSheet5 = pages[4];
-    TabSheet4 = pages[5];
+    buildPageControl({{&TabSheet6, "TabSheet6", QStringLiteral(" 按文件名匹配关键字分拣 ")},
+                      {&TabSheet1, "TabSheet1", QStringLiteral(" 按文件名分拣")},
+                      {&TabSheet2, "TabSheet2", QStringLiteral(" 按文件类型分拣")},
+                      {&TabSheet3, "TabSheet3", QStringLiteral(" 按文件大小分拣")},
+                      {&TabSheet5, "TabSheet5", QStringLiteral(" 按文件日期属性分拣")},
+                      {&TabSheet4, "TabSheet4", QStringLiteral(" 图像文件分拣")}});
     // The page a stored value out of range leaves active.
     PageControl1->setCurrentIndex(int(SortCriterion::ByName));
 
@@ -454,30 +449,8 @@ void TForm1::Button5Click() {
     addFolderFiles(*fileList, ctx_.form3->pick(), ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
 }
 
-void TForm1::focusField(FocusTarget target) {
-    QWidget* field = nullptr;
-    switch (target) {
-    case FocusTarget::EdtKeys:
-        field = EdtKeys;
-        break;
-    case FocusTarget::EdtPartNameBegin:
-        field = EdtPartNameBegin;
-        break;
-    case FocusTarget::EdtPartNameEnd:
-        field = EdtPartNameEnd;
-        break;
-    case FocusTarget::EdtSize:
-        field = EdtSize;
-        break;
-    case FocusTarget::EdtPic:
-        field = EdtPic;
-        break;
-    case FocusTarget::None:
-    case FocusTarget::EdtFileCount:
-        break;
-    }
-    if (field)
-        field->setFocus();
+QWidget* TForm1::ownField(FocusTarget target) {
+    return target == FocusTarget::EdtSize ? EdtSize : target == FocusTarget::EdtPic ? EdtPic : nullptr;
 }
 
 void TForm1::loadSettings() {

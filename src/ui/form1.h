@@ -83,7 +83,7 @@ private:
     void FormCreate();
     void loadSettings();
     QString saveSettings() override;
-    void focusField(FocusTarget target) override;
+    QWidget* ownField(FocusTarget target) override;
 };
 
 } // namespace velquin

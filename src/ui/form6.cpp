@@ -88,14 +88,10 @@ TForm6::~TForm6() {
 }
 
 void TForm6::buildPages() {
-    const QList<QWidget*> pages =
-        buildPageControl({QStringLiteral(" 按目录名匹配关键字分拣 "), QStringLiteral(" 按目录名分拣"),
-                          QStringLiteral(" 按目录下文件数分拣"), QStringLiteral(" 按目录日期属性分拣")},
-                         {"TabSheet6", "TabSheet1", "TabSheet2", "TabSheet5"});
-    TabSheet6 = pages[0];
-    TabSheet1 = pages[1];
-    TabSheet2 = pages[2];
-    TabSheet5 = pages[3];
+    buildPageControl({{&TabSheet6, "TabSheet6", QStringLiteral(" 按目录名匹配关键字分拣 ")},
+                      {&TabSheet1, "TabSheet1", QStringLiteral(" 按目录名分拣")},
+                      {&TabSheet2, "TabSheet2", QStringLiteral(" 按目录下文件数分拣")},
+                      {&TabSheet5, "TabSheet5", QStringLiteral(" 按目录日期属性分拣")}});
     // The date page exists (a stored page index can still make it active) but is never offered:
     // its tab is hidden, and disabled in the tab bar alone so that arrow keys, the wheel and
     // Ctrl+Tab pass it by while its controls stay usable.
@@ -204,14 +200,8 @@ void TForm6::RbMoveClick() {
         RbCopy->setChecked(true);
 }
 
-void TForm6::focusField(FocusTarget target) {
-    QLineEdit* field = target == FocusTarget::EdtKeys            ? EdtKeys
-                       : target == FocusTarget::EdtPartNameBegin ? EdtPartNameBegin
-                       : target == FocusTarget::EdtPartNameEnd   ? EdtPartNameEnd
-                       : target == FocusTarget::EdtFileCount     ? EdtFileCount
-                                                                 : nullptr;
-    if (field)
-        field->setFocus();
+QWidget* TForm6::ownField(FocusTarget target) {
+    return target == FocusTarget::EdtFileCount ? EdtFileCount : nullptr;
 }
 
 void TForm6::BtnCopyClick() {

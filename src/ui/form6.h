@@ -43,7 +43,7 @@ private:
     void buildPages();
     void loadSettings();
     QString saveSettings() override;
-    void focusField(FocusTarget target) override; // the field a failed check points at
+    QWidget* ownField(FocusTarget target) override;
 
     SourceListModel* folders_ = nullptr;
 };

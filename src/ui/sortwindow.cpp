@@ -100,19 +100,16 @@ void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
     connect(BtnImpFileList, &QPushButton::clicked, this, [this] { BtnImpFileListClick(); });
 }
 
-QList<QWidget*> SortWindow::buildPageControl(const QList<QString>& tabCaptions,
-                                             const QList<const char*>& pageNames) {
+void SortWindow::buildPageControl(const QList<PageSlot>& pages) {
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     PageControl1->setDocumentMode(true);
     PageControl1->tabBar()->setDrawBase(true);
     PageControl1->setMinimumHeight(140);
-    QList<QWidget*> pages;
-    for (qsizetype i = 0; i < tabCaptions.size(); ++i) {
-        pages.append(named(new QWidget, pageNames[i]));
-        PageControl1->addTab(pages.constLast(), tabCaptions[i]);
+    for (const PageSlot& page : pages) {
+        *page.member = named(new QWidget, page.name);
+        PageControl1->addTab(*page.member, page.caption);
     }
     column_->addWidget(PageControl1, 1);
-    return pages;
 }
 
 QLabel* SortWindow::buildKeywordPage(const QString& heading,
@@ -304,6 +301,15 @@ WindowRunControls SortWindow::runControls() {
             ProgressBar1,
             [this](FocusTarget t) { focusField(t); },
             [this] { Button3Click(); }};
+}
+
+void SortWindow::focusField(FocusTarget target) {
+    QWidget* field = target == FocusTarget::EdtKeys            ? EdtKeys
+                     : target == FocusTarget::EdtPartNameBegin ? EdtPartNameBegin
+                     : target == FocusTarget::EdtPartNameEnd   ? EdtPartNameEnd
+                                                               : ownField(target);
+    if (field)
+        field->setFocus();
 }
 
 void SortWindow::Button2Click() {

@@ -117,8 +117,14 @@ protected:
     // The switch strip and the list group, with the window's captions, and the shared handlers
     // of the list buttons connected.
     void buildTop(bool fileWindow, const QString& listCaption, const std::array<QString, 6>& buttonCaptions);
-    // An empty page control with one tab per caption; returns the pages in order.
-    QList<QWidget*> buildPageControl(const QList<QString>& tabCaptions, const QList<const char*>& pageNames);
+    // A page control with one empty page per entry, in order: each page named and stored as
+    // its member, under its tab caption.
+    struct PageSlot {
+        QWidget** member;
+        const char* name;
+        QString caption;
+    };
+    void buildPageControl(const QList<PageSlot>& pages);
     // Page 0: heading, illustration, keyword label (`keysLabelName`, returned) and EdtKeys.
     QLabel* buildKeywordPage(const QString& heading,
                              const std::function<Illustration*(QWidget*)>& illustration,
@@ -141,8 +147,11 @@ protected:
 
     // Writes the window's settings section: "" when saved, else the error text.
     virtual QString saveSettings() = 0;
-    // The field a failed check points at.
-    virtual void focusField(FocusTarget target) = 0;
+    // Focuses the field a failed check points at: the shared keyword and range fields, else
+    // the window's own field.
+    void focusField(FocusTarget target);
+    // The window's own field for `target`; nullptr when it has none.
+    virtual QWidget* ownField(FocusTarget target) = 0;
     // What a run needs of this window's controls.
     WindowRunControls runControls();
     // What ListBox1 shows.

@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <functional>
 
 namespace velquin::bench {
 namespace {
@@ -62,18 +63,23 @@ QString quoted(const QString& path) {
     return QLatin1Char('\'') + path + QLatin1Char('\'');
 }
 
-void sortTypeCopy() {
-    const QString scratch = scratchFolder(QStringLiteral("type-copy"));
-    FileSortJob job;
-    job.criterion = SortCriterion::ByType;
-    job.files = makeSource(scratch + QStringLiteral("/src"), typedName);
+// A copy run of `job`'s kind into an empty output folder, against `cp -r` of the same source.
+void copyMeasure(const QString& name, FileSortJob job, const std::function<QString(int)>& nameOf) {
+    const QString scratch = scratchFolder(name);
+    job.files = makeSource(scratch + QStringLiteral("/src"), nameOf);
     QDir().mkpath(scratch + QStringLiteral("/out"));
     const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Copy);
     checkCount(scratch + QStringLiteral("/out"), kFiles);
     settle();
     const double baseline = timeShell(QStringLiteral("cp -r ") + quoted(scratch + QStringLiteral("/src")) +
                                       QLatin1Char(' ') + quoted(scratch + QStringLiteral("/cp")));
-    report(QStringLiteral("sort_type_copy_20k"), ours, baseline);
+    report(name, ours, baseline);
+}
+
+void sortTypeCopy() {
+    FileSortJob job;
+    job.criterion = SortCriterion::ByType;
+    copyMeasure(QStringLiteral("sort_type_copy_20k"), job, typedName);
 }
 
 void sortTypeMove() {
@@ -94,18 +100,10 @@ void sortTypeMove() {
 }
 
 void sortKeywordCopy() {
-    const QString scratch = scratchFolder(QStringLiteral("keyword-copy"));
     FileSortJob job;
     job.criterion = SortCriterion::ByKeyword;
     job.keysText = QStringLiteral("alpha bravo charlie delta echo");
-    job.files = makeSource(scratch + QStringLiteral("/src"), keywordName);
-    QDir().mkpath(scratch + QStringLiteral("/out"));
-    const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Copy);
-    checkCount(scratch + QStringLiteral("/out"), kFiles);
-    settle();
-    const double baseline = timeShell(QStringLiteral("cp -r ") + quoted(scratch + QStringLiteral("/src")) +
-                                      QLatin1Char(' ') + quoted(scratch + QStringLiteral("/cp")));
-    report(QStringLiteral("sort_keyword_copy_20k"), ours, baseline);
+    copyMeasure(QStringLiteral("sort_keyword_copy_20k"), job, keywordName);
 }
 
 const Registration typeCopy(QStringLiteral("sort_type_copy_20k"), sortTypeCopy);

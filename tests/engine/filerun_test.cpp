@@ -23,12 +23,6 @@ using velquin::test::TestDir;
 
 namespace {
 
-// Folder entries in code-point order, so expectations do not depend on the collation.
-QStringList entriesOf(const TestDir& d, const QString& relative = QString()) {
-    QStringList names = d.entries(relative);
-    names.sort(Qt::CaseSensitive);
-    return names;
-}
 
 QString u(const char* text) {
     return QString::fromUtf8(text);
@@ -54,7 +48,7 @@ protected:
     }
     FileRunOutcome run() { return runFileSort(job, host, fs); }
     QStringList outEntries(const QString& sub = QString()) const {
-        return entriesOf(dir, sub.isEmpty() ? QStringLiteral("out") : QStringLiteral("out/") + sub);
+        return dir.sortedEntries(sub.isEmpty() ? QStringLiteral("out") : QStringLiteral("out/") + sub);
     }
     void expectCompleted() const {
         EXPECT_EQ(host.messages, QStringList{u("分拣工作完成！")});
@@ -158,9 +152,9 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
         EXPECT_TRUE(h.lockCalls.empty());
         EXPECT_EQ(h.chooserCalls, 0);
         EXPECT_TRUE(h.progress.empty());
-        EXPECT_TRUE(entriesOf(d, QStringLiteral("out")).isEmpty())
+        EXPECT_TRUE(d.sortedEntries(QStringLiteral("out")).isEmpty())
             << "no fixed folder before the checks pass";
-        EXPECT_EQ(entriesOf(d), (QStringList{QStringLiteral("a.txt"), QStringLiteral("out")}));
+        EXPECT_EQ(d.sortedEntries(), (QStringList{QStringLiteral("a.txt"), QStringLiteral("out")}));
     }
 }
 
@@ -371,7 +365,7 @@ TEST_F(FileRun, KeywordsNeverLeadOutOfTheOutputFolder) {
     EXPECT_EQ(run(), FileRunOutcome::Completed);
     EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("..b"), QStringLiteral("a.")}));
     EXPECT_EQ(outEntries(QStringLiteral("..b")), QStringList{QStringLiteral("a..b.txt")});
-    EXPECT_EQ(entriesOf(dir), (QStringList{QStringLiteral("out"), QStringLiteral("src")}));
+    EXPECT_EQ(dir.sortedEntries(), (QStringList{QStringLiteral("out"), QStringLiteral("src")}));
     expectCompleted();
 }
 
@@ -410,7 +404,7 @@ TEST_F(FileRun, NameCriterionUsesBaseNameRangeAndFilter) {
         h.outputText = d.folder(QStringLiteral("out"));
         EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
         const QString folder = u(c.folder);
-        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{folder.isEmpty() ? u(c.file) : folder});
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{folder.isEmpty() ? u(c.file) : folder});
         EXPECT_TRUE(d.existsFile(QStringLiteral("out/") +
                                  (folder.isEmpty() ? u(c.file) : folder + QLatin1Char('/') + u(c.file))));
     }
@@ -425,10 +419,10 @@ TEST_F(FileRun, NameThatWouldLeadOutIsNotSorted) {
     job.rangeEndText = QStringLiteral("2");
     host.mode = TransferMode::Move;
     EXPECT_EQ(run(), FileRunOutcome::Completed);
-    EXPECT_EQ(entriesOf(dir, QStringLiteral("src")),
+    EXPECT_EQ(dir.sortedEntries(QStringLiteral("src")),
               (QStringList{QStringLiteral("..."), QStringLiteral("..x.txt")}));
     EXPECT_TRUE(outEntries().isEmpty());
-    EXPECT_EQ(entriesOf(dir), (QStringList{QStringLiteral("out"), QStringLiteral("src")}));
+    EXPECT_EQ(dir.sortedEntries(), (QStringList{QStringLiteral("out"), QStringLiteral("src")}));
     EXPECT_EQ(host.progress, (std::vector<int>{0, 50, 100, 0}));
 }
 
@@ -496,8 +490,8 @@ TEST_F(FileRun, SizeCriterionIsStrictAtTheLimit) {
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
         EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
-        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{u(c.folder)});
-        EXPECT_EQ(entriesOf(d, QStringLiteral("out/") + u(c.folder)), c.sorted);
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{u(c.folder)});
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + u(c.folder)), c.sorted);
     }
 }
 
@@ -550,8 +544,8 @@ TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
         EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
-        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{dateFolderName(date)});
-        EXPECT_EQ(entriesOf(d, QStringLiteral("out/") + dateFolderName(date)), c.sorted) << c.relation;
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{dateFolderName(date)});
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + dateFolderName(date)), c.sorted) << c.relation;
     }
 }
 
@@ -580,7 +574,7 @@ TEST_F(FileRun, DateThresholdBefore1980PacksToZero) {
             const QString folder = d.path(QStringLiteral("out/") + dateFolderName(date));
             d.file(QStringLiteral("out/") + dateFolderName(date) + QStringLiteral("/gone.txt"), "target");
             EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
-            const QStringList inFolder = entriesOf(d, QStringLiteral("out/") + dateFolderName(date));
+            const QStringList inFolder = d.sortedEntries(QStringLiteral("out/") + dateFolderName(date));
             if (relation == 0) {
                 EXPECT_EQ(h.questions, QStringList{folder + QStringLiteral("/gone.txt")});
                 EXPECT_EQ(inFolder, QStringList{QStringLiteral("gone.txt")});
@@ -638,8 +632,8 @@ TEST_F(FileRun, ImageCriterionComparesOneDimension) {
         h.outputText = d.folder(QStringLiteral("out"));
         EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
         const QString folder = u("等于") + u(c.limit);
-        EXPECT_EQ(entriesOf(d, QStringLiteral("out")), QStringList{folder});
-        EXPECT_EQ(entriesOf(d, QStringLiteral("out/") + folder), c.sorted);
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{folder});
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + folder), c.sorted);
         // Only the two readable images take a progress step: 0 and 16 of 6 items.
         EXPECT_EQ(h.progress, (std::vector<int>{0, 16, 100, 0}));
     }
@@ -664,7 +658,7 @@ TEST_F(FileRun, OverwriteOfAFileOntoItselfLeavesItWhole) {
             h.answers = {true};
             EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
             EXPECT_EQ(d.read(QStringLiteral("notes")), QByteArray("precious"));
-            EXPECT_EQ(entriesOf(d), QStringList{QStringLiteral("notes")});
+            EXPECT_EQ(d.sortedEntries(), QStringList{QStringLiteral("notes")});
         }
     }
     // The name criterion with a range past the end gives the empty sub-folder name as well.

@@ -82,6 +82,12 @@ QStringList TestDir::entries(const QString& relative) const {
         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+QStringList TestDir::sortedEntries(const QString& relative) const {
+    QStringList names = entries(relative);
+    names.sort(Qt::CaseSensitive);
+    return names;
+}
+
 void TestDir::setModified(const QString& absolutePath, const QDateTime& modified) {
     const qint64 ms = modified.toMSecsSinceEpoch();
     struct timespec times[2];

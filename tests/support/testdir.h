@@ -36,6 +36,8 @@ public:
     bool existsFolder(const QString& relative) const;
     // Names in a folder, sorted, hidden ones included.
     QStringList entries(const QString& relative = QString()) const;
+    // The same names in code-point order, so expectations do not depend on the collation.
+    QStringList sortedEntries(const QString& relative = QString()) const;
 
     static void setModified(const QString& absolutePath, const QDateTime& modified);
     static QDateTime modified(const QString& absolutePath);

@@ -47,6 +47,14 @@ int validSequenceLength(const unsigned char* p, qsizetype left, char32_t& cp) {
 } // namespace
 
 QString decodeLocal8(const QByteArray& bytes) {
+    // Nearly every name is valid UTF-8: Qt's decoder is much faster, and a result without
+    // U+FFFD proves there was nothing to escape (a real U+FFFD in the input takes the slow way).
+    // Qt drops a leading byte-order mark, which is part of a name here.
+    if (!bytes.startsWith("\xEF\xBB\xBF")) {
+        QString fast = QString::fromUtf8(bytes);
+        if (!fast.contains(QChar(QChar::ReplacementCharacter)))
+            return fast;
+    }
     QString out;
     out.reserve(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
@@ -72,6 +80,16 @@ QString decodeLocal8(const QByteArray& bytes) {
 }
 
 QByteArray encodeLocal8(const QString& text) {
+    // Without any surrogate (escaped byte or pair) Qt's encoder gives the same bytes, faster.
+    bool anySurrogate = false;
+    for (const QChar c : text) {
+        if (c.isSurrogate()) {
+            anySurrogate = true;
+            break;
+        }
+    }
+    if (!anySurrogate)
+        return text.toUtf8();
     QByteArray out;
     out.reserve(text.size());
     const qsizetype n = text.size();

@@ -9,6 +9,15 @@ if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz: clang++ not found, fuzz targets skipped"
   exit 0
 fi
+# clang without its libFuzzer runtime (libclang-rt) cannot build the targets either.
+probe=$(mktemp -d)
+printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' >"$probe/p.cpp"
+if ! clang++ -fsanitize=fuzzer,address "$probe/p.cpp" -o "$probe/p" >/dev/null 2>&1; then
+  rm -rf "$probe"
+  echo "fuzz: clang's libFuzzer runtime not found, fuzz targets skipped"
+  exit 0
+fi
+rm -rf "$probe"
 cmake --preset fuzz >/dev/null
 if ! log=$(cmake --build --preset fuzz -j "$(nproc)" 2>&1); then
   echo "$log" | tail -40

@@ -66,10 +66,13 @@ QString scratchFolder(const QString& name) {
     return dirs.back()->path();
 }
 
-void makeFiles(const QString& folder, int count, int size, const std::function<QString(int)>& nameOf) {
+QStringList makeFiles(const QString& folder, int count, int size, const std::function<QString(int)>& nameOf) {
     const QByteArray block(size, 'v');
+    QStringList paths;
+    paths.reserve(count);
     for (int i = 0; i < count; ++i) {
         const QString path = folder + QLatin1Char('/') + nameOf(i);
+        paths.append(path);
         const QByteArray bytes = encodeLocal8(path);
         const qsizetype slash = bytes.lastIndexOf('/');
         QDir().mkpath(decodeLocal8(bytes.left(slash)));
@@ -79,6 +82,7 @@ void makeFiles(const QString& folder, int count, int size, const std::function<Q
         (void)!::write(fd, block.constData(), size_t(block.size()));
         ::close(fd);
     }
+    return paths;
 }
 
 } // namespace velquin::bench

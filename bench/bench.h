@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -26,7 +27,8 @@ void settle();
 void report(const QString& name, double velquin, double baseline);
 // A scratch folder on the file system of the system temp folder, removed at exit.
 QString scratchFolder(const QString& name);
-// Writes `count` files of `size` bytes named by nameOf(i) under folder (made as needed).
-void makeFiles(const QString& folder, int count, int size, const std::function<QString(int)>& nameOf);
+// Writes `count` files of `size` bytes named by nameOf(i) under folder (made as needed) and
+// returns their paths in that order, as a source list would hold them.
+QStringList makeFiles(const QString& folder, int count, int size, const std::function<QString(int)>& nameOf);
 
 } // namespace velquin::bench

@@ -25,16 +25,6 @@ QString keywordName(int i) {
     return QStringLiteral("%1_%2.dat").arg(QLatin1String(words[i % 5])).arg(i);
 }
 
-// Makes the source folder and returns the list the window would hold.
-QStringList makeSource(const QString& folder, const std::function<QString(int)>& nameOf) {
-    makeFiles(folder, kFiles, kFileSize, nameOf);
-    QStringList files;
-    files.reserve(kFiles);
-    for (int i = 0; i < kFiles; ++i)
-        files.append(folder + QLatin1Char('/') + nameOf(i));
-    return files;
-}
-
 double runVelquin(const FileSortJob& job, const QString& output, TransferMode mode) {
     const FileOps fs;
     QuietFileHost host(output, mode);
@@ -66,7 +56,7 @@ QString quoted(const QString& path) {
 // A copy run of `job`'s kind into an empty output folder, against `cp -r` of the same source.
 void copyMeasure(const QString& name, FileSortJob job, const std::function<QString(int)>& nameOf) {
     const QString scratch = scratchFolder(name);
-    job.files = makeSource(scratch + QStringLiteral("/src"), nameOf);
+    job.files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, nameOf);
     QDir().mkpath(scratch + QStringLiteral("/out"));
     const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Copy);
     checkCount(scratch + QStringLiteral("/out"), kFiles);
@@ -86,8 +76,8 @@ void sortTypeMove() {
     const QString scratch = scratchFolder(QStringLiteral("type-move"));
     FileSortJob job;
     job.criterion = SortCriterion::ByType;
-    job.files = makeSource(scratch + QStringLiteral("/src"), typedName);
-    makeSource(scratch + QStringLiteral("/src2"), typedName);
+    job.files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
+    makeFiles(scratch + QStringLiteral("/src2"), kFiles, kFileSize, typedName);
     QDir().mkpath(scratch + QStringLiteral("/out"));
     QDir().mkpath(scratch + QStringLiteral("/mv"));
     const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Move);

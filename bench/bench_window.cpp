@@ -55,15 +55,6 @@ QString typedName(int i) {
     return QStringLiteral("file%1.ext%2").arg(i).arg(i % 20);
 }
 
-QStringList makeSource(const QString& folder) {
-    makeFiles(folder, kFiles, kFileSize, typedName);
-    QStringList files;
-    files.reserve(kFiles);
-    for (int i = 0; i < kFiles; ++i)
-        files.append(folder + QLatin1Char('/') + typedName(i));
-    return files;
-}
-
 void checkCount(const QString& folder) {
     int count = 0;
     for (const QFileInfo& sub : QDir(folder).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
@@ -78,8 +69,8 @@ void checkCount(const QString& folder) {
 // button to its closing message; against the engine's run of the same files without a window.
 void windowRun20k() {
     const QString scratch = scratchFolder(QStringLiteral("window"));
-    const QStringList windowFiles = makeSource(scratch + QStringLiteral("/src1"));
-    const QStringList engineFiles = makeSource(scratch + QStringLiteral("/src2"));
+    const QStringList windowFiles = makeFiles(scratch + QStringLiteral("/src1"), kFiles, kFileSize, typedName);
+    const QStringList engineFiles = makeFiles(scratch + QStringLiteral("/src2"), kFiles, kFileSize, typedName);
     QDir().mkpath(scratch + QStringLiteral("/out1"));
     QDir().mkpath(scratch + QStringLiteral("/out2"));
     const FileOps fs;

@@ -70,6 +70,7 @@ class OpenFileAnswer : public Dialogs {
 public:
     explicit OpenFileAnswer(QString path) : path_(std::move(path)) {}
     void information(QObject*, const QString&) override {}
+    void informationWithDetails(QObject*, const QString&, const QString&, const QString&) override {}
     bool question(QObject*, const QString&, bool) override { return false; }
     bool warningQuestion(QObject*, const QString&) override { return false; }
     void error(QObject*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }

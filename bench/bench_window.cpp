@@ -30,6 +30,9 @@ class AnsweringDialogs : public Dialogs {
 public:
     QStringList messages;
     void information(QObject*, const QString& text) override { messages.append(text); }
+    void informationWithDetails(QObject*, const QString& text, const QString&, const QString&) override {
+        messages.append(text);
+    }
     bool question(QObject*, const QString&, bool) override { return false; }
     bool warningQuestion(QObject*, const QString&) override { return false; }
     void error(QObject*, const QString& text) override { messages.append(text); }

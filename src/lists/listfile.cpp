@@ -109,7 +109,7 @@ FsResult writeFileReplacing(const QString& path, const QByteArray& bytes) {
     QByteArray temporary;
     const int fd = createTemporary(folderOf(target), temporary);
     if (fd < 0)
-        return {errno, path};
+        return FsResult::failed(errno, path);
     int error = 0;
     if (!writeAll(fd, bytes))
         error = errno;
@@ -121,7 +121,7 @@ FsResult writeFileReplacing(const QString& path, const QByteArray& bytes) {
         error = errno;
     if (error) {
         ::unlink(temporary.constData());
-        return {error, path};
+        return FsResult::failed(error, path);
     }
     return {};
 }

@@ -20,6 +20,10 @@ public:
 
     // Information icon, OK button.
     virtual void information(QObject* owner, const QString& text) = 0;
+    // The same with a second line under the text and a details area the user can open (the
+    // closing box of a run with failures). With both empty it is information().
+    virtual void informationWithDetails(QObject* owner, const QString& text, const QString& line,
+                                        const QString& details) = 0;
     // Question icon, Yes and No; true for Yes. `yesIsDefault` picks the default button.
     virtual bool question(QObject* owner, const QString& text, bool yesIsDefault) = 0;
     // Warning icon, Yes and No with No the default; true for Yes.

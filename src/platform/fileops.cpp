@@ -25,7 +25,7 @@ bool sameTime(const struct timespec& a, const struct timespec& b) {
 }
 
 FsResult failure(int error, const QString& path) {
-    return FsResult{error, path};
+    return FsResult::failed(error, path);
 }
 
 // A descriptor opened through the seam, closed on every way out without touching errno.
@@ -340,6 +340,16 @@ FsResult copyRegularFile(SysCalls& calls, const QString& sourceText, const QStri
 
 } // namespace
 
+FsResult FsResult::failed(int error, const QString& path) {
+    FsResult r;
+    r.error = error;
+    r.path = path;
+    return r;
+}
+
+CopyProgress::~CopyProgress() = default;
+ReplaceKeeper::~ReplaceKeeper() = default;
+
 FileOps::FileOps(std::shared_ptr<SysCalls> calls)
     : calls_(calls ? std::move(calls) : std::make_shared<SysCalls>()) {
 }
@@ -396,7 +406,41 @@ int makeFolders(SysCalls& calls, QByteArray path) {
 }
 } // namespace
 
-FsResult FileOps::makePath(const QString& path) const {
+std::optional<FileStamp> FileOps::stamp(const QString& path) const {
+    struct stat st;
+    if (::stat(encodeLocal8(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileStamp{FileId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)},
+                     static_cast<qint64>(st.st_size),
+                     FileTime{static_cast<qint64>(st.st_mtim.tv_sec), static_cast<qint32>(st.st_mtim.tv_nsec)}};
+}
+
+bool FileOps::mayBeSameFile(const QString& a, const QString& b) const {
+    const std::optional<FileId> ia = fileId(a);
+    const std::optional<FileId> ib = fileId(b);
+    return ia && ib && *ia == *ib;
+}
+
+FsResult FileOps::removeFile(const QString& path) const {
+    const QByteArray bytes = encodeLocal8(path);
+    struct stat st;
+    if (::lstat(bytes.constData(), &st) != 0)
+        return failure(errno, path);
+    if (S_ISDIR(st.st_mode))
+        return failure(EISDIR, path);
+    if (calls_->unlink(bytes.constData()) != 0)
+        return failure(errno, path);
+    return FsResult{};
+}
+
+FsResult FileOps::removeEmptyFolder(const QString& path) const {
+    if (::rmdir(encodeLocal8(path).constData()) != 0)
+        return failure(errno, path);
+    return FsResult{};
+}
+
+FsResult FileOps::makePath(const QString& path, QStringList* created) const {
+    (void)created; // filled once makeFolders reports the levels it made
     const QByteArray bytes = encodeLocal8(path);
     if (bytes.isEmpty())
         return failure(ENOENT, path);
@@ -409,12 +453,16 @@ std::optional<std::vector<DirEntry>> FileOps::listDir(const QString& path) const
     return readFolder(encodeLocal8(path));
 }
 
-FsResult FileOps::copyFile(const QString& source, const QString& target, CopyMode mode) const {
+FsResult FileOps::copyFile(const QString& source, const QString& target, CopyMode mode,
+                           const TransferHooks& hooks) const {
+    (void)hooks;
     CopyRecord record;
     return copyRegularFile(*calls_, source, target, mode, record);
 }
 
-FsResult FileOps::moveFile(const QString& source, const QString& target, MoveMode mode) const {
+FsResult FileOps::moveFile(const QString& source, const QString& target, MoveMode mode,
+                           const TransferHooks& hooks) const {
+    (void)hooks;
     const QByteArray from = encodeLocal8(source);
     const QByteArray to = encodeLocal8(target);
     const bool replace = mode == MoveMode::Replace;

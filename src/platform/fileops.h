@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -11,13 +12,6 @@
 struct stat;
 
 namespace velquin {
-
-// What a file-system call did: 0 for success, else the errno value, with the path it concerned.
-struct FsResult {
-    int error = 0;
-    QString path;
-    bool ok() const { return error == 0; }
-};
 
 // A file's last-modification (or birth) time, as the file system stores it; compared exactly.
 struct FileTime {
@@ -31,6 +25,55 @@ struct FileId {
     quint64 device = 0;
     quint64 inode = 0;
     bool operator==(const FileId&) const = default;
+};
+
+// A file as it was at one moment: enough to tell later whether it is still the same, unchanged.
+struct FileStamp {
+    FileId id;
+    qint64 size = 0;
+    FileTime modified;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// What a file-system call did: 0 for success, else the errno value, with the path it concerned.
+// Copies and moves also say what they left at the target.
+struct FsResult {
+    int error = 0;
+    QString path;
+    bool ok() const { return error == 0; }
+    static FsResult failed(int error, const QString& path);
+
+    bool wrote = false;    // a file was put at the target (false: nothing done, as for the same file)
+    bool replaced = false; // an existing file at the target was replaced
+    QString keptAs;        // where the replaced file's old content was kept; "" when it was not
+    FileStamp made;        // the file now at the target, when `wrote`
+};
+
+// Told between the chunks of one file's copy how far it got; returning false stops the copy,
+// which then fails with ECANCELED and leaves nothing of itself behind.
+class CopyProgress {
+public:
+    virtual ~CopyProgress();
+    virtual bool copied(qint64 bytesDone, qint64 bytesTotal) = 0;
+};
+
+// Keeps the old content of a target that a replace is about to drop (the desktop trash).
+class ReplaceKeeper {
+public:
+    virtual ~ReplaceKeeper();
+    // Called right before the existing regular file `target` is replaced. Keeps its content
+    // elsewhere (a hard link, or the file itself moved there) and returns where; nullopt when it
+    // cannot be kept, and the replace then goes on and the old content is lost.
+    virtual std::optional<QString> keep(const QString& target) = 0;
+    // The replace did not happen after keep(): puts back what keep() did (the file at `target`
+    // as before, nothing left where it was kept).
+    virtual void release(const QString& target, const QString& keptAs) = 0;
+};
+
+// What a copy or move may be given besides its paths.
+struct TransferHooks {
+    CopyProgress* progress = nullptr;
+    ReplaceKeeper* keeper = nullptr;
 };
 
 // One entry of a folder listing, as the folder holds it (never "." or "..").
@@ -85,7 +128,18 @@ public:
     std::optional<FileId> fileId(const QString& path) const;
 
     // Creates the folder and every missing parent. Success when it exists as a folder afterwards.
-    FsResult makePath(const QString& path) const;
+    // `created`, when given, receives the folders this call made, outermost first.
+    FsResult makePath(const QString& path, QStringList* created = nullptr) const;
+
+    // The state of the object the path leads to (links followed); nullopt when there is none.
+    std::optional<FileStamp> stamp(const QString& path) const;
+    // True when the two paths may name one object: the same device and inode, or, on a drive
+    // that folds letter case, one path once links are resolved and letter case is folded.
+    bool mayBeSameFile(const QString& a, const QString& b) const;
+    // Removes a file (never a folder); a link is removed, not what it leads to.
+    FsResult removeFile(const QString& path) const;
+    // Removes a folder only when it is empty (ENOTEMPTY otherwise).
+    FsResult removeEmptyFolder(const QString& path) const;
 
     // Lists a folder in the order the file system gives, "." and ".." left out, hidden entries
     // included. Names that are not valid in the local encoding are kept (see names.h).
@@ -100,7 +154,8 @@ public:
     // place of a link at target; the file the link led to is left alone. Only regular files are
     // copied (EINVAL for a FIFO or device). Mode bits and access/modification times are kept.
     enum class CopyMode { FailIfExists, Replace };
-    FsResult copyFile(const QString& source, const QString& target, CopyMode mode) const;
+    FsResult copyFile(const QString& source, const QString& target, CopyMode mode,
+                      const TransferHooks& hooks = {}) const;
 
     // Moves a file. NoReplace: fails with EEXIST when target exists. Replace: an existing file
     // at target is replaced. Within one file system it is a rename; across file systems it
@@ -110,7 +165,8 @@ public:
     // file (or the file a link leads to, the link then removed) moves, else EXDEV. A source
     // that changed while it was copied stays (EBUSY), and a target the move created goes again.
     enum class MoveMode { NoReplace, Replace };
-    FsResult moveFile(const QString& source, const QString& target, MoveMode mode) const;
+    FsResult moveFile(const QString& source, const QString& target, MoveMode mode,
+                      const TransferHooks& hooks = {}) const;
 
     // The size of the file, taken from the file opened for reading; nullopt if it cannot be opened.
     std::optional<qint64> openedFileSize(const QString& path) const;

@@ -41,6 +41,21 @@ void QtDialogs::information(QObject* owner, const QString& text) {
     runBox(owner, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
+void QtDialogs::informationWithDetails(QObject* owner, const QString& text, const QString& line,
+                                       const QString& details) {
+    if (line.isEmpty() && details.isEmpty()) {
+        information(owner, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, applicationTitle(), text, QMessageBox::Ok, ownerWidget(owner));
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setInformativeText(line);
+    box.setDetailedText(details);
+    if (!box.parentWidget())
+        box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
 bool QtDialogs::question(QObject* owner, const QString& text, bool yesIsDefault) {
     return runBox(owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
                   yesIsDefault ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;

@@ -10,6 +10,8 @@ namespace velquin {
 class QtDialogs : public Dialogs {
 public:
     void information(QObject* owner, const QString& text) override;
+    void informationWithDetails(QObject* owner, const QString& text, const QString& line,
+                                const QString& details) override;
     bool question(QObject* owner, const QString& text, bool yesIsDefault) override;
     bool warningQuestion(QObject* owner, const QString& text) override;
     void error(QObject* owner, const QString& text) override;

@@ -22,9 +22,14 @@ public:
         QString text;    // message text, or chooser caption / filter name
         QString extra;   // pattern of a file chooser, default name of a save chooser
         bool yesIsDefault = false;
+        QString line;    // informationWithDetails: the line under the text
+        QString details; // informationWithDetails: the details area
     };
 
     void information(QObject* owner, const QString& text) override;
+    // Recorded as an Information call with its line and details.
+    void informationWithDetails(QObject* owner, const QString& text, const QString& line,
+                                const QString& details) override;
     bool question(QObject* owner, const QString& text, bool yesIsDefault) override;
     bool warningQuestion(QObject* owner, const QString& text) override;
     void error(QObject* owner, const QString& text) override;

@@ -30,7 +30,7 @@ double runVelquin(const FileSortJob& job, const QString& output, TransferMode mo
     QuietFileHost host(output, mode);
     settle();
     double seconds = timeIt([&] {
-        if (runFileSort(job, host, fs) != FileRunOutcome::Completed) {
+        if (runFileSort(job, host, fs) != RunEnd::Completed) {
             std::fprintf(stderr, "the run did not complete\n");
             std::exit(2);
         }
@@ -56,7 +56,7 @@ QString quoted(const QString& path) {
 // A copy run of `job`'s kind into an empty output folder, against `cp -r` of the same source.
 void copyMeasure(const QString& name, FileSortJob job, const std::function<QString(int)>& nameOf) {
     const QString scratch = scratchFolder(name);
-    job.files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, nameOf);
+    job.Files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, nameOf);
     QDir().mkpath(scratch + QStringLiteral("/out"));
     const double ours = runVelquin(job, scratch + QStringLiteral("/out"), TransferMode::Copy);
     checkCount(scratch + QStringLiteral("/out"), kFiles);
@@ -68,15 +68,15 @@ void copyMeasure(const QString& name, FileSortJob job, const std::function<QStri
 
 void sortTypeCopy() {
     FileSortJob job;
-    job.criterion = SortCriterion::ByType;
+    job.Criterion = SortCriterion::ByType;
     copyMeasure(QStringLiteral("sort_type_copy_20k"), job, typedName);
 }
 
 void sortTypeMove() {
     const QString scratch = scratchFolder(QStringLiteral("type-move"));
     FileSortJob job;
-    job.criterion = SortCriterion::ByType;
-    job.files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
+    job.Criterion = SortCriterion::ByType;
+    job.Files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
     makeFiles(scratch + QStringLiteral("/src2"), kFiles, kFileSize, typedName);
     QDir().mkpath(scratch + QStringLiteral("/out"));
     QDir().mkpath(scratch + QStringLiteral("/mv"));
@@ -91,8 +91,8 @@ void sortTypeMove() {
 
 void sortKeywordCopy() {
     FileSortJob job;
-    job.criterion = SortCriterion::ByKeyword;
-    job.keysText = QStringLiteral("alpha bravo charlie delta echo");
+    job.Criterion = SortCriterion::ByKeyword;
+    job.fields.EdtKeys = QStringLiteral("alpha bravo charlie delta echo");
     copyMeasure(QStringLiteral("sort_keyword_copy_20k"), job, keywordName);
 }
 

@@ -27,9 +27,9 @@ void folderCopy10k() {
     QuietHost host;
     host.output = root + QStringLiteral("/out");
     FolderSortJob job;
-    job.folders = folders;
-    job.criterion = int(FolderSortCriterion::ByKeyword);
-    job.keysText = QStringLiteral("album");
+    job.Folders = folders;
+    job.Criterion = FolderSortCriterion::ByKeyword;
+    job.fields.EdtKeys = QStringLiteral("album");
 
     settle();
     const double velquin = timeIt([&] { runFolderSort(job, host, fs); });

@@ -91,8 +91,8 @@ void windowRun20k() {
 
     // The engine first: a later run never finds the caches warmer than an earlier one did.
     FileSortJob job;
-    job.criterion = SortCriterion::ByType;
-    job.files = engineFiles;
+    job.Criterion = SortCriterion::ByType;
+    job.Files = engineFiles;
     QuietFileHost host(scratch + QStringLiteral("/out2"), TransferMode::Copy);
     settle();
     double cpuStart = processorSeconds();

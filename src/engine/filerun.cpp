@@ -1,10 +1,10 @@
 #include "engine/filerun.h"
 
 #include "engine/rules.h"
+#include "engine/runactions.h"
 #include "engine/runhost.h"
 #include "engine/transfer.h"
 #include "platform/imageprobe.h"
-#include "platform/localdate.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -13,27 +13,6 @@
 namespace velquin {
 
 namespace {
-
-constexpr int kRangeEndCap = 254;
-
-// Unlocks the window on every way out of the loop, an exception included.
-class LockGuard {
-public:
-    explicit LockGuard(RunHost& host) : host_(host) { host_.setLocked(true); }
-    ~LockGuard() { unlock(); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-    void unlock() {
-        if (locked_) {
-            locked_ = false;
-            host_.setLocked(false);
-        }
-    }
-
-private:
-    RunHost& host_;
-    bool locked_ = true;
-};
 
 QString starred(const QString& extension) {
     return QLatin1Char('*') + extension;
@@ -64,226 +43,192 @@ bool passesPictureTypes(const QStringList& checkedItems, const QString& extensio
     return false;
 }
 
-qint64 sizeLimitBytes(qint64 value, int unitIndex) {
-    const qint64 factor = unitIndex == 1 ? 1024 * 1024 : 1024;
+qint64 sizeLimitBytes(qint64 value, bool megabytes) {
+    const qint64 factor = megabytes ? 1024 * 1024 : 1024;
     qint64 result = 0;
     if (__builtin_mul_overflow(value, factor, &result))
         return value < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
     return result;
 }
 
-QString dateFolderName(const QDate& date) {
-    QString name = shortDateText(date);
-    name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    name.replace(QLatin1Char('\\'), QLatin1Char('-'));
-    return name;
+FileSortRun::FileSortRun(FileSortJob job, FileRunHost& host) : job_(std::move(job)), host_(host) {
 }
 
-FileSortRun::FileSortRun(FileSortJob job, FileRunHost& host, const FileOps& fs)
-    : job_(std::move(job)), host_(host), fs_(fs) {
+RunEnd runFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs) {
+    FileSortRun run(job, host);
+    if (!run.check())
+        return RunEnd::CheckFailed;
+    DiskActions actions(fs, host);
+    run.PrepareCriterion(actions);
+    return RunFrame(host).run(run.job().Files.size(), actions,
+                              [&](qsizetype i) { return run.sortOne(actions, i); });
 }
 
-FileRunOutcome runFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs) {
-    return FileSortRun(job, host, fs).run();
-}
-
-FileRunOutcome FileSortRun::run() {
-    if (!checkOptions())
-        return FileRunOutcome::CheckFailed;
-
-    LockGuard lock(host_);
-    const qint64 count = job_.files.size();
-    for (qint64 i = 0; i < count; ++i) {
-        const QString& path = job_.files.at(i);
-        if (!passesFilter(path))
-            continue;
-        if (SortItem(path) == ItemOutcome::Dropped)
-            continue;
-        host_.setProgress(int(i * 100 / count));
-    }
-    host_.setProgress(100);
-    lock.unlock();
-    host_.information(QString::fromUtf8("分拣工作完成！"));
-    host_.setProgress(0);
-    return FileRunOutcome::Completed;
-}
-
-bool FileSortRun::checkOptions() {
+bool FileSortRun::check() {
     const auto fail = [this](const char* message, FocusTarget focus) {
         host_.information(QString::fromUtf8(message));
         if (focus != FocusTarget::None)
             host_.focusField(focus);
         return false;
     };
+    const FileSortJob::Fields& f = job_.fields;
 
-    if (job_.files.isEmpty())
+    if (job_.Files.isEmpty())
         return fail("没有需要分拣的文件!", FocusTarget::None);
-    if (job_.criterion != SortCriterion::ByImageSize && job_.includeChecked && job_.typePatternCount == 0)
+    if (job_.Criterion != SortCriterion::ByImageSize && f.ChkInclude && f.ListBox2Count == 0)
         return fail("如果选择了只分拣某些文件类型，则类型不应当为空！", FocusTarget::None);
 
-    QString output = host_.outputFolderText();
-    if (trimBlanks(output).isEmpty()) {
-        host_.information(QString::fromUtf8("请选择分拣结果输出目录！"));
-        host_.chooseOutputFolder();
+    RunFrame frame(host_);
+    const std::optional<QString> output = frame.checkOutputFolder();
+    if (!output)
         return false;
-    }
-    if (!endsWithSeparator(output)) {
-        output += pathSeparator();
-        host_.setOutputFolderText(output);
-    }
-    outputFolder_ = output;
+    job_.OutputFolder = *output;
 
-    switch (job_.criterion) {
+    switch (job_.Criterion) {
     case SortCriterion::ByKeyword:
-        if (trimBlanks(job_.keysText).isEmpty())
-            return fail("请输入匹配关键字!", FocusTarget::EdtKeys);
-        break;
+        return frame.checkKeywords(f.EdtKeys, job_.Keywords);
     case SortCriterion::ByName:
-        if (job_.useNameRange) {
-            const auto begin = parseInt32(job_.rangeBeginText);
-            if (!begin)
-                return fail("请输入整数序号!", FocusTarget::EdtPartNameBegin);
-            const auto end = parseInt32(job_.rangeEndText);
-            if (!end)
-                return fail("请输入整数序号!", FocusTarget::EdtPartNameEnd);
-            rangeBegin_ = *begin;
-            rangeEnd_ = *end;
-            if (rangeEnd_ < rangeBegin_)
-                std::swap(rangeBegin_, rangeEnd_);
-            if (rangeEnd_ > kRangeEndCap)
-                rangeEnd_ = kRangeEndCap;
-        }
-        break;
+        return !job_.UseNameRange ||
+               frame.checkNameRange(f.EdtPartNameBegin, f.EdtPartNameEnd, job_.RangeBegin, job_.RangeEnd);
     case SortCriterion::ByType:
-    case SortCriterion::ByDate:
-        break;
+        return true;
     case SortCriterion::BySize: {
-        const auto value = trimBlanks(job_.sizeText).isEmpty() ? std::nullopt : parseInt64(job_.sizeText);
+        const auto value = trimBlanks(f.EdtSize).isEmpty() ? std::nullopt : parseInt64(f.EdtSize);
         if (!value)
             return fail("请输入正确的文件大小!", FocusTarget::EdtSize);
-        sizeLimit_ = sizeLimitBytes(*value, job_.sizeUnitIndex);
-        break;
+        job_.SizeLimit = sizeLimitBytes(*value, f.unitIsMB);
+        job_.FixedFolderName = f.CmbCondition + f.EdtSize + f.CmbUnit;
+        return true;
     }
+    case SortCriterion::ByDate:
+        job_.FixedFolderName = dateFolderName(job_.DateLimit.date(), true);
+        dateThreshold_ = toDosDateTime(job_.DateLimit.date(), job_.DateLimit.time());
+        return true;
     case SortCriterion::ByImageSize: {
-        const auto value =
-            trimBlanks(job_.imageLimitText).isEmpty() ? std::nullopt : parseInt32(job_.imageLimitText);
+        const auto value = trimBlanks(f.EdtPic).isEmpty() ? std::nullopt : parseInt32(f.EdtPic);
         if (!value)
             return fail("请输入正确的图片宽高!", FocusTarget::EdtPic);
-        imageLimit_ = *value;
-        break;
+        job_.ImageLimit = *value;
+        job_.FixedFolderName = f.CmbPic + f.EdtPic;
+        return true;
     }
     }
-    PrepareCriterion();
     return true;
 }
 
-void FileSortRun::PrepareCriterion() {
-    switch (job_.criterion) {
-    case SortCriterion::ByKeyword:
-        keywords_ = buildKeywordList(job_.keysText);
+void FileSortRun::PrepareCriterion(RunActions& actions) {
+    if (job_.Criterion != SortCriterion::BySize && job_.Criterion != SortCriterion::ByDate &&
+        job_.Criterion != SortCriterion::ByImageSize)
         return;
-    case SortCriterion::ByName:
-    case SortCriterion::ByType:
-        return;
-    case SortCriterion::BySize:
-        fixedFolderName_ = job_.sizeConditionText + job_.sizeText + job_.sizeUnitText;
-        break;
-    case SortCriterion::ByDate:
-        fixedFolderName_ = dateFolderName(job_.date);
-        dateThreshold_ = toDosDateTime(job_.date, job_.time);
-        break;
-    case SortCriterion::ByImageSize:
-        fixedFolderName_ = job_.imageRelationText + job_.imageLimitText;
-        break;
+    const QString folder = job_.OutputFolder + job_.FixedFolderName;
+    if (subFolderStaysInside(job_.FixedFolderName) && !actions.view().isDir(folder))
+        actions.makeFolder(folder);
+}
+
+void FileSortRun::sortAll(RunActions& actions) {
+    const qsizetype count = job_.Files.size();
+    for (qsizetype i = 0; i < count && !actions.stopping(); ++i) {
+        actions.itemStarted(i, count);
+        sortOne(actions, i);
     }
-    const QString folder = outputFolder_ + fixedFolderName_;
-    if (subFolderStaysInside(fixedFolderName_) && !fs_.isDir(folder))
-        fs_.makePath(folder);
+}
+
+RunFrame::Step FileSortRun::sortOne(RunActions& actions, qsizetype index) {
+    const QString& path = job_.Files.at(index);
+    if (!passesFilter(path)) {
+        actions.notMatched(path);
+        return RunFrame::Step::NoProgress;
+    }
+    const ItemOutcome outcome = SortItem(actions, path);
+    if (outcome != ItemOutcome::Sorted)
+        actions.notMatched(path);
+    return outcome == ItemOutcome::Dropped ? RunFrame::Step::NoProgress : RunFrame::Step::Progress;
 }
 
 bool FileSortRun::passesFilter(const QString& path) {
     const QString extension = extensionOf(path);
-    if (job_.criterion == SortCriterion::ByImageSize)
+    if (job_.Criterion == SortCriterion::ByImageSize)
         return passesPictureTypes(host_.pictureTypes(), extension);
     return passesTypeFilter(host_.typeFilter(), extension);
 }
 
-bool FileSortRun::transferInto(const QString& path, const QString& subFolderName, bool makeFolder) {
+bool FileSortRun::transferInto(RunActions& actions, const QString& path, const QString& subFolderName,
+                               bool makeFolder) {
     if (!subFolderStaysInside(subFolderName))
         return false;
-    const QString subFolder = outputFolder_ + subFolderName;
-    if (makeFolder && !fs_.isDir(subFolder))
-        fs_.makePath(subFolder);
-    TransferFile(fs_, host_, path, subFolder, fileNameOf(path), host_.transferMode(), host_.clashPolicy());
+    const QString subFolder = job_.OutputFolder + subFolderName;
+    if (makeFolder && !actions.view().isDir(subFolder))
+        actions.makeFolder(subFolder);
+    actions.transfer(path, subFolder, fileNameOf(path), host_.transferMode(), host_.clashPolicy());
     return true;
 }
 
-FileSortRun::ItemOutcome FileSortRun::SortItem(const QString& path) {
-    switch (job_.criterion) {
+FileSortRun::ItemOutcome FileSortRun::SortItem(RunActions& actions, const QString& path) {
+    const DiskView& disk = actions.view();
+    const auto sortedInto = [&](const QString& name, bool makeFolder) {
+        return transferInto(actions, path, name, makeFolder) ? ItemOutcome::Sorted : ItemOutcome::NotMatched;
+    };
+    switch (job_.Criterion) {
     case SortCriterion::ByKeyword: {
         const QString base = baseNameOf(path);
         bool sorted = false;
-        for (const QString& keyword : std::as_const(keywords_)) {
+        for (const QString& keyword : std::as_const(job_.Keywords)) {
+            if (actions.stopping())
+                break;
             if (keywordMatches(keyword, base))
-                sorted = transferInto(path, keyword, true) || sorted;
+                sorted = transferInto(actions, path, keyword, true) || sorted;
         }
         return sorted ? ItemOutcome::Sorted : ItemOutcome::NotMatched;
     }
     case SortCriterion::ByName: {
         QString name = baseNameOf(path);
-        if (job_.useNameRange) {
-            const qint64 count = qint64(rangeEnd_) - rangeBegin_ + 1;
-            name = CopyByChars(name, rangeBegin_, int(qMin<qint64>(count, std::numeric_limits<int>::max())));
+        if (job_.UseNameRange) {
+            const qint64 count = qint64(job_.RangeEnd) - job_.RangeBegin + 1;
+            name = CopyByChars(name, job_.RangeBegin, int(qMin<qint64>(count, std::numeric_limits<int>::max())));
         }
-        name = applyNameFilter(name, job_.filterText);
+        name = applyNameFilter(name, job_.FilterText);
         if (!subFolderStaysInside(name))
             return ItemOutcome::NotMatched;
-        if (job_.onlyExistingTargets && !fs_.isDir(outputFolder_ + name))
+        if (job_.OnlyExistingTargets && !disk.isDir(job_.OutputFolder + name))
             return ItemOutcome::Dropped;
-        return transferInto(path, name, true) ? ItemOutcome::Sorted : ItemOutcome::NotMatched;
+        return sortedInto(name, true);
     }
     case SortCriterion::ByType:
-        return transferInto(path, extensionOf(path), true) ? ItemOutcome::Sorted : ItemOutcome::NotMatched;
+        return sortedInto(extensionOf(path), true);
     case SortCriterion::BySize: {
-        const auto size = fs_.openedFileSize(path);
+        const auto size = disk.openedFileSize(path);
         if (!size)
             return ItemOutcome::Dropped;
-        const bool match = job_.sizeConditionIndex == 0 ? *size > sizeLimit_ : *size < sizeLimit_;
-        if (!match)
-            return ItemOutcome::NotMatched;
-        return transferInto(path, fixedFolderName_, false) ? ItemOutcome::Sorted : ItemOutcome::NotMatched;
+        const bool match = job_.SizeRelation == SizeTest::Greater ? *size > job_.SizeLimit : *size < job_.SizeLimit;
+        return match ? sortedInto(job_.FixedFolderName, false) : ItemOutcome::NotMatched;
     }
     case SortCriterion::ByDate: {
-        const auto time = job_.dateSource == DateSource::FromHandle ? fs_.modificationTimeOpened(path)
-                                                                    : fs_.entryTime(path);
+        const auto time = job_.DateSource == DateSource::FromHandle ? disk.modificationTime(path)
+                                                                    : disk.entryTime(path);
         const DosDateTime stamp = time ? toDosDateTime(*time) : kUnreadableDosDateTime;
-        const bool match = job_.dateRelationIndex == 0 ? stamp < dateThreshold_ : stamp > dateThreshold_;
-        if (!match)
-            return ItemOutcome::NotMatched;
-        return transferInto(path, fixedFolderName_, false) ? ItemOutcome::Sorted : ItemOutcome::NotMatched;
+        const bool match = job_.DateRelation == DateTest::Earlier ? stamp < dateThreshold_ : stamp > dateThreshold_;
+        return match ? sortedInto(job_.FixedFolderName, false) : ItemOutcome::NotMatched;
     }
     case SortCriterion::ByImageSize: {
-        const ImageDimensionKind kind = job_.imageSide == ImageSide::Height ? 0 : 1;
+        const ImageDimensionKind kind = job_.ImageSide == ImageSide::Height ? 0 : 1;
         const qint64 dimension = qint64(GetImageDimension(path, kind) & 0xFFFFFFFFu);
         if (dimension == 0)
             return ItemOutcome::Dropped;
         bool match = false;
-        switch (job_.imageRelationIndex) {
-        case 0:
-            match = dimension >= imageLimit_;
+        switch (job_.ImageRelation) {
+        case ImageTest::AtLeast:
+            match = dimension >= job_.ImageLimit;
             break;
-        case 1:
-            match = dimension <= imageLimit_;
+        case ImageTest::AtMost:
+            match = dimension <= job_.ImageLimit;
             break;
-        case 2:
-            match = dimension == imageLimit_;
+        case ImageTest::Exactly:
+            match = dimension == job_.ImageLimit;
             break;
-        default:
+        case ImageTest::None:
             break;
         }
-        if (!match)
-            return ItemOutcome::NotMatched;
-        return transferInto(path, fixedFolderName_, false) ? ItemOutcome::Sorted : ItemOutcome::NotMatched;
+        return match ? sortedInto(job_.FixedFolderName, false) : ItemOutcome::NotMatched;
     }
     }
     return ItemOutcome::NotMatched;

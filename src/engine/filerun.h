@@ -1,87 +1,93 @@
 #pragma once
 
 #include "engine/dosdatetime.h"
+#include "engine/runframe.h"
 #include "engine/types.h"
 #include "platform/fileops.h"
 
-#include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
-#include <QTime>
 
 namespace velquin {
 
 class FileRunHost;
+class RunActions;
 
-// What the file window's controls hold when "开始处理" is pressed. Texts are the controls' texts
-// as typed; the run checks and reads them itself. Transfer mode, clash policy, type filter and
-// picture types are not here: the run asks the host for them again at every item.
+// The options of one file run. The window fills what its controls say (the first block and the
+// field texts); the run's checks and preparation fill the rest. Transfer mode, clash policy,
+// type filter and picture types are not here: the run asks the host for them at every item.
 struct FileSortJob {
-    QStringList files; // ListBox1: all entries in list order (the run keeps this copy)
-    SortCriterion criterion = SortCriterion::ByKeyword; // PageControl1: index of the active page
-    bool includeChecked = false;                        // ChkInclude is checked (check 2 only)
-    int typePatternCount = 0;                           // ListBox2: number of entries (check 2 only)
+    QStringList Files;                                  // ListBox1, in list order (the run keeps this copy)
+    SortCriterion Criterion = SortCriterion::ByKeyword; // the active page of PageControl1
+    bool UseNameRange = false;                          // ChkFileNamePart (criterion 1)
+    QString FilterText;                                 // EdtFilter (criterion 1)
+    bool OnlyExistingTargets = false;                   // ChkOnlyMatchDir (criterion 1)
+    velquin::SizeTest SizeRelation = velquin::SizeTest::Greater; // CmbCondition (criterion 3)
+    QDateTime DateLimit;                                // DtDate's date with DtTime's time (criterion 4)
+    velquin::DateTest DateRelation = velquin::DateTest::Earlier; // CmbFileDate (criterion 4)
+    velquin::DateSource DateSource = velquin::DateSource::FromEntry; // RbModifyTime: FromHandle
+    velquin::ImageSide ImageSide = velquin::ImageSide::Width;        // RbPicH: Height (criterion 5)
+    velquin::ImageTest ImageRelation = velquin::ImageTest::AtLeast;  // CmbPic (criterion 5)
 
-    QString keysText;                 // EdtKeys: text as typed (criterion 0)
-    bool useNameRange = false;        // ChkFileNamePart is checked (criterion 1)
-    QString rangeBeginText;           // EdtPartNameBegin: text (criterion 1)
-    QString rangeEndText;             // EdtPartNameEnd: text (criterion 1)
-    QString filterText;               // EdtFilter: text (criterion 1)
-    bool onlyExistingTargets = false; // ChkOnlyMatchDir is checked (criterion 1)
+    // The texts of the fields the checks read, as typed, and what check 2 needs.
+    struct Fields {
+        bool ChkInclude = false;   // checked
+        int ListBox2Count = 0;     // number of type patterns
+        QString EdtKeys;           // criterion 0
+        QString EdtPartNameBegin;  // criterion 1 with the range
+        QString EdtPartNameEnd;    // criterion 1 with the range
+        QString EdtSize;           // criterion 3
+        QString CmbCondition;      // criterion 3: the selected item's caption
+        QString CmbUnit;           // criterion 3: the selected item's caption
+        bool unitIsMB = false;     // criterion 3: CmbUnit's second item ("MB") is selected
+        QString CmbPic;            // criterion 5: the selected item's caption
+        QString EdtPic;            // criterion 5
+    } fields;
 
-    QString sizeText;           // EdtSize: text as typed (criterion 3)
-    int sizeConditionIndex = 0; // CmbCondition: ItemIndex, 0 "大于", 1 "小于", -1 none (criterion 3)
-    QString sizeConditionText;  // CmbCondition: its text, the selected item's caption (criterion 3)
-    int sizeUnitIndex = 0;      // CmbUnit: ItemIndex, 0 "KB", 1 "MB" (criterion 3)
-    QString sizeUnitText;       // CmbUnit: its text (criterion 3)
-
-    QDate date;                // DtDate: the date (criterion 4)
-    QTime time;                // DtTime: the time of day (criterion 4)
-    int dateRelationIndex = 0; // CmbFileDate: ItemIndex, 0 "早于", other later (criterion 4)
-    DateSource dateSource = DateSource::FromEntry; // FromHandle when RbModifyTime is checked (criterion 4)
-
-    ImageSide imageSide = ImageSide::Width; // Height when RbPicH is checked (criterion 5)
-    int imageRelationIndex =
-        0; // CmbPic: ItemIndex, 0 "大于等于", 1 "小于等于", 2 "等于", -1 none (criterion 5)
-    QString imageRelationText; // CmbPic: its text, the selected item's caption (criterion 5)
-    QString imageLimitText;    // EdtPic: text as typed (criterion 5)
+    // Made by the run from the above once its checks have passed.
+    QString OutputFolder;      // EdtOutDir, with its trailing separator
+    QStringList Keywords;      // criterion 0
+    int RangeBegin = 0;        // criterion 1 with the range, exchanged when reversed
+    int RangeEnd = 0;          // criterion 1 with the range, at most 254
+    qint64 SizeLimit = 0;      // criterion 3, bytes
+    qint32 ImageLimit = 0;     // criterion 5, pixels
+    QString FixedFolderName;   // criteria 3, 4 and 5
 };
-
-enum class FileRunOutcome { CheckFailed, Completed };
 
 // One press of the start button: checks the options (message and focus through the host on the
 // first failure), prepares the criterion, locks the window, sorts every listed file, unlocks on
-// every way out and closes with "分拣工作完成！".
+// every way out and closes with "分拣工作完成！" (or "分拣已停止！" when stopped), with what failed.
+RunEnd runFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs);
+
+// The same run's checks and rules, for a run or a preview: the checks make nothing but the
+// output field's separator; sortAll hands every decision to `actions`.
 class FileSortRun {
 public:
-    FileSortRun(FileSortJob job, FileRunHost& host, const FileOps& fs);
-    FileRunOutcome run();
+    FileSortRun(FileSortJob job, FileRunHost& host);
+    // The checks of the start button with their messages and focus; true when they all passed.
+    bool check();
+    // The fixed folder of criteria 3 to 5 (made at the start, whether or not a file goes there).
+    void PrepareCriterion(RunActions& actions);
+    // The whole list: type filter and the criterion's rule, each transfer through `actions`.
+    void sortAll(RunActions& actions);
+    // One listed item: whether it takes its progress step. Items that are not sorted (filtered
+    // out, not matched, dropped) are told to `actions`.
+    RunFrame::Step sortOne(RunActions& actions, qsizetype index);
+
+    const FileSortJob& job() const { return job_; }
 
 private:
     enum class ItemOutcome { Sorted, NotMatched, Dropped };
 
-    bool checkOptions();
-    void PrepareCriterion();
     bool passesFilter(const QString& path);
-    ItemOutcome SortItem(const QString& path);
-    bool transferInto(const QString& path, const QString& subFolderName, bool makeFolder);
+    ItemOutcome SortItem(RunActions& actions, const QString& path);
+    bool transferInto(RunActions& actions, const QString& path, const QString& subFolderName, bool makeFolder);
 
     FileSortJob job_;
     FileRunHost& host_;
-    const FileOps& fs_;
-
-    QString outputFolder_;
-    QStringList keywords_;
-    int rangeBegin_ = 0;
-    int rangeEnd_ = 0;
-    qint64 sizeLimit_ = 0;
-    qint32 imageLimit_ = 0;
     DosDateTime dateThreshold_ = 0;
-    QString fixedFolderName_;
 };
-
-// Convenience: FileSortRun(job, host, fs).run().
-FileRunOutcome runFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs);
 
 // Type filter of criteria 0 to 4: "*" + extension ("*" alone without one) against the patterns,
 // letter case ignored, whole entry; Exclude drops a match, Include drops a miss.
@@ -89,11 +95,8 @@ bool passesTypeFilter(const TypeFilter& filter, const QString& extension);
 // Picture types of criterion 5: some item contains "*" + the ASCII-upper-cased extension.
 bool passesPictureTypes(const QStringList& checkedItems, const QString& extension);
 
-// The size criterion's limit in bytes: value * 1024, once more for "MB" (unit index 1),
-// held at the 64-bit bounds instead of wrapping.
-qint64 sizeLimitBytes(qint64 value, int unitIndex);
-
-// The date folder's name: the short date text with "/" and then "\" replaced by "-".
-QString dateFolderName(const QDate& date);
+// The size criterion's limit in bytes: value * 1024, once more for "MB", held at the 64-bit
+// bounds instead of wrapping.
+qint64 sizeLimitBytes(qint64 value, bool megabytes);
 
 } // namespace velquin

@@ -2,41 +2,17 @@
 
 #include "engine/foldertree.h"
 #include "engine/rules.h"
+#include "engine/runactions.h"
 #include "engine/runhost.h"
 #include "engine/transfer.h"
-#include "platform/localdate.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
-#include <algorithm>
 #include <climits>
-#include <optional>
 
 namespace velquin {
 
 namespace {
-
-// Unlocks the window on every way out of a run, early returns and exceptions included.
-class RunLock {
-public:
-    explicit RunLock(RunHost& host) : host_(host) { host_.setLocked(true); }
-    ~RunLock() { host_.setLocked(false); }
-    RunLock(const RunLock&) = delete;
-    RunLock& operator=(const RunLock&) = delete;
-
-private:
-    RunHost& host_;
-};
-
-// What the checks prepared for the loop.
-struct Prepared {
-    QString outputFolder; // ends in the separator
-    FolderSortCriterion criterion = FolderSortCriterion::ByKeyword;
-    QStringList keywords;
-    int rangeBegin = 0;
-    int rangeCount = 0;
-    int fileCount = 0;
-};
 
 // The name of a listed folder. A trailing separator is looked past, so that "/data/Trip/" is
 // sorted as "Trip" instead of pouring its contents into the sub-folder.
@@ -47,163 +23,137 @@ QString listedFolderName(const QString& path) {
     return fileNameOf(trimmed);
 }
 
-// Steps 1 to 4: nullopt after a failed check, with its message shown and its focus given.
-std::optional<Prepared> checkJob(const FolderSortJob& job, RunHost& host) {
-    if (job.folders.isEmpty()) {
-        host.information(QStringLiteral("没有需要分拣的文件夹（目录）!"));
-        return std::nullopt;
-    }
-    QString output = host.outputFolderText();
-    if (trimBlanks(output).isEmpty()) {
-        host.information(QStringLiteral("请选择分拣结果输出目录！"));
-        host.chooseOutputFolder();
-        return std::nullopt;
-    }
-    // The field keeps the separator even when a later check fails.
-    if (!endsWithSeparator(output)) {
-        output = withTrailingSeparator(output);
-        host.setOutputFolderText(output);
-    }
+} // namespace
 
-    Prepared prepared;
-    prepared.outputFolder = output;
-    prepared.criterion = static_cast<FolderSortCriterion>(job.criterion);
-    switch (prepared.criterion) {
-    case FolderSortCriterion::ByKeyword:
-        if (trimBlanks(job.keysText).isEmpty()) {
-            host.information(QStringLiteral("请输入匹配关键字!"));
-            host.focusField(FocusTarget::EdtKeys);
-            return std::nullopt;
-        }
-        prepared.keywords = buildKeywordList(job.keysText);
-        break;
-    case FolderSortCriterion::ByName:
-        if (job.useNameRange) {
-            const std::optional<qint32> begin = parseInt32(job.rangeBeginText);
-            if (!begin) {
-                host.information(QStringLiteral("请输入整数序号!"));
-                host.focusField(FocusTarget::EdtPartNameBegin);
-                return std::nullopt;
-            }
-            const std::optional<qint32> end = parseInt32(job.rangeEndText);
-            if (!end) {
-                host.information(QStringLiteral("请输入整数序号!"));
-                host.focusField(FocusTarget::EdtPartNameEnd);
-                return std::nullopt;
-            }
-            qint64 first = *begin;
-            qint64 last = *end;
-            if (last < first)
-                std::swap(first, last);
-            last = std::min<qint64>(last, 254);
-            prepared.rangeBegin = int(first);
-            // Wide arithmetic: a begin near the lowest integer must not wrap the count.
-            prepared.rangeCount = int(std::clamp<qint64>(last - first + 1, INT_MIN, INT_MAX));
-        }
-        break;
-    case FolderSortCriterion::ByFileCount: {
-        const std::optional<qint32> count = parseInt32(job.fileCountText);
-        if (!count) {
-            host.information(QStringLiteral("请输入整数!"));
-            host.focusField(FocusTarget::EdtFileCount);
-            return std::nullopt;
-        }
-        prepared.fileCount = *count;
-        break;
-    }
-    case FolderSortCriterion::ByFolderDate:
-        break;
-    }
-    return prepared;
+FolderSortRun::FolderSortRun(FolderSortJob job, RunHost& host, const FileOps& fs)
+    : job_(std::move(job)), host_(host), fs_(fs) {
 }
 
-enum class Step { Progress, NoProgress };
+RunEnd runFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs) {
+    FolderSortRun run(job, host, fs);
+    if (!run.check())
+        return RunEnd::CheckFailed;
+    DiskActions actions(fs, host);
+    run.prepare(actions);
+    return RunFrame(host).run(run.job().Folders.size(), actions,
+                              [&](qsizetype i) { return run.sortOne(actions, i); });
+}
 
-Step sortFolder(const FolderSortJob& job, const Prepared& prepared, const QString& path, RunHost& host,
-                const FileOps& fs) {
-    const QString& out = prepared.outputFolder;
-    const QString name = listedFolderName(path);
-    // "/a/.." or "/a/." would land the copy beside the output folder or pour it out loose.
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return Step::Progress;
-    switch (prepared.criterion) {
+bool FolderSortRun::check() {
+    if (job_.Folders.isEmpty()) {
+        host_.information(QStringLiteral("没有需要分拣的文件夹（目录）!"));
+        return false;
+    }
+    RunFrame frame(host_);
+    const std::optional<QString> output = frame.checkOutputFolder();
+    if (!output)
+        return false;
+    job_.OutputFolder = *output;
+
+    const FolderSortJob::Fields& f = job_.fields;
+    switch (job_.Criterion) {
     case FolderSortCriterion::ByKeyword:
-        for (const QString& keyword : prepared.keywords) {
+        return frame.checkKeywords(f.EdtKeys, job_.Keywords);
+    case FolderSortCriterion::ByName:
+        return !job_.UseNameRange ||
+               frame.checkNameRange(f.EdtPartNameBegin, f.EdtPartNameEnd, job_.RangeBegin, job_.RangeEnd);
+    case FolderSortCriterion::ByFileCount: {
+        const std::optional<qint32> count = parseInt32(f.EdtFileCount);
+        if (!count) {
+            host_.information(QStringLiteral("请输入整数!"));
+            host_.focusField(FocusTarget::EdtFileCount);
+            return false;
+        }
+        job_.FileCount = *count;
+        return true;
+    }
+    case FolderSortCriterion::ByFolderDate:
+        return true;
+    }
+    return true;
+}
+
+void FolderSortRun::prepare(RunActions& actions) {
+    if (job_.Criterion == FolderSortCriterion::ByFolderDate)
+        actions.makeFolder(job_.OutputFolder + dateFolderName(job_.fields.DtDate, false));
+}
+
+void FolderSortRun::sortAll(RunActions& actions) {
+    const qsizetype count = job_.Folders.size();
+    for (qsizetype i = 0; i < count && !actions.stopping(); ++i) {
+        actions.itemStarted(i, count);
+        sortOne(actions, i);
+    }
+}
+
+void FolderSortRun::copyInto(RunActions& actions, const QString& path, const QString& destination) {
+    if (fs_.isDir(path))
+        CopyFolderTree(actions, fs_, path, destination, host_.clashPolicy(), job_.OutputFolder);
+}
+
+RunFrame::Step FolderSortRun::sortOne(RunActions& actions, qsizetype index) {
+    const QString& path = job_.Folders.at(index);
+    const QString& out = job_.OutputFolder;
+    const QString name = listedFolderName(path);
+    const DiskView& disk = actions.view();
+    // "/a/.." or "/a/." would land the copy beside the output folder or pour it out loose.
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+        actions.notMatched(path);
+        return RunFrame::Step::Progress;
+    }
+    bool sorted = false;
+    switch (job_.Criterion) {
+    case FolderSortCriterion::ByKeyword:
+        for (const QString& keyword : std::as_const(job_.Keywords)) {
             // A keyword such as ".." would lead out of the output folder, as in the file run.
-            if (!keywordMatches(keyword, name) || !subFolderStaysInside(keyword))
+            if (actions.stopping() || !keywordMatches(keyword, name) || !subFolderStaysInside(keyword))
                 continue;
             const QString subFolder = out + keyword;
-            if (!fs.isDir(subFolder))
-                fs.makePath(subFolder);
-            if (fs.isDir(path))
-                CopyFolderTree(fs, host, path, subFolder + pathSeparator() + name, host.clashPolicy(), out);
+            if (!disk.isDir(subFolder))
+                actions.makeFolder(subFolder);
+            copyInto(actions, path, subFolder + pathSeparator() + name);
+            sorted = true;
         }
         break;
     case FolderSortCriterion::ByName: {
         QString subName = name;
-        if (job.useNameRange)
-            subName = CopyByChars(name, prepared.rangeBegin, prepared.rangeCount);
-        subName = applyNameFilter(subName, job.filterText);
+        if (job_.UseNameRange) {
+            const qint64 count = qint64(job_.RangeEnd) - job_.RangeBegin + 1;
+            subName = CopyByChars(name, job_.RangeBegin, int(qBound(qint64(INT_MIN), count, qint64(INT_MAX))));
+        }
+        subName = applyNameFilter(subName, job_.FilterText);
         if (!subFolderStaysInside(subName))
             break;
         const QString subFolder = out + subName;
-        if (!fs.isDir(subFolder)) {
+        if (!disk.isDir(subFolder)) {
             // Left out without its progress step, like a dropped item of the file run.
-            if (job.onlyExistingTargets)
-                return Step::NoProgress;
-            fs.makePath(subFolder);
+            if (job_.OnlyExistingTargets) {
+                actions.notMatched(path);
+                return RunFrame::Step::NoProgress;
+            }
+            actions.makeFolder(subFolder);
         }
-        if (fs.isDir(path))
-            CopyFolderTree(fs, host, path, subFolder + pathSeparator() + name, host.clashPolicy(), out);
+        copyInto(actions, path, subFolder + pathSeparator() + name);
+        sorted = true;
         break;
     }
     case FolderSortCriterion::ByFileCount: {
         // A folder that is missing or cannot be entered is passed over, whatever the count asked.
-        const std::optional<int> count = countFilesIfListable(fs, path);
-        if (count && *count == prepared.fileCount) {
-            if (!fs.isDir(out))
-                fs.makePath(out);
-            if (fs.isDir(path))
-                CopyFolderTree(fs, host, path, out + pathSeparator() + name, host.clashPolicy(), out);
+        const std::optional<int> count = countFilesIfListable(fs_, path);
+        if (count && *count == job_.FileCount) {
+            if (!disk.isDir(out))
+                actions.makeFolder(out);
+            copyInto(actions, path, out + pathSeparator() + name);
+            sorted = true;
         }
         break;
     }
     case FolderSortCriterion::ByFolderDate:
         break;
     }
-    return Step::Progress;
-}
-
-int progressAfter(qsizetype index, qsizetype total) {
-    return int(qint64(index) * 100 / qint64(total));
-}
-
-} // namespace
-
-QString folderDateName(const QDate& date) {
-    QString text = shortDateText(date);
-    text.replace(QLatin1Char('/'), QLatin1Char('-'));
-    text.replace(QLatin1Char('\\'), QLatin1Char('-'));
-    return text;
-}
-
-void runFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs) {
-    const std::optional<Prepared> prepared = checkJob(job, host);
-    if (!prepared)
-        return;
-    const qsizetype total = job.folders.size();
-    if (prepared->criterion == FolderSortCriterion::ByFolderDate)
-        fs.makePath(prepared->outputFolder + folderDateName(job.folderDate));
-    {
-        RunLock lock(host);
-        for (qsizetype i = 0; i < total; ++i) {
-            if (sortFolder(job, *prepared, job.folders.at(i), host, fs) == Step::Progress)
-                host.setProgress(progressAfter(i, total));
-        }
-        host.setProgress(100);
-    }
-    host.information(QStringLiteral("分拣工作完成！"));
-    host.setProgress(0);
+    if (!sorted)
+        actions.notMatched(path);
+    return RunFrame::Step::Progress;
 }
 
 } // namespace velquin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/runframe.h"
 #include "engine/types.h"
 #include "platform/fileops.h"
 
@@ -9,32 +10,59 @@
 
 namespace velquin {
 
+class RunActions;
 class RunHost;
 
-// What the folder window's controls hold when its start button is pressed. The output folder
-// and the clash policy are not here: the run reads them from the host (the policy anew for
-// every folder it copies).
+// The options of one folder run. The window fills what its controls say (the first block and
+// the field texts); the run's checks fill the rest. The clash policy is not here: the run reads
+// it from the host anew for every folder it copies.
 struct FolderSortJob {
-    QStringList folders;              // ListBox1's entries; a copy, so the list may change
-    int criterion = 0;                // PageControl1's active page (FolderSortCriterion)
-    QString keysText;                 // EdtKeys, as typed (criterion 0)
-    bool useNameRange = false;        // ChkFileNamePart (criterion 1)
-    QString rangeBeginText;           // EdtPartNameBegin, as typed (criterion 1 with the range)
-    QString rangeEndText;             // EdtPartNameEnd, as typed (criterion 1 with the range)
-    QString filterText;               // EdtFilter (criterion 1)
-    bool onlyExistingTargets = false; // ChkOnlyMatchDir (criterion 1)
-    QString fileCountText;            // EdtFileCount, as typed (criterion 2)
-    QDate folderDate;                 // DtDate: names the date page's folder (criterion 3)
+    QStringList Folders; // ListBox1's entries; a copy, so the list may change meanwhile
+    FolderSortCriterion Criterion = FolderSortCriterion::ByKeyword; // the active page of PageControl1
+    bool UseNameRange = false;        // ChkFileNamePart (criterion 1)
+    QString FilterText;               // EdtFilter (criterion 1)
+    bool OnlyExistingTargets = false; // ChkOnlyMatchDir (criterion 1)
+
+    // The texts of the fields the checks read, as typed, and the date page's date.
+    struct Fields {
+        QString EdtKeys;          // criterion 0
+        QString EdtPartNameBegin; // criterion 1 with the range
+        QString EdtPartNameEnd;   // criterion 1 with the range
+        QString EdtFileCount;     // criterion 2
+        QDate DtDate;             // names the date page's folder (criterion 3)
+    } fields;
+
+    // Made by the run from the above once its checks have passed.
+    QString OutputFolder;  // EdtOutDir, with its trailing separator
+    QStringList Keywords;  // criterion 0
+    int RangeBegin = 0;    // criterion 1 with the range
+    int RangeEnd = 0;      // criterion 1 with the range, at most 254
+    int FileCount = 0;     // criterion 2
 };
 
 // The folder run behind TForm6.BtnCopyClick: checks the job (message and focus on the first
 // failure, nothing locked or created), then locks the window, copies every folder the criterion
 // selects with CopyFolderTree, steps the progress bar, unlocks on every way out and reports
-// completion. Folders are always copied, never moved.
-void runFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs);
+// completion (or the stop) with what failed. Folders are always copied, never moved.
+RunEnd runFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs);
 
-// The name of the folder the date page makes: the short date with every separator character
-// replaced by "-", so that the date names one folder instead of nesting several.
-QString folderDateName(const QDate& date);
+// The same run's checks and rules, for a run or a preview.
+class FolderSortRun {
+public:
+    FolderSortRun(FolderSortJob job, RunHost& host, const FileOps& fs);
+    bool check();
+    // The date page's folder, made before the loop.
+    void prepare(RunActions& actions);
+    void sortAll(RunActions& actions);
+    RunFrame::Step sortOne(RunActions& actions, qsizetype index);
+    const FolderSortJob& job() const { return job_; }
+
+private:
+    void copyInto(RunActions& actions, const QString& path, const QString& destination);
+
+    FolderSortJob job_;
+    RunHost& host_;
+    const FileOps& fs_;
+};
 
 } // namespace velquin

@@ -4,6 +4,7 @@
 #include "engine/transfer.h"
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <unordered_set>
 #include <vector>
 
@@ -28,16 +29,18 @@ struct Frame {
 
 class TreeCopy {
 public:
-    TreeCopy(const FileOps& fs, RunHost& host, ClashPolicy policy) : fs_(fs), host_(host), policy_(policy) {}
+    TreeCopy(RunActions& actions, const FileOps& fs, ClashPolicy policy)
+        : actions_(actions), fs_(fs), policy_(policy) {}
 
     void run(const QString& source, const QString& destination, const QString& keepOut) {
+        rootSource_ = source;
         if (!enter(source, destination))
             return;
         if (!keepOut.isEmpty()) {
             if (const std::optional<FileId> id = fs_.fileId(keepOut))
                 written_.insert(*id);
         }
-        while (!stack_.empty()) {
+        while (!stack_.empty() && !actions_.stopping()) {
             Frame& top = stack_.back();
             if (top.next == top.entries.size()) {
                 stack_.pop_back();
@@ -45,19 +48,50 @@ public:
             }
             const DirEntry entry = top.entries[top.next++];
             const QString sourcePath = top.source + entry.name;
-            const QString targetFolder = top.destination;
-            if (entry.isDir) {
+            const QString target = top.destination + pathSeparator() + entry.name;
+            if (entry.isSymlink && entry.isDir) {
+                actions_.copyLink(sourcePath, target);
+            } else if (entry.isDir) {
                 // May grow the stack: `top` is not used after this.
-                enter(sourcePath, targetFolder + pathSeparator() + entry.name);
+                enter(sourcePath, target);
             } else if (!entry.isSymlink || fs_.isFile(sourcePath)) {
-                TransferFile(fs_, host_, sourcePath, targetFolder, entry.name, TransferMode::Copy, policy_);
+                const auto [from, to] = currentPart();
+                actions_.itemPart(from, to);
+                actions_.transfer(sourcePath, top.destination, entry.name, TransferMode::Copy, policy_);
             }
         }
     }
 
 private:
+    // The share of the whole tree taken by the entry being handled: each folder on the path
+    // divides its parent's share among its entries, so the bar moves by files without a walk
+    // of the tree beforehand.
+    std::pair<double, double> currentPart() const {
+        double from = 0;
+        double share = 1;
+        for (const Frame& frame : stack_) {
+            const double size = double(qMax<size_t>(frame.entries.size(), 1));
+            from += share * double(frame.next > 0 ? frame.next - 1 : 0) / size;
+            share /= size;
+        }
+        return {from, from + share};
+    }
+
+    // True when writing into `destination` would write into the tree being copied: the folder
+    // being copied or one of those holding it (the copy then overwrites its own sources).
+    bool insideSource(const QString& destination, const FileId& destinationId, const FileId& sourceId) const {
+        if (destinationId == sourceId)
+            return true;
+        for (const Frame& frame : stack_) {
+            if (frame.id == destinationId)
+                return true;
+        }
+        // One folder under two spellings on a drive that folds letter case has two inode numbers.
+        return fs_.mayBeSameFile(destination, rootSource_);
+    }
+
     // Lists `source`, makes `destination` and pushes the pair, or passes the folder over (false)
-    // when it cannot be listed or entering it would loop.
+    // when it cannot be listed or entering it would loop or write into the source.
     bool enter(const QString& source, const QString& destination) {
         const std::optional<FileId> sourceId = fs_.fileId(source);
         if (!sourceId)
@@ -71,34 +105,44 @@ private:
                 return false; // a link back to a folder the copy is inside
         }
         std::optional<std::vector<DirEntry>> entries = fs_.listDir(source);
-        if (!entries)
+        if (!entries) {
+            const int error = errno;
+            actions_.unlistable(source, destination, error != 0 ? error : EIO);
             return false;
-        if (!fs_.isDir(destination))
-            fs_.makePath(destination);
-        if (const std::optional<FileId> destinationId = fs_.fileId(destination)) {
-            // A folder copied onto itself has nothing to gain and, auto-numbered, would fill
-            // the source with duplicates.
-            if (*destinationId == *sourceId)
-                return false;
-            written_.insert(*destinationId);
         }
+        if (const std::optional<FileId> destinationId = fs_.fileId(destination)) {
+            if (insideSource(destination, *destinationId, *sourceId))
+                return false;
+        }
+        if (!actions_.view().isDir(destination))
+            actions_.makeFolder(destination);
+        if (const std::optional<FileId> destinationId = fs_.fileId(destination))
+            written_.insert(*destinationId);
         stack_.push_back(
             Frame{withTrailingSeparator(source), destination, std::move(*entries), 0, *sourceId});
         return true;
     }
 
+    RunActions& actions_;
     const FileOps& fs_;
-    RunHost& host_;
     const ClashPolicy policy_;
+    QString rootSource_;
     std::vector<Frame> stack_;
     std::unordered_set<FileId, FileIdHash> written_;
 };
 
 } // namespace
 
-void CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source, const QString& destination,
+void CopyFolderTree(RunActions& actions, const FileOps& fs, const QString& source, const QString& destination,
                     ClashPolicy policy, const QString& keepOut) {
-    TreeCopy(fs, host, policy).run(source, destination, keepOut);
+    TreeCopy(actions, fs, policy).run(source, destination, keepOut);
+}
+
+QList<RunFailure> CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source,
+                                 const QString& destination, ClashPolicy policy, const QString& keepOut) {
+    DiskActions actions(fs, host);
+    CopyFolderTree(actions, fs, source, destination, policy, keepOut);
+    return actions.failures();
 }
 
 std::optional<int> countFilesIfListable(const FileOps& fs, const QString& folder) {

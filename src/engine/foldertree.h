@@ -1,8 +1,10 @@
 #pragma once
 
+#include "engine/runactions.h"
 #include "engine/types.h"
 #include "platform/fileops.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -13,15 +15,20 @@ class RunHost;
 
 // Copies the folder `source` with everything in it into `destination` (joined as
 // destination + separator + entry name), merging into folders that exist and applying `policy`
-// to every file whose target exists. Hidden entries are copied; each folder is listed fully
-// before anything below it is copied; sub-folders are copied depth first where they come up in
-// the listing. Never enters its own destination tree, never follows a link back into a folder
-// it is inside, passes over broken links and folders it cannot list. Silent apart from the
-// host's clash question (policy Ask). Every file goes through TransferFile with Copy.
-// `keepOut`, when given, is a folder the copy never enters: the run's output folder, which
-// holds the copies made before (a second keyword's copy must not take in the first's).
-void CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source, const QString& destination,
+// to every file whose target exists; every file goes through `actions` as a Copy. Hidden entries
+// are copied; each folder is listed fully before anything below it is copied; sub-folders are
+// copied depth first where they come up in the listing. Symbolic links to folders are not
+// followed: the link itself is made again (a listed `source` that is a link is followed). The
+// copy never enters its own destination tree, never writes into a folder of the tree it is
+// copying (a destination inside or above the source included), passes over broken links, and
+// tells `actions` of folders it cannot list. `keepOut`, when given, is a folder the copy never
+// enters: the run's output folder, which holds the copies made before. Ends early, between
+// files, when `actions` is stopping.
+void CopyFolderTree(RunActions& actions, const FileOps& fs, const QString& source, const QString& destination,
                     ClashPolicy policy, const QString& keepOut = QString());
+// The same on the disk as it is, with the host's clash question; returns what failed.
+QList<RunFailure> CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source,
+                                 const QString& destination, ClashPolicy policy, const QString& keepOut = QString());
 
 // The number of entries directly in `folder` that are not folders, hidden ones included;
 // 0 when the folder cannot be listed.

@@ -7,8 +7,11 @@
 
 namespace velquin {
 
+class ReplaceKeeper;
+
 // What a sort run needs from the window that started it. The windows implement it over their
-// controls; tests and the benchmark implement it without widgets.
+// controls; tests and the benchmark implement it without widgets. The hooks with a body have a
+// default that does nothing, so a host only overrides what it shows.
 class RunHost {
 public:
     virtual ~RunHost();
@@ -31,8 +34,27 @@ public:
     virtual bool askOverwrite(const QString& target) = 0;
 
     // Sets the progress bar (0 to 100), repaints it and lets pending events run (the host may
-    // throttle event processing, never the bar's value).
+    // throttle event processing, never the bar's value). Called with the values after items.
     virtual void setProgress(int position) = 0;
+
+    // The bar between two item values while one long item is under way (the files of a folder
+    // tree, the bytes of a big file); -1 leaves the bar where it is. Called often inside long
+    // items: the place to let pending events run.
+    virtual void partialProgress(int position) { (void)position; }
+    // True once the user asked the run to stop (stop button, Esc, closing the window). The run
+    // ends after the file in flight; a long copy stops in the middle and leaves nothing.
+    virtual bool stopRequested() { return false; }
+    // The closing box: `text` is "分拣工作完成！" or "分拣已停止！"; when transfers failed, `line`
+    // counts them and `details` lists them. By default only the text is shown.
+    virtual void closingMessage(const QString& text, const QString& line, const QString& details) {
+        (void)line;
+        (void)details;
+        information(text);
+    }
+    // Where the old content of a replaced target is kept (the desktop trash); nullptr: nowhere.
+    virtual ReplaceKeeper* replaceKeeper() { return nullptr; }
+    // The file in which a run writes down what it does, for undo; "" for none.
+    virtual QString journalPath() { return QString(); }
 };
 
 // The file run reads these again for every item as well.

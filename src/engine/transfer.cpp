@@ -1,9 +1,11 @@
 #include "engine/transfer.h"
 
 #include "engine/runhost.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace velquin {
 
@@ -15,48 +17,47 @@ using MoveMode = FileOps::MoveMode;
 // A name that turns out taken when the file is put in place is passed over at most this many
 // times in a row; only a file system that keeps reporting a clash for free names gets there.
 constexpr int kMaxPlacementClashes = 1000;
+// The longest name most Linux file systems take, in bytes.
+constexpr qsizetype kMaxNameBytes = 255;
 
-FileTime timeOrZero(const FileOps& fs, const QString& path) {
-    return fs.modificationTimeOpened(path).value_or(FileTime{});
+QString hintKey(const QString& folder, const QString& name) {
+    return folder + QChar(0) + name;
 }
 
-QString numberedName(const QString& name, int n) {
-    return baseNameOf(name) + QLatin1Char('_') + QString::number(n) + extensionOf(name);
-}
-
-// The first candidate from number `n` on (n = 0: the name itself) that is not an existing file;
-// `n` is left at the number the candidate carries.
-QString freeNameFrom(const FileOps& fs, const QString& folder, const QString& name, int& n) {
-    QString candidate = n == 0 ? name : numberedName(name, n);
-    while (fs.isFile(transferTarget(folder, candidate))) {
+// The first number from `n` on whose numbered name is no file in `folder`.
+int firstFreeFrom(const DiskView& disk, const QString& folder, const QString& name, int n) {
+    while (disk.isFile(transferTarget(folder, numberedName(name, n))))
         ++n;
-        candidate = numberedName(name, n);
-    }
-    return candidate;
+    return n;
 }
 
-FsResult put(const FileOps& fs, const QString& source, const QString& target, TransferMode mode,
-             bool replace) {
+FsResult put(const FileOps& fs, const QString& source, const QString& target, TransferMode mode, bool replace,
+             const TransferHooks& hooks) {
     if (mode == TransferMode::Copy)
-        return fs.copyFile(source, target, replace ? CopyMode::Replace : CopyMode::FailIfExists);
-    return fs.moveFile(source, target, replace ? MoveMode::Replace : MoveMode::NoReplace);
+        return fs.copyFile(source, target, replace ? CopyMode::Replace : CopyMode::FailIfExists, hooks);
+    return fs.moveFile(source, target, replace ? MoveMode::Replace : MoveMode::NoReplace, hooks);
 }
 
-void transferAutoNumber(const FileOps& fs, const QString& source, const QString& subFolder,
-                        const QString& name, TransferMode mode) {
-    int n = 0;
-    for (int clashes = 0; clashes < kMaxPlacementClashes; ++clashes) {
-        const QString target = transferTarget(subFolder, freeNameFrom(fs, subFolder, name, n));
-        const FsResult r = put(fs, source, target, mode, false);
-        // Only a file that appeared under the name since the search (or a spelling the file
-        // system folds together) sends us on; a folder or anything else there fails the transfer.
-        if (r.error != EEXIST || !fs.isFile(target))
-            return;
-        ++n;
-    }
+TransferAction placed(TransferMode mode) {
+    return mode == TransferMode::Copy ? TransferAction::Copy : TransferAction::Move;
 }
 
 } // namespace
+
+DiskView::~DiskView() = default;
+
+std::optional<FileTime> DiskAsItIs::modificationTime(const QString& path) const {
+    return fs_.modificationTimeOpened(path);
+}
+
+int NameHints::last(const QString& folder, const QString& name) const {
+    return last_.value(hintKey(folder, name), 0);
+}
+
+void NameHints::used(const QString& folder, const QString& name, int number) {
+    if (number > 0)
+        last_.insert(hintKey(folder, name), number);
+}
 
 QString transferTarget(const QString& subFolder, const QString& name) {
     return subFolder + pathSeparator() + name;
@@ -78,56 +79,174 @@ QString overwriteQuestionText(const QString& target) {
     return QString::fromUtf8("文件") + target + QString::fromUtf8("已存在，是否覆盖？");
 }
 
+QString numberedName(const QString& name, int n) {
+    QString base = baseNameOf(name);
+    const QString tail = QLatin1Char('_') + QString::number(n) + extensionOf(name);
+    const qsizetype tailBytes = encodeLocal8(tail).size();
+    if (encodeLocal8(base).size() + tailBytes > kMaxNameBytes) {
+        // Characters come off the end of the base, a surrogate pair as one character.
+        while (!base.isEmpty() && encodeLocal8(base).size() + tailBytes > kMaxNameBytes) {
+            const bool pair = base.size() >= 2 && base.back().isLowSurrogate() &&
+                              base.at(base.size() - 2).isHighSurrogate();
+            base.chop(pair ? 2 : 1);
+        }
+    }
+    return base + tail;
+}
+
+QString freeName(const DiskView& disk, const NameHints& hints, const QString& folder, const QString& name,
+                 int* number) {
+    int n = 0;
+    if (disk.isFile(transferTarget(folder, name))) {
+        n = 1;
+        // Names below the hint were taken when it was set; only the hint itself is checked again.
+        const int hint = hints.last(folder, name);
+        if (hint > 0 && disk.isFile(transferTarget(folder, numberedName(name, hint))))
+            n = hint + 1;
+        n = firstFreeFrom(disk, folder, name, n);
+    }
+    if (number)
+        *number = n;
+    return n == 0 ? name : numberedName(name, n);
+}
+
+QString freeName(const FileOps& fs, const QString& folder, const QString& name) {
+    return freeName(DiskAsItIs(fs), NameHints(), folder, name);
+}
+
+TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, const QString& source,
+                                const QString& subFolder, const QString& name, TransferMode mode,
+                                ClashPolicy policy) {
+    TransferDecision d;
+    d.target = transferTarget(subFolder, name);
+    const bool clash = disk.isFile(d.target);
+    if (!disk.isFile(source)) {
+        // A listed folder is neither moved nor asked about.
+        if (disk.isDir(source)) {
+            d.action = TransferAction::SourceMissing;
+            return d;
+        }
+        if (!(policy == ClashPolicy::Ask && clash)) {
+            d.action = disk.movedAway(source) ? TransferAction::SourceMoved : TransferAction::SourceMissing;
+            return d;
+        }
+    }
+    switch (policy) {
+    case ClashPolicy::Skip:
+        d.action = clash ? TransferAction::Skip : placed(mode);
+        return d;
+    case ClashPolicy::Overwrite:
+        d.action = clash ? TransferAction::Overwrite : placed(mode);
+        d.replace = true;
+        return d;
+    case ClashPolicy::Ask:
+        // Without a clash nothing may be replaced (something could appear under the name meanwhile).
+        d.action = clash ? TransferAction::Ask : placed(mode);
+        d.replace = clash;
+        return d;
+    case ClashPolicy::AutoNumber:
+        d.action = placed(mode);
+        d.numbering = true;
+        if (clash) {
+            d.target = transferTarget(subFolder, freeName(disk, hints, subFolder, name, &d.number));
+            d.action = TransferAction::AutoNumber;
+        }
+        return d;
+    case ClashPolicy::ReplaceOlder: {
+        const std::optional<FileTime> sourceTime = disk.modificationTime(source);
+        const std::optional<FileTime> targetTime =
+            clash ? disk.modificationTime(d.target) : std::optional<FileTime>();
+        // nullopt compares below every real time: a missing target, a time that cannot be read.
+        const bool replaces = mode == TransferMode::Copy ? !(sourceTime < targetTime) : sourceTime > targetTime;
+        d.replace = replaces;
+        d.action = !replaces ? TransferAction::KeepNewer
+                   : clash   ? TransferAction::ReplaceOlder
+                             : placed(mode);
+        return d;
+    }
+    }
+    return d;
+}
+
+bool countsAsFailure(const TransferResult& result) {
+    return result.outcome == TransferOutcome::Failed;
+}
+
+TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, const QString& source,
+                        const QString& subFolder, const QString& name, TransferMode mode,
+                        const TransferDecision& decision, const TransferHooks& hooks) {
+    TransferResult r;
+    r.source = source;
+    r.decision = decision;
+    switch (decision.action) {
+    case TransferAction::Skip:
+    case TransferAction::KeepNewer:
+    case TransferAction::SourceMoved:
+        r.outcome = TransferOutcome::Unchanged;
+        return r;
+    case TransferAction::SourceMissing:
+        r.outcome = TransferOutcome::Failed;
+        r.fs = FsResult::failed(fs.isDir(source) ? EISDIR : ENOENT, source);
+        return r;
+    case TransferAction::Ask:
+        if (!host.askOverwrite(decision.target)) {
+            r.outcome = TransferOutcome::Unchanged;
+            return r;
+        }
+        // The question is put even for a source a later keyword finds gone; Yes then does nothing.
+        if (!fs.isFile(source) && !fs.isDir(source)) {
+            r.outcome = TransferOutcome::Unchanged;
+            return r;
+        }
+        break;
+    default:
+        break;
+    }
+
+    int n = decision.number;
+    for (int clashes = 0;; ++clashes) {
+        r.fs = put(fs, source, r.decision.target, mode, decision.replace, hooks);
+        // Only an auto-numbered name that something other than a folder took since it was
+        // chosen sends the file on to the next number.
+        if (!decision.numbering || r.fs.error != EEXIST || fs.isDir(r.decision.target) ||
+            clashes >= kMaxPlacementClashes)
+            break;
+        n = firstFreeFrom(DiskAsItIs(fs), subFolder, name, n + 1);
+        r.decision.action = TransferAction::AutoNumber;
+        r.decision.target = transferTarget(subFolder, numberedName(name, n));
+        r.decision.number = n;
+    }
+    if (r.fs.ok()) {
+        r.outcome = TransferOutcome::Done;
+        hints.used(subFolder, name, r.decision.number);
+    } else {
+        r.outcome = r.fs.error == ECANCELED && host.stopRequested() ? TransferOutcome::Stopped
+                                                                     : TransferOutcome::Failed;
+    }
+    return r;
+}
+
 bool CopyFileIfNewer(const FileOps& fs, const QString& source, const QString& target) {
-    const bool older = timeOrZero(fs, source) < timeOrZero(fs, target);
+    const bool older = fs.modificationTimeOpened(source) < fs.modificationTimeOpened(target);
     return fs.copyFile(source, target, older ? CopyMode::FailIfExists : CopyMode::Replace).ok();
 }
 
 bool MoveFileIfNewer(const FileOps& fs, const QString& source, const QString& target) {
-    if (!(timeOrZero(fs, source) > timeOrZero(fs, target)))
+    if (!(fs.modificationTimeOpened(source) > fs.modificationTimeOpened(target)))
         return false;
     return fs.moveFile(source, target, MoveMode::Replace).ok();
 }
 
-QString freeName(const FileOps& fs, const QString& folder, const QString& name) {
-    int n = 0;
-    return freeNameFrom(fs, folder, name, n);
+TransferResult TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
+                            const QString& name, TransferMode mode, ClashPolicy policy) {
+    NameHints hints;
+    const TransferDecision decision =
+        decideTransfer(DiskAsItIs(fs), hints, source, subFolder, name, mode, policy);
+    return carryOut(fs, host, hints, source, subFolder, name, mode, decision);
 }
 
-void TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
-                  const QString& name, TransferMode mode, ClashPolicy policy) {
-    // A listed folder would be renamed whole by a move, and is not worth a question; a copy
-    // refuses it by itself, so the common case spends no extra look-up.
-    if ((mode == TransferMode::Move || policy == ClashPolicy::Ask) && fs.isDir(source))
-        return;
-    const QString target = transferTarget(subFolder, name);
-    switch (policy) {
-    case ClashPolicy::Skip:
-        put(fs, source, target, mode, false);
-        return;
-    case ClashPolicy::Overwrite:
-        put(fs, source, target, mode, true);
-        return;
-    case ClashPolicy::Ask:
-        if (fs.isFile(target)) {
-            if (host.askOverwrite(target))
-                put(fs, source, target, mode, true);
-        } else {
-            // Nothing to ask about, so nothing may be replaced either (something could appear
-            // under the name meanwhile).
-            put(fs, source, target, mode, false);
-        }
-        return;
-    case ClashPolicy::AutoNumber:
-        transferAutoNumber(fs, source, subFolder, name, mode);
-        return;
-    case ClashPolicy::ReplaceOlder:
-        if (mode == TransferMode::Copy)
-            CopyFileIfNewer(fs, source, target);
-        else
-            MoveFileIfNewer(fs, source, target);
-        return;
-    }
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace velquin

@@ -3,7 +3,10 @@
 #include "engine/types.h"
 #include "platform/fileops.h"
 
+#include <QHash>
 #include <QString>
+
+#include <optional>
 
 namespace velquin {
 
@@ -20,23 +23,140 @@ bool subFolderStaysInside(const QString& subFolderName);
 // The clash question: "文件" + target + "已存在，是否覆盖？".
 QString overwriteQuestionText(const QString& target);
 
+// What the disk looks like to a decision: the disk itself, or the disk as it will be once the
+// transfers a preview has planned so far are done.
+class DiskView {
+public:
+    virtual ~DiskView();
+    // An existing object that is not a folder (links followed).
+    virtual bool isFile(const QString& path) const = 0;
+    virtual bool isDir(const QString& path) const = 0;
+    // Anything at the path, a broken link included.
+    virtual bool exists(const QString& path) const = 0;
+    // The last-modification time read from the opened file; nullopt when it cannot be read.
+    virtual std::optional<FileTime> modificationTime(const QString& path) const = 0;
+    // The size and the entry's time stamp of a listed file (see FileOps); sources are read as
+    // they are on the disk.
+    virtual std::optional<qint64> openedFileSize(const QString& path) const = 0;
+    virtual std::optional<FileTime> entryTime(const QString& path) const = 0;
+    // True when an earlier transfer of this run moved the file away from `path`.
+    virtual bool movedAway(const QString& path) const = 0;
+};
+
+// The disk as it is, remembering which sources the run has moved away.
+class DiskAsItIs : public DiskView {
+public:
+    explicit DiskAsItIs(const FileOps& fs) : fs_(fs) {}
+    bool isFile(const QString& path) const override { return fs_.isFile(path); }
+    bool isDir(const QString& path) const override { return fs_.isDir(path); }
+    bool exists(const QString& path) const override { return fs_.exists(path); }
+    std::optional<FileTime> modificationTime(const QString& path) const override;
+    std::optional<qint64> openedFileSize(const QString& path) const override { return fs_.openedFileSize(path); }
+    std::optional<FileTime> entryTime(const QString& path) const override { return fs_.entryTime(path); }
+    bool movedAway(const QString& path) const override { return moved_.contains(path); }
+    void noteMoved(const QString& path) { moved_.insert(path, true); }
+
+private:
+    const FileOps& fs_;
+    QHash<QString, bool> moved_;
+};
+
+// The number auto-numbering last used, per folder and name, so that the next free name is
+// looked for from there rather than from 1: a folder receiving thousands of files of one name
+// costs a few look-ups per file instead of one per number. The hint is trusted only while the
+// file it names is still there.
+class NameHints {
+public:
+    int last(const QString& folder, const QString& name) const;
+    void used(const QString& folder, const QString& name, int number);
+
+private:
+    QHash<QString, int> last_;
+};
+
+// base + "_" + n + extension, from the name's own base and extension. When that would pass the
+// file system's 255-byte limit for a name, the base is shortened at a character boundary until
+// the numbered name fits.
+QString numberedName(const QString& name, int n);
+
+// The first free name in `folder` for `name`: name, base_1.ext, base_2.ext, ... always built from
+// `name` itself (a folder of that name does not count as taken). `number` receives the number
+// of the name found (0: the name itself).
+QString freeName(const DiskView& disk, const NameHints& hints, const QString& folder, const QString& name,
+                 int* number = nullptr);
+QString freeName(const FileOps& fs, const QString& folder, const QString& name);
+
+// What a run will do with one file at one target, decided before anything is written.
+enum class TransferAction {
+    Copy,          // nothing at the target: the file is copied there
+    Move,          // nothing at the target: the file is moved there
+    Skip,          // a file at the target, policy Skip: both stay as they are
+    Overwrite,     // a file at the target, policy Overwrite: it is replaced
+    Ask,           // a file at the target, policy Ask: the question decides
+    AutoNumber,    // a file at the target: the file goes to the free numbered name instead
+    ReplaceOlder,  // ReplaceOlder and the target is older (for a copy: or as old): it is replaced
+    KeepNewer,     // ReplaceOlder and the target is newer (for a move: or as new): both stay
+    SourceMoved,   // an earlier transfer of this run moved the source away: nothing to do
+    SourceMissing, // the source is not there (or is a folder): the transfer fails
+};
+
+struct TransferDecision {
+    TransferAction action = TransferAction::Copy;
+    QString target;       // where the file goes (for AutoNumber: the free name)
+    bool replace = false; // whether putting the file there replaces what it finds
+    int number = 0;       // AutoNumber: the number in the free name
+    bool numbering = false; // policy AutoNumber: a name found taken when placing moves on a number
+};
+
+// The one place where a transfer is decided: for the run, which then carries it out, and for
+// the preview, which lists it. Follows the transfer table: Ask is decided only when a file is
+// at the target (even with the source gone, as the question is put then too); ReplaceOlder
+// compares modification times read from the opened files, a missing or unreadable time below
+// every real one.
+TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, const QString& source,
+                                const QString& subFolder, const QString& name, TransferMode mode,
+                                ClashPolicy policy);
+
+// How a transfer ended.
+enum class TransferOutcome {
+    Done,        // the file is at its target (copied, moved or replacing the old one)
+    Unchanged,   // nothing needed doing: a clash the policy leaves alone, the answer No, the
+                 // same file already there, or a source this run had moved away already
+    Stopped,     // the user stopped the run during the copy; nothing of it is left
+    Failed,      // the file system refused; `fs` says why
+};
+
+struct TransferResult {
+    QString source;
+    TransferDecision decision;
+    TransferOutcome outcome = TransferOutcome::Unchanged;
+    FsResult fs; // of putting the file in place (error, what it left at the target)
+};
+
+// Whether a transfer counts among the run's failures: only what the file system refused. A
+// clash the policy leaves alone (Skip, the answer No, a newer target kept) is not a failure.
+bool countsAsFailure(const TransferResult& result);
+
+// Carries out a decision: asks the host for Ask, puts the file in place through `fs` with
+// `hooks`, and for AutoNumber goes on to the next number when the free name turns out taken
+// (a race, a spelling the drive folds together, a dangling link) instead of failing.
+TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, const QString& source,
+                        const QString& subFolder, const QString& name, TransferMode mode,
+                        const TransferDecision& decision, const TransferHooks& hooks = {});
+
 // Copies source to target when the source is not older than the target (a time that cannot be
-// read, and a missing target, count as 0): equal times replace. True when it copied.
+// read, and a missing target, count as older than any real time): equal times replace.
 bool CopyFileIfNewer(const FileOps& fs, const QString& source, const QString& target);
 
 // Moves source onto target, replacing it, only when the source is strictly newer. True when it moved.
 bool MoveFileIfNewer(const FileOps& fs, const QString& source, const QString& target);
 
-// The first free name in `folder` for `name`: name, base_1.ext, base_2.ext, ... always built from
-// `name` itself (a folder of that name does not count as taken).
-QString freeName(const FileOps& fs, const QString& folder, const QString& name);
+// Decides and carries out one transfer of `source` to transferTarget(subFolder, name) on the
+// disk as it is, under the clash policy. A source that is a folder is never transferred.
+TransferResult TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
+                            const QString& name, TransferMode mode, ClashPolicy policy);
 
-// Copies or moves `source` to transferTarget(subFolder, name) under the clash policy; silent.
-// Ask puts host.askOverwrite only when the target exists as a file. AutoNumber takes the first
-// free name and, should that name turn out taken by a file when the file is put in place, the
-// next one. A source that is a folder is never transferred. Folder copies use it with Copy for
-// every file of a tree.
-void TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
-                  const QString& name, TransferMode mode, ClashPolicy policy);
+// The system's words for an errno, in the user's language where the system has them.
+QString systemReason(int error);
 
 } // namespace velquin

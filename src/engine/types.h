@@ -32,6 +32,14 @@ enum class DateSource { FromEntry, FromHandle };
 
 enum class ImageSide { Width, Height };
 
+// The direction of the size test: a file is sorted when its length is greater, or less, than
+// the limit (equal never matches).
+enum class SizeTest { Greater = 0, Less = 1 };
+// The direction of the date test: a stamp earlier, or later, than the limit (equal never matches).
+enum class DateTest { Earlier = 0, Later = 1 };
+// The pixel test of the image criterion; None sorts nothing.
+enum class ImageTest { None = -1, AtLeast = 0, AtMost = 1, Exactly = 2 };
+
 // The field that takes the input focus after a failed check.
 enum class FocusTarget { None, EdtKeys, EdtPartNameBegin, EdtPartNameEnd, EdtSize, EdtPic, EdtFileCount };
 

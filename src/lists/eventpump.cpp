@@ -2,8 +2,8 @@
 
 namespace velquin {
 
-EventPump::EventPump(std::function<void()> runEvents, int intervalMs)
-    : runEvents_(std::move(runEvents)), intervalNs_(qint64(intervalMs) * 1000000) {
+EventPump::EventPump(std::function<void()> runEvents, int intervalMs, std::function<bool()> stop)
+    : runEvents_(std::move(runEvents)), stop_(std::move(stop)), intervalNs_(qint64(intervalMs) * 1000000) {
     sinceLast_.start();
 }
 

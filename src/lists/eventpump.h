@@ -12,15 +12,20 @@ namespace velquin {
 class EventPump {
 public:
     // `runEvents` is what the window supplies (QCoreApplication::processEvents); empty: nothing.
-    explicit EventPump(std::function<void()> runEvents = {}, int intervalMs = 15);
+    // `stop` tells whether the user asked the operation to stop (empty: never).
+    explicit EventPump(std::function<void()> runEvents = {}, int intervalMs = 15,
+                       std::function<bool()> stop = {});
 
     // Called after each entry: runs the events when the interval has passed since the last time.
     void step();
     // Runs the events now.
     void runNow();
+    // True once the user asked the operation to stop: it ends, keeping what it has done.
+    bool stopped() const { return stop_ && stop_(); }
 
 private:
     std::function<void()> runEvents_;
+    std::function<bool()> stop_;
     qint64 intervalNs_;
     QElapsedTimer sinceLast_;
 };

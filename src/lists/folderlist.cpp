@@ -30,11 +30,15 @@ void addSubFolders(SourceListModel& list, Dialogs& dialogs, QObject* owner, cons
     const auto entries = fs.listDir(prefix);
     if (!entries)
         return;
+    QStringList folders;
     for (const DirEntry& entry : *entries) {
+        if (pump.stopped())
+            break;
         if (!entry.isHidden && ClassifySearchEntry(entry) == SearchEntryKind::SubFolder)
-            list.addUnique(prefix + entry.name);
+            folders.append(prefix + entry.name);
         pump.step();
     }
+    list.addUnique(folders);
 }
 
 } // namespace velquin

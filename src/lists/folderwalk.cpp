@@ -2,6 +2,8 @@
 
 #include "lists/eventpump.h"
 #include "lists/sourcelistmodel.h"
+#include "platform/dirwalk.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <QStringList>
@@ -22,22 +24,23 @@ constexpr int kAllLevels = -1;
 
 class Walk {
 public:
-    Walk(SourceListModel& list, const FileOps& fs, EventPump& pump) : list_(list), fs_(fs), pump_(pump) {}
+    Walk(SourceListModel& list, EventPump& pump) : list_(list), pump_(pump) {}
 
     // `levelsLeft` < 0 means no limit.
     void run(const QString& folder, int levelsLeft) {
-        const std::optional<FileId> id = fs_.fileId(folder);
-        if (id) {
+        FileId id;
+        const std::optional<std::vector<DirEntry>> entries = readFolder(encodeLocal8(folder), &id);
+        if (entries) {
             for (const FileId& inside : path_) {
-                if (inside == *id)
-                    return; // a link back into a folder being walked
+                if (inside == id)
+                    return; // a folder mounted inside itself
             }
-            path_.push_back(*id);
         }
+        path_.push_back(id);
         const QString prefix = withTrailingSeparator(folder);
         QStringList files;
         QStringList subFolders;
-        if (const auto entries = fs_.listDir(folder)) {
+        if (entries) {
             files.reserve(qsizetype(entries->size()));
             for (const DirEntry& entry : *entries) {
                 switch (ClassifySearchEntry(entry)) {
@@ -45,43 +48,46 @@ public:
                     files.append(prefix + entry.name);
                     break;
                 case SearchEntryKind::SubFolder:
-                    if (levelsLeft != 0)
+                    // A link to a folder is passed over, as find does: a link to "/" or to a
+                    // folder above would otherwise take the walk through the whole machine.
+                    if (levelsLeft != 0 && !entry.isSymlink)
                         subFolders.append(prefix + entry.name);
                     break;
                 case SearchEntryKind::DotEntry:
                     break;
                 }
-                pump_.step();
             }
         }
         list_.addUnique(files);
-        for (const QString& sub : subFolders)
+        pump_.step();
+        for (const QString& sub : std::as_const(subFolders)) {
+            if (pump_.stopped())
+                break;
             run(sub, levelsLeft < 0 ? kAllLevels : levelsLeft - 1);
-        if (id)
-            path_.pop_back();
+        }
+        path_.pop_back();
     }
 
 private:
     SourceListModel& list_;
-    const FileOps& fs_;
     EventPump& pump_;
     std::vector<FileId> path_; // folders the walk is inside, outermost first
 };
 
 } // namespace
 
-void IndexDisk(SourceListModel& list, const FileOps& fs, const QString& folder, EventPump& pump) {
-    Walk(list, fs, pump).run(folder, kAllLevels);
+void IndexDisk(SourceListModel& list, const FileOps&, const QString& folder, EventPump& pump) {
+    Walk(list, pump).run(folder, kAllLevels);
 }
 
-void IndexDisk2(SourceListModel& list, const FileOps& fs, const QString& folder, int depth, EventPump& pump) {
+void IndexDisk2(SourceListModel& list, const FileOps&, const QString& folder, int depth, EventPump& pump) {
     if (depth < 0)
         return;
-    Walk(list, fs, pump).run(folder, depth);
+    Walk(list, pump).run(folder, depth);
 }
 
-void addFilesOfFolder(SourceListModel& list, const FileOps& fs, const QString& folder, EventPump& pump) {
-    Walk(list, fs, pump).run(folder, 0);
+void addFilesOfFolder(SourceListModel& list, const FileOps&, const QString& folder, EventPump& pump) {
+    Walk(list, pump).run(folder, 0);
 }
 
 } // namespace velquin

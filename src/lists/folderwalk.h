@@ -19,8 +19,9 @@ SearchEntryKind ClassifySearchEntry(const DirEntry& entry);
 // The walks that fill the file list. Each folder's files are appended (under the duplicate rule,
 // in listing order, hidden ones included) before its sub-folders are entered; each entry is the
 // folder path, one separator and the name. A folder that cannot be listed adds nothing and the
-// walk goes on. Links to folders are followed, but never into a folder the walk is already
-// inside, so a link cycle ends. `pump` runs after every listed entry.
+// walk goes on. Links to folders inside the tree are passed over (the folder the walk starts
+// from is followed when it is a link), and a folder mounted inside itself is entered once.
+// `pump` runs after every folder; when it says stop, the walk ends keeping what it added.
 
 // Adds the files of `folder` and of every folder below it.
 void IndexDisk(SourceListModel& list, const FileOps& fs, const QString& folder, EventPump& pump);

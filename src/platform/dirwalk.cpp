@@ -20,10 +20,15 @@ struct DirCloser {
 
 } // namespace
 
-std::optional<std::vector<DirEntry>> readFolder(const QByteArray& path) {
+std::optional<std::vector<DirEntry>> readFolder(const QByteArray& path, FileId* id) {
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
+    if (id) {
+        struct stat st;
+        if (::fstat(fd, &st) == 0)
+            *id = FileId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    }
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         ::close(fd);

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -406,36 +407,44 @@ void TForm1::switchHere() {
     RbForm1->setChecked(true);
 }
 
-void TForm1::BtnCopyClick() {
+FileSortJob TForm1::runJob() const {
     FileSortJob job;
     // The run sorts this copy, so entries added or removed while it lets events run change
     // nothing under it.
-    job.files = fileList->entries();
-    job.criterion = SortCriterion(PageControl1->currentIndex());
-    job.includeChecked = ChkInclude->isChecked();
-    job.typePatternCount = ListBox2->count();
-    job.keysText = EdtKeys->text();
-    job.useNameRange = ChkFileNamePart->isChecked();
-    job.rangeBeginText = EdtPartNameBegin->text();
-    job.rangeEndText = EdtPartNameEnd->text();
-    job.filterText = EdtFilter->text();
-    job.onlyExistingTargets = ChkOnlyMatchDir->isChecked();
-    job.sizeText = EdtSize->text();
-    job.sizeConditionIndex = CmbCondition->currentIndex();
-    job.sizeConditionText = CmbCondition->currentText();
-    job.sizeUnitIndex = CmbUnit->currentIndex();
-    job.sizeUnitText = CmbUnit->currentText();
-    job.date = DtDate->date();
-    job.time = DtTime->time();
-    job.dateRelationIndex = CmbFileDate->currentIndex();
-    job.dateSource = RbModifyTime->isChecked() ? DateSource::FromHandle : DateSource::FromEntry;
-    job.imageSide = RbPicH->isChecked() ? ImageSide::Height : ImageSide::Width;
-    job.imageRelationIndex = CmbPic->currentIndex();
-    job.imageRelationText = CmbPic->currentText();
-    job.imageLimitText = EdtPic->text();
+    job.Files = fileList->entries();
+    job.Criterion = SortCriterion(PageControl1->currentIndex());
+    job.UseNameRange = ChkFileNamePart->isChecked();
+    job.FilterText = EdtFilter->text();
+    job.OnlyExistingTargets = ChkOnlyMatchDir->isChecked();
+    job.SizeRelation = CmbCondition->currentIndex() == 0 ? SizeTest::Greater : SizeTest::Less;
+    job.DateLimit = QDateTime(DtDate->date(), DtTime->time());
+    job.DateRelation = CmbFileDate->currentIndex() == 0 ? DateTest::Earlier : DateTest::Later;
+    job.DateSource = RbModifyTime->isChecked() ? DateSource::FromHandle : DateSource::FromEntry;
+    job.ImageSide = RbPicH->isChecked() ? ImageSide::Height : ImageSide::Width;
+    const int pic = CmbPic->currentIndex();
+    job.ImageRelation = pic >= 0 && pic <= 2 ? ImageTest(pic) : ImageTest::None;
 
-    Host host(*this);
-    runFileSort(job, host, ctx_.fs);
+    FileSortJob::Fields& f = job.fields;
+    f.ChkInclude = ChkInclude->isChecked();
+    f.ListBox2Count = ListBox2->count();
+    f.EdtKeys = EdtKeys->text();
+    f.EdtPartNameBegin = EdtPartNameBegin->text();
+    f.EdtPartNameEnd = EdtPartNameEnd->text();
+    f.EdtSize = EdtSize->text();
+    f.CmbCondition = CmbCondition->currentText();
+    f.CmbUnit = CmbUnit->currentText();
+    f.unitIsMB = CmbUnit->currentIndex() == 1;
+    f.CmbPic = CmbPic->currentText();
+    f.EdtPic = EdtPic->text();
+    return job;
+}
+
+void TForm1::BtnCopyClick() {
+    const FileSortJob job = runJob();
+    runActivity([&] {
+        Host host(*this);
+        runFileSort(job, host, ctx_.fs);
+    });
 }
 
 void TForm1::Button1Click() {
@@ -445,8 +454,10 @@ void TForm1::Button1Click() {
 void TForm1::Button5Click() {
     if (!ctx_.form3 || ctx_.form3->exec() != QDialog::Accepted)
         return;
-    EventPump pump([] { QCoreApplication::processEvents(); });
-    addFolderFiles(*fileList, ctx_.form3->pick(), ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
+    runActivity([&] {
+        EventPump pump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
+        addFolderFiles(*fileList, ctx_.form3->pick(), ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
+    });
 }
 
 QWidget* TForm1::ownField(FocusTarget target) {

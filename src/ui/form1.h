@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/filerun.h"
 #include "ui/sortwindow.h"
 
 class QCheckBox;
@@ -74,6 +75,9 @@ public:
     QWidget* PnlOption2 = nullptr;
     QLabel* Label9 = nullptr;
     QListWidget* ChkLstPic = nullptr;
+
+    // What a run of this window is given: the controls as they are now.
+    FileSortJob runJob() const;
 
 private:
     class Host;

@@ -191,8 +191,10 @@ void TForm6::Button1Click() {
 }
 
 void TForm6::Button5Click() {
-    EventPump pump([] { QCoreApplication::processEvents(); });
-    addSubFolders(*folders_, ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
+    runActivity([&] {
+        EventPump pump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
+        addSubFolders(*folders_, ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
+    });
 }
 
 void TForm6::RbMoveClick() {
@@ -204,20 +206,27 @@ QWidget* TForm6::ownField(FocusTarget target) {
     return target == FocusTarget::EdtFileCount ? EdtFileCount : nullptr;
 }
 
-void TForm6::BtnCopyClick() {
+FolderSortJob TForm6::runJob() const {
     FolderSortJob job;
-    job.folders = folders_->entries();
-    job.criterion = PageControl1->currentIndex();
-    job.keysText = EdtKeys->text();
-    job.useNameRange = ChkFileNamePart->isChecked();
-    job.rangeBeginText = EdtPartNameBegin->text();
-    job.rangeEndText = EdtPartNameEnd->text();
-    job.filterText = EdtFilter->text();
-    job.onlyExistingTargets = ChkOnlyMatchDir->isChecked();
-    job.fileCountText = EdtFileCount->text();
-    job.folderDate = DtDate->date();
-    Host host(*this);
-    runFolderSort(job, host, ctx_.fs);
+    job.Folders = folders_->entries();
+    job.Criterion = FolderSortCriterion(PageControl1->currentIndex());
+    job.UseNameRange = ChkFileNamePart->isChecked();
+    job.FilterText = EdtFilter->text();
+    job.OnlyExistingTargets = ChkOnlyMatchDir->isChecked();
+    job.fields.EdtKeys = EdtKeys->text();
+    job.fields.EdtPartNameBegin = EdtPartNameBegin->text();
+    job.fields.EdtPartNameEnd = EdtPartNameEnd->text();
+    job.fields.EdtFileCount = EdtFileCount->text();
+    job.fields.DtDate = DtDate->date();
+    return job;
+}
+
+void TForm6::BtnCopyClick() {
+    const FolderSortJob job = runJob();
+    runActivity([&] {
+        Host host(*this);
+        runFolderSort(job, host, ctx_.fs);
+    });
 }
 
 } // namespace velquin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/folderrun.h"
 #include "ui/sortwindow.h"
 
 class QLabel;
@@ -36,6 +37,9 @@ public:
     // Band 3: this window's own controls (TabSheet5's tab is never offered)
     QLabel* LabelKeys = nullptr;
     QLineEdit* EdtFileCount = nullptr;
+
+    // What a run of this window is given: the controls as they are now.
+    FolderSortJob runJob() const;
 
 private:
     class Host;

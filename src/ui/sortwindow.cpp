@@ -5,6 +5,8 @@
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
 #include "ui/appcontext.h"
+#include "ui/form1.h"
+#include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/illustrations.h"
 #include "ui/qtdialogs.h"
@@ -24,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -225,19 +228,30 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setFixedHeight(38);
     BtnCopy = named(new QPushButton(QStringLiteral("开始处理"), Panel1), "BtnCopy");
+    BtnStop = named(new QPushButton(QStringLiteral("停止"), Panel1), "BtnStop");
     BtnAout = named(new QPushButton(QStringLiteral("关于"), Panel1), "BtnAout");
     BtnCopy->setMinimumWidth(96);
+    BtnStop->setMinimumWidth(80);
     BtnAout->setMinimumWidth(80);
+    BtnStop->setEnabled(false);
     auto* bar = new QHBoxLayout(Panel1);
     bar->setContentsMargins(8, 4, 8, 4);
     bar->addStretch(3);
     bar->addWidget(BtnCopy);
+    bar->addSpacing(8);
+    bar->addWidget(BtnStop);
     bar->addStretch(2);
     bar->addWidget(BtnAout);
     bar->addStretch(1);
     column_->addWidget(Panel1);
 
+    // Esc stops the activity under way while the window has the focus; otherwise it is free.
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, [this] { BtnStopClick(); },
+                            Qt::WindowShortcut);
+    escape_->setEnabled(false);
+
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(BtnStop, &QPushButton::clicked, this, [this] { BtnStopClick(); });
     connect(BtnAout, &QPushButton::clicked, this, [this] { BtnAoutClick(); });
 }
 
@@ -300,7 +314,9 @@ WindowRunControls SortWindow::runControls() {
             &result,
             ProgressBar1,
             [this](FocusTarget t) { focusField(t); },
-            [this] { Button3Click(); }};
+            [this] { Button3Click(); },
+            [this] { return stopRequested_; },
+            [this] { return closePending(); }};
 }
 
 void SortWindow::focusField(FocusTarget target) {
@@ -339,6 +355,64 @@ void SortWindow::BtnAoutClick() {
         ctx_.about->exec();
 }
 
+void SortWindow::BtnStopClick() {
+    if (busy())
+        stopRequested_ = true;
+}
+
+void SortWindow::runActivity(const std::function<void()>& work) {
+    if (activities_++ == 0)
+        stopRequested_ = false;
+    BtnStop->setEnabled(true);
+    escape_->setEnabled(true);
+    // Back to idle on every way out, an exception included.
+    struct Done {
+        SortWindow& w;
+        ~Done() {
+            if (--w.activities_ == 0) {
+                w.BtnStop->setEnabled(false);
+                w.escape_->setEnabled(false);
+            }
+            w.finishPendingClose();
+        }
+    } done{*this};
+    work();
+}
+
+QList<SortWindow*> SortWindow::mainWindows() const {
+    QList<SortWindow*> windows;
+    for (SortWindow* w : {static_cast<SortWindow*>(ctx_.form1), static_cast<SortWindow*>(ctx_.form6)}) {
+        if (w)
+            windows.append(w);
+    }
+    if (!windows.contains(const_cast<SortWindow*>(this)))
+        windows.append(const_cast<SortWindow*>(this));
+    return windows;
+}
+
+bool SortWindow::closePending() const {
+    for (const SortWindow* w : mainWindows()) {
+        if (w->closePending_)
+            return true;
+    }
+    return false;
+}
+
+void SortWindow::finishPendingClose() {
+    const QList<SortWindow*> windows = mainWindows();
+    for (const SortWindow* w : windows) {
+        if (w->busy())
+            return;
+    }
+    for (SortWindow* w : windows) {
+        if (w->closePending_) {
+            w->closePending_ = false;
+            w->FormClose();
+            return;
+        }
+    }
+}
+
 void SortWindow::FormClose() {
     // A failed save is reported, and the program still ends: nothing would be gained by
     // keeping the window open with settings that cannot be written.
@@ -348,6 +422,20 @@ void SortWindow::FormClose() {
 }
 
 void SortWindow::closeEvent(QCloseEvent* event) {
+    // A run or walk under way in either window ends first, after its file in flight; the window
+    // then saves its settings and the program ends. Nothing goes on out of sight.
+    bool anyBusy = false;
+    for (SortWindow* w : mainWindows()) {
+        if (w->busy()) {
+            anyBusy = true;
+            w->stopRequested_ = true;
+        }
+    }
+    if (anyBusy) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

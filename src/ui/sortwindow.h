@@ -20,6 +20,7 @@ class QLineEdit;
 class QTabWidget;
 class QTime;
 class QTimeEdit;
+class QShortcut;
 class QVBoxLayout;
 
 namespace velquin {
@@ -45,6 +46,7 @@ public:
     void BtnImpFileListClick();  // import a list file
     void Button3Click();         // output folder chooser
     void BtnAoutClick();         // the about box, modal
+    void BtnStopClick();         // ends the run or walk under way after the file in flight
     // Saves the window's settings section (a failure in the error box), then ends the program.
     void FormClose();
 
@@ -107,7 +109,11 @@ public:
     // Region 7: buttons
     QFrame* Panel1 = nullptr;
     QPushButton* BtnCopy = nullptr;
+    QPushButton* BtnStop = nullptr;
     QPushButton* BtnAout = nullptr;
+
+    // True while a run or a walk of this window is under way.
+    bool busy() const { return activities_ > 0; }
 
 protected:
     // `objectName` is the window's; `list` is what ListBox1 shows, `kind` what its list files hold.
@@ -156,6 +162,13 @@ protected:
     WindowRunControls runControls();
     // What ListBox1 shows.
     SourceListModel* sourceList() const { return list_; }
+    // Runs `work` (a run or a walk) as this window's activity: the stop button and Esc stop it,
+    // and a close asked for meanwhile is carried out once every activity of the program is over.
+    void runActivity(const std::function<void()>& work);
+    // True once the user asked the activity under way to stop.
+    bool stopRequested() const { return stopRequested_; }
+    // True when the program ends as soon as the activities are over (no closing box then).
+    bool closePending() const;
 
     // FormClose.
     void closeEvent(QCloseEvent* event) override;
@@ -164,8 +177,16 @@ protected:
     QVBoxLayout* column_ = nullptr; // the regions, top to bottom
 
 private:
+    // Both main windows, for closing: a close stops whatever runs in either.
+    QList<SortWindow*> mainWindows() const;
+    void finishPendingClose();
+
     SourceListModel* list_;
     ListKind kind_;
+    int activities_ = 0;
+    bool stopRequested_ = false;
+    bool closePending_ = false;
+    QShortcut* escape_ = nullptr;
 };
 
 } // namespace velquin

@@ -78,10 +78,31 @@ template <class Base> void WindowRunHost<Base>::setProgress(int position) {
     c_.ProgressBar1->setValue(position);
     if (moved && c_.ProgressBar1->isVisible())
         c_.ProgressBar1->repaint();
-    if (moved || sinceEvents_.elapsed() >= kEventInterval) {
+    runEventsEvery(moved ? 0 : kEventInterval);
+}
+
+template <class Base> void WindowRunHost<Base>::partialProgress(int position) {
+    if (position >= 0 && c_.ProgressBar1->value() != position)
+        c_.ProgressBar1->setValue(position);
+    runEventsEvery(kEventInterval);
+}
+
+template <class Base> void WindowRunHost<Base>::runEventsEvery(qint64 ms) {
+    if (sinceEvents_.elapsed() >= ms) {
         QApplication::processEvents();
         sinceEvents_.restart();
     }
+}
+
+template <class Base> bool WindowRunHost<Base>::stopRequested() {
+    return c_.stopRequested && c_.stopRequested();
+}
+
+template <class Base>
+void WindowRunHost<Base>::closingMessage(const QString& text, const QString& line, const QString& details) {
+    if (c_.closing && c_.closing())
+        return;
+    c_.dialogs->informationWithDetails(c_.window, text, line, details);
 }
 
 template class WindowRunHost<RunHost>;

@@ -29,6 +29,8 @@ struct WindowRunControls {
     QProgressBar* ProgressBar1 = nullptr;
     std::function<void(FocusTarget)> focusField;
     std::function<void()> chooseOutputFolder; // the window's Button3Click
+    std::function<bool()> stopRequested;      // the stop button, Esc or closing the window
+    std::function<bool()> closing;            // the window closes once the run is over: no closing box
 };
 
 // What both main windows do for a run, over their controls: `Base` is RunHost (folder runs) or
@@ -52,8 +54,15 @@ public:
     // Sets and repaints the bar; pending events run whenever the value changes and otherwise
     // at most every 15 ms, so a run over many small files is not slowed by event handling.
     void setProgress(int position) override;
+    // Moves the bar inside a long item and lets pending events run at most every 15 ms.
+    void partialProgress(int position) override;
+    bool stopRequested() override;
+    // The closing box with the failure line and details; none when the window is closing.
+    void closingMessage(const QString& text, const QString& line, const QString& details) override;
 
 private:
+    void runEventsEvery(qint64 ms);
+
     WindowRunControls c_;
     std::unique_ptr<BusyCursor> busy_;
     QElapsedTimer sinceEvents_;

@@ -38,7 +38,7 @@ protected:
     // A source file under src/, added to the list.
     QString add(const QString& relative, const QByteArray& content = "x") {
         const QString path = dir.file(QStringLiteral("src/") + relative, content);
-        job.files.append(path);
+        job.Files.append(path);
         return path;
     }
     QString add(const QString& relative, const QByteArray& content, const QDateTime& modified) {
@@ -46,7 +46,7 @@ protected:
         TestDir::setModified(path, modified);
         return path;
     }
-    FileRunOutcome run() { return runFileSort(job, host, fs); }
+    RunEnd run() { return runFileSort(job, host, fs); }
     QStringList outEntries(const QString& sub = QString()) const {
         return dir.sortedEntries(sub.isEmpty() ? QStringLiteral("out") : QStringLiteral("out/") + sub);
     }
@@ -83,54 +83,54 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
         FocusTarget focus;
     };
     const Case cases[] = {
-        {"empty list", [](FileSortJob& j, ScriptedFileRunHost& h) { j.files.clear(), h.outputText.clear(); },
+        {"empty list", [](FileSortJob& j, ScriptedFileRunHost& h) { j.Files.clear(), h.outputText.clear(); },
          "没有需要分拣的文件!", FocusTarget::None},
         {"include without types",
          [](FileSortJob& j, ScriptedFileRunHost&) {
-             j.criterion = SortCriterion::ByType;
-             j.includeChecked = true;
+             j.Criterion = SortCriterion::ByType;
+             j.fields.ChkInclude = true;
          },
          "如果选择了只分拣某些文件类型，则类型不应当为空！", FocusTarget::None},
-        {"blank keywords", [](FileSortJob& j, ScriptedFileRunHost&) { j.keysText = QStringLiteral(" \t "); },
+        {"blank keywords", [](FileSortJob& j, ScriptedFileRunHost&) { j.fields.EdtKeys = QStringLiteral(" \t "); },
          "请输入匹配关键字!", FocusTarget::EdtKeys},
         {"range begin",
          [](FileSortJob& j, ScriptedFileRunHost&) {
-             j.criterion = SortCriterion::ByName;
-             j.useNameRange = true;
-             j.rangeBeginText = QStringLiteral("1 ");
-             j.rangeEndText = QStringLiteral("x");
+             j.Criterion = SortCriterion::ByName;
+             j.UseNameRange = true;
+             j.fields.EdtPartNameBegin = QStringLiteral("1 ");
+             j.fields.EdtPartNameEnd = QStringLiteral("x");
          },
          "请输入整数序号!", FocusTarget::EdtPartNameBegin},
         {"range end",
          [](FileSortJob& j, ScriptedFileRunHost&) {
-             j.criterion = SortCriterion::ByName;
-             j.useNameRange = true;
-             j.rangeBeginText = QStringLiteral(" -3");
-             j.rangeEndText = QStringLiteral("2147483648");
+             j.Criterion = SortCriterion::ByName;
+             j.UseNameRange = true;
+             j.fields.EdtPartNameBegin = QStringLiteral(" -3");
+             j.fields.EdtPartNameEnd = QStringLiteral("2147483648");
          },
          "请输入整数序号!", FocusTarget::EdtPartNameEnd},
         {"size empty",
          [](FileSortJob& j, ScriptedFileRunHost&) {
-             j.criterion = SortCriterion::BySize;
-             j.sizeText = QStringLiteral("  ");
+             j.Criterion = SortCriterion::BySize;
+             j.fields.EdtSize = QStringLiteral("  ");
          },
          "请输入正确的文件大小!", FocusTarget::EdtSize},
         {"size trailing blank",
          [](FileSortJob& j, ScriptedFileRunHost&) {
-             j.criterion = SortCriterion::BySize;
-             j.sizeText = QStringLiteral("12 ");
+             j.Criterion = SortCriterion::BySize;
+             j.fields.EdtSize = QStringLiteral("12 ");
          },
          "请输入正确的文件大小!", FocusTarget::EdtSize},
         {"image empty",
          [](FileSortJob& j, ScriptedFileRunHost&) {
-             j.criterion = SortCriterion::ByImageSize;
-             j.imageLimitText = QString();
+             j.Criterion = SortCriterion::ByImageSize;
+             j.fields.EdtPic = QString();
          },
          "请输入正确的图片宽高!", FocusTarget::EdtPic},
         {"image beyond 32 bits",
          [](FileSortJob& j, ScriptedFileRunHost&) {
-             j.criterion = SortCriterion::ByImageSize;
-             j.imageLimitText = QStringLiteral("4294967296");
+             j.Criterion = SortCriterion::ByImageSize;
+             j.fields.EdtPic = QStringLiteral("4294967296");
          },
          "请输入正确的图片宽高!", FocusTarget::EdtPic},
     };
@@ -138,14 +138,14 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
         SCOPED_TRACE(c.what);
         TestDir d;
         FileSortJob j;
-        j.files = {d.file(QStringLiteral("a.txt"), "a")};
-        j.sizeConditionText = u("大于");
-        j.sizeUnitText = QStringLiteral("KB");
-        j.imageRelationText = u("大于等于");
+        j.Files = {d.file(QStringLiteral("a.txt"), "a")};
+        j.fields.CmbCondition = u("大于");
+        j.fields.CmbUnit = QStringLiteral("KB");
+        j.fields.CmbPic = u("大于等于");
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
         c.setup(j, h);
-        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::CheckFailed);
+        EXPECT_EQ(runFileSort(j, h, fs), RunEnd::CheckFailed);
         EXPECT_EQ(h.messages, QStringList{u(c.message)});
         EXPECT_EQ(h.focus, c.focus == FocusTarget::None ? std::vector<FocusTarget>{}
                                                         : std::vector<FocusTarget>{c.focus});
@@ -160,23 +160,23 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
 
 TEST_F(FileRun, TrailingSeparatorStaysInTheFieldAfterALaterFailure) {
     add(QStringLiteral("a.txt"));
-    job.keysText = QString();
-    EXPECT_EQ(run(), FileRunOutcome::CheckFailed);
+    job.fields.EdtKeys = QString();
+    EXPECT_EQ(run(), RunEnd::CheckFailed);
     EXPECT_EQ(host.outputText, dir.path(QStringLiteral("out/")));
     EXPECT_EQ(host.outputWrites, 1);
 
     // A field that already ends in the separator is not written again.
     host.outputWrites = 0;
-    EXPECT_EQ(run(), FileRunOutcome::CheckFailed);
+    EXPECT_EQ(run(), RunEnd::CheckFailed);
     EXPECT_EQ(host.outputWrites, 0);
 }
 
 TEST_F(FileRun, BlankOutputOpensTheChooserAndDoesNotStart) {
     add(QStringLiteral("a.txt"));
-    job.criterion = SortCriterion::ByType;
+    job.Criterion = SortCriterion::ByType;
     host.outputText = QStringLiteral(" \t");
     host.chosenFolder = dir.path(QStringLiteral("out"));
-    EXPECT_EQ(run(), FileRunOutcome::CheckFailed);
+    EXPECT_EQ(run(), RunEnd::CheckFailed);
     EXPECT_EQ(host.messages, QStringList{u("请选择分拣结果输出目录！")});
     EXPECT_EQ(host.chooserCalls, 1);
     EXPECT_EQ(host.outputText, dir.path(QStringLiteral("out")))
@@ -187,11 +187,11 @@ TEST_F(FileRun, BlankOutputOpensTheChooserAndDoesNotStart) {
 
 TEST_F(FileRun, ImagePageIgnoresAnEmptyIncludeList) {
     add(QStringLiteral("a.txt"));
-    job.criterion = SortCriterion::ByImageSize;
-    job.includeChecked = true;
-    job.imageLimitText = QStringLiteral("1");
-    job.imageRelationText = u("大于等于");
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    job.Criterion = SortCriterion::ByImageSize;
+    job.fields.ChkInclude = true;
+    job.fields.EdtPic = QStringLiteral("1");
+    job.fields.CmbPic = u("大于等于");
+    EXPECT_EQ(run(), RunEnd::Completed);
     expectCompleted();
 }
 
@@ -200,8 +200,8 @@ TEST_F(FileRun, ImagePageIgnoresAnEmptyIncludeList) {
 TEST_F(FileRun, ProgressFollowsTheItemsThenFullThenZero) {
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
         add(QString::fromUtf8(name));
-    job.criterion = SortCriterion::ByType;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    job.Criterion = SortCriterion::ByType;
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(
         host.events,
         (QStringList{QStringLiteral("lock"), QStringLiteral("progress 0"), QStringLiteral("progress 25"),
@@ -214,12 +214,12 @@ TEST_F(FileRun, ProgressFollowsTheItemsThenFullThenZero) {
 TEST_F(FileRun, FixedFolderIsMadeEvenWhenEveryFileIsFilteredOut) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));
-    job.criterion = SortCriterion::BySize;
-    job.sizeText = QStringLiteral("100");
-    job.sizeConditionText = u("大于");
-    job.sizeUnitText = QStringLiteral("KB");
+    job.Criterion = SortCriterion::BySize;
+    job.fields.EdtSize = QStringLiteral("100");
+    job.fields.CmbCondition = u("大于");
+    job.fields.CmbUnit = QStringLiteral("KB");
     host.filter = {TypeFilterMode::Exclude, {QStringLiteral("*.TXT")}};
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), QStringList{u("大于100KB")});
     EXPECT_TRUE(outEntries(u("大于100KB")).isEmpty());
     EXPECT_EQ(host.progress, (std::vector<int>{100, 0}));
@@ -229,7 +229,7 @@ TEST_F(FileRun, FixedFolderIsMadeEvenWhenEveryFileIsFilteredOut) {
 TEST_F(FileRun, LockIsReleasedWhenTheLoopThrows) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));
-    job.criterion = SortCriterion::ByType;
+    job.Criterion = SortCriterion::ByType;
     host.onProgress = [](int) { throw std::runtime_error("window gone"); };
     EXPECT_THROW(run(), std::runtime_error);
     EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
@@ -240,14 +240,14 @@ TEST_F(FileRun, ModeAndPolicyAreReadAgainForEveryItem) {
     add(QStringLiteral("b.txt"), "b");
     add(QStringLiteral("c.txt"), "c");
     dir.file(QStringLiteral("out/.txt/c.txt"), "old");
-    job.criterion = SortCriterion::ByType;
+    job.Criterion = SortCriterion::ByType;
     host.onProgress = [this](int position) {
         if (position == 0)
             host.mode = TransferMode::Move;
         if (position == 33)
             host.policy = ClashPolicy::AutoNumber;
     };
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_TRUE(dir.existsFile(QStringLiteral("src/a.txt"))) << "copied";
     EXPECT_FALSE(dir.existsFile(QStringLiteral("src/b.txt"))) << "moved";
     EXPECT_EQ(outEntries(QStringLiteral(".txt")),
@@ -258,9 +258,9 @@ TEST_F(FileRun, ModeAndPolicyAreReadAgainForEveryItem) {
 TEST_F(FileRun, TypeFilterIsReadAgainForEveryItem) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));
-    job.criterion = SortCriterion::ByType;
+    job.Criterion = SortCriterion::ByType;
     host.onProgress = [this](int) { host.filter = {TypeFilterMode::Include, {QStringLiteral("*.doc")}}; };
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral(".txt")), QStringList{QStringLiteral("a.txt")});
 }
 
@@ -302,11 +302,11 @@ TEST_F(FileRun, TypeFilterDropsItemsWithoutAProgressStep) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("README"));
     add(QStringLiteral("b.doc"));
-    job.criterion = SortCriterion::ByType;
-    job.includeChecked = true;
-    job.typePatternCount = 1;
+    job.Criterion = SortCriterion::ByType;
+    job.fields.ChkInclude = true;
+    job.fields.ListBox2Count = 1;
     host.filter = {TypeFilterMode::Include, {QStringLiteral("*.txt")}};
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), QStringList{QStringLiteral(".txt")});
     EXPECT_EQ(host.progress, (std::vector<int>{0, 100, 0}));
 }
@@ -317,8 +317,8 @@ TEST_F(FileRun, KeywordsSortIntoEveryMatchingFolder) {
     add(QStringLiteral("My Cat.txt"), "1");
     add(QStringLiteral("catdog.png"), "2");
     add(QStringLiteral("bird.txt"), "3");
-    job.keysText = QStringLiteral("cat  dog ");
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    job.fields.EdtKeys = QStringLiteral("cat  dog ");
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("cat"), QStringLiteral("dog")}));
     EXPECT_EQ(outEntries(QStringLiteral("cat")),
               (QStringList{QStringLiteral("My Cat.txt"), QStringLiteral("catdog.png")}));
@@ -329,9 +329,9 @@ TEST_F(FileRun, KeywordsSortIntoEveryMatchingFolder) {
 
 TEST_F(FileRun, KeywordsInMoveModeGiveTheFileToTheFirstMatch) {
     add(QStringLiteral("catdog.png"), "2");
-    job.keysText = QStringLiteral("Dog cat");
+    job.fields.EdtKeys = QStringLiteral("Dog cat");
     host.mode = TransferMode::Move;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral("Dog")), QStringList{QStringLiteral("catdog.png")});
     EXPECT_TRUE(dir.existsFolder(QStringLiteral("out/cat")));
     EXPECT_TRUE(outEntries(QStringLiteral("cat")).isEmpty());
@@ -341,17 +341,17 @@ TEST_F(FileRun, KeywordsInMoveModeGiveTheFileToTheFirstMatch) {
 TEST_F(FileRun, KeywordsLookOnlyAtTheBaseName) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("mytxt.doc"));
-    job.keysText = QStringLiteral("txt");
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    job.fields.EdtKeys = QStringLiteral("txt");
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral("txt")), QStringList{QStringLiteral("mytxt.doc")});
 }
 
 TEST_F(FileRun, KeywordAutoNumberStartsAgainInEachFolder) {
     add(QStringLiteral("cat-dog.jpg"), "new");
     dir.file(QStringLiteral("out/cat/cat-dog.jpg"), "old");
-    job.keysText = QStringLiteral("cat dog");
+    job.fields.EdtKeys = QStringLiteral("cat dog");
     host.policy = ClashPolicy::AutoNumber;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral("cat")),
               (QStringList{QStringLiteral("cat-dog.jpg"), QStringLiteral("cat-dog_1.jpg")}));
     EXPECT_EQ(outEntries(QStringLiteral("dog")), QStringList{QStringLiteral("cat-dog.jpg")});
@@ -360,9 +360,9 @@ TEST_F(FileRun, KeywordAutoNumberStartsAgainInEachFolder) {
 
 TEST_F(FileRun, KeywordsNeverLeadOutOfTheOutputFolder) {
     add(QStringLiteral("a..b.txt"), "x");
-    job.keysText = QStringLiteral(".. ../esc ..b a. ..");
+    job.fields.EdtKeys = QStringLiteral(".. ../esc ..b a. ..");
     host.mode = TransferMode::Move;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("..b"), QStringLiteral("a.")}));
     EXPECT_EQ(outEntries(QStringLiteral("..b")), QStringList{QStringLiteral("a..b.txt")});
     EXPECT_EQ(dir.sortedEntries(), (QStringList{QStringLiteral("out"), QStringLiteral("src")}));
@@ -394,15 +394,15 @@ TEST_F(FileRun, NameCriterionUsesBaseNameRangeAndFilter) {
         SCOPED_TRACE(c.file);
         TestDir d;
         FileSortJob j;
-        j.criterion = SortCriterion::ByName;
-        j.useNameRange = c.range;
-        j.rangeBeginText = u(c.begin);
-        j.rangeEndText = u(c.end);
-        j.filterText = u(c.filter);
-        j.files = {d.file(QStringLiteral("src/") + u(c.file), "x")};
+        j.Criterion = SortCriterion::ByName;
+        j.UseNameRange = c.range;
+        j.fields.EdtPartNameBegin = u(c.begin);
+        j.fields.EdtPartNameEnd = u(c.end);
+        j.FilterText = u(c.filter);
+        j.Files = {d.file(QStringLiteral("src/") + u(c.file), "x")};
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
-        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+        EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
         const QString folder = u(c.folder);
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{folder.isEmpty() ? u(c.file) : folder});
         EXPECT_TRUE(d.existsFile(QStringLiteral("out/") +
@@ -413,12 +413,12 @@ TEST_F(FileRun, NameCriterionUsesBaseNameRangeAndFilter) {
 TEST_F(FileRun, NameThatWouldLeadOutIsNotSorted) {
     add(QStringLiteral("..."), "x");     // base name ".."
     add(QStringLiteral("..x.txt"), "y"); // range 1 to 2 gives ".."
-    job.criterion = SortCriterion::ByName;
-    job.useNameRange = true;
-    job.rangeBeginText = QStringLiteral("1");
-    job.rangeEndText = QStringLiteral("2");
+    job.Criterion = SortCriterion::ByName;
+    job.UseNameRange = true;
+    job.fields.EdtPartNameBegin = QStringLiteral("1");
+    job.fields.EdtPartNameEnd = QStringLiteral("2");
     host.mode = TransferMode::Move;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(dir.sortedEntries(QStringLiteral("src")),
               (QStringList{QStringLiteral("..."), QStringLiteral("..x.txt")}));
     EXPECT_TRUE(outEntries().isEmpty());
@@ -430,9 +430,9 @@ TEST_F(FileRun, OnlyExistingTargetsDropsFilesWithoutAFolder) {
     add(QStringLiteral("alpha.txt"));
     add(QStringLiteral("beta.txt"));
     dir.folder(QStringLiteral("out/beta"));
-    job.criterion = SortCriterion::ByName;
-    job.onlyExistingTargets = true;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    job.Criterion = SortCriterion::ByName;
+    job.OnlyExistingTargets = true;
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), QStringList{QStringLiteral("beta")});
     EXPECT_EQ(outEntries(QStringLiteral("beta")), QStringList{QStringLiteral("beta.txt")});
     EXPECT_EQ(host.progress, (std::vector<int>{50, 100, 0})) << "the dropped item takes no progress step";
@@ -444,8 +444,8 @@ TEST_F(FileRun, TypeCriterionUsesTheExtensionAsWritten) {
     add(QStringLiteral("notes"));
     add(QStringLiteral("a.tar.gz"));
     add(QStringLiteral(".profile"));
-    job.criterion = SortCriterion::ByType;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    job.Criterion = SortCriterion::ByType;
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(),
               (QStringList{QStringLiteral(".JPG"), QStringLiteral(".gz"), QStringLiteral(".jpg"),
                            QStringLiteral(".profile"), QStringLiteral("notes")}));
@@ -479,17 +479,17 @@ TEST_F(FileRun, SizeCriterionIsStrictAtTheLimit) {
         SCOPED_TRACE(c.folder);
         TestDir d;
         FileSortJob j;
-        j.criterion = SortCriterion::BySize;
-        j.sizeConditionIndex = c.condition;
-        j.sizeConditionText = u(c.conditionText);
-        j.sizeText = u(c.size);
-        j.sizeUnitIndex = c.unit;
-        j.sizeUnitText = u(c.unitText);
+        j.Criterion = SortCriterion::BySize;
+        j.SizeRelation = c.condition == 0 ? SizeTest::Greater : SizeTest::Less;
+        j.fields.CmbCondition = u(c.conditionText);
+        j.fields.EdtSize = u(c.size);
+        j.fields.unitIsMB = c.unit == 1;
+        j.fields.CmbUnit = u(c.unitText);
         for (int size : c.sizes)
-            j.files.append(d.file(QStringLiteral("src/f") + QString::number(size), QByteArray(size, 'z')));
+            j.Files.append(d.file(QStringLiteral("src/f") + QString::number(size), QByteArray(size, 'z')));
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
-        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+        EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{u(c.folder)});
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + u(c.folder)), c.sorted);
     }
@@ -497,23 +497,22 @@ TEST_F(FileRun, SizeCriterionIsStrictAtTheLimit) {
 
 TEST_F(FileRun, SizeCriterionDropsFilesItCannotOpen) {
     add(QStringLiteral("a.bin"), QByteArray(2000, 'a'));
-    job.files.append(dir.path(QStringLiteral("src/missing.bin")));
-    job.criterion = SortCriterion::BySize;
-    job.sizeText = QStringLiteral("1");
-    job.sizeConditionText = u("大于");
-    job.sizeUnitText = QStringLiteral("KB");
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    job.Files.append(dir.path(QStringLiteral("src/missing.bin")));
+    job.Criterion = SortCriterion::BySize;
+    job.fields.EdtSize = QStringLiteral("1");
+    job.fields.CmbCondition = u("大于");
+    job.fields.CmbUnit = QStringLiteral("KB");
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(u("大于1KB")), QStringList{QStringLiteral("a.bin")});
     EXPECT_EQ(host.progress, (std::vector<int>{0, 100, 0}));
 }
 
 TEST(SizeLimit, KilobytesMegabytesAndTheBounds) {
-    EXPECT_EQ(sizeLimitBytes(1, 0), 1024);
-    EXPECT_EQ(sizeLimitBytes(1, 1), 1048576);
-    EXPECT_EQ(sizeLimitBytes(100, -1), 102400);
-    EXPECT_EQ(sizeLimitBytes(-2, 1), -2097152);
-    EXPECT_EQ(sizeLimitBytes(Q_INT64_C(9007199254740992), 1), std::numeric_limits<qint64>::max());
-    EXPECT_EQ(sizeLimitBytes(std::numeric_limits<qint64>::min(), 0), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(sizeLimitBytes(1, false), 1024);
+    EXPECT_EQ(sizeLimitBytes(1, true), 1048576);
+    EXPECT_EQ(sizeLimitBytes(-2, true), -2097152);
+    EXPECT_EQ(sizeLimitBytes(Q_INT64_C(9007199254740992), true), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(sizeLimitBytes(std::numeric_limits<qint64>::min(), false), std::numeric_limits<qint64>::min());
 }
 
 TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
@@ -533,19 +532,18 @@ TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
     for (const Case& c : cases) {
         TestDir d;
         FileSortJob j;
-        j.criterion = SortCriterion::ByDate;
-        j.date = date;
-        j.time = time;
-        j.dateRelationIndex = c.relation;
-        j.dateSource = c.source;
-        j.files = {d.file(QStringLiteral("src/early.txt"), "e", QDateTime(date, QTime(11, 59, 58))),
+        j.Criterion = SortCriterion::ByDate;
+        j.DateLimit = QDateTime(date, time);
+        j.DateRelation = c.relation == 0 ? DateTest::Earlier : DateTest::Later;
+        j.DateSource = c.source;
+        j.Files = {d.file(QStringLiteral("src/early.txt"), "e", QDateTime(date, QTime(11, 59, 58))),
                    d.file(QStringLiteral("src/equal.txt"), "q", QDateTime(date, QTime(12, 0, 1))),
                    d.file(QStringLiteral("src/late.txt"), "l", QDateTime(date, QTime(12, 0, 2)))};
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
-        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
-        EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{dateFolderName(date)});
-        EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + dateFolderName(date)), c.sorted) << c.relation;
+        EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{dateFolderName(date, true)});
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + dateFolderName(date, true)), c.sorted) << c.relation;
     }
 }
 
@@ -557,24 +555,23 @@ TEST_F(FileRun, DateThresholdBefore1980PacksToZero) {
         for (int relation : {0, 1}) {
             TestDir d;
             FileSortJob j;
-            j.criterion = SortCriterion::ByDate;
-            j.date = date;
-            j.time = QTime(23, 59, 59);
-            j.dateRelationIndex = relation;
-            j.dateSource = source;
-            j.files = {d.file(QStringLiteral("src/new.txt"), "n", QDateTime(QDate(2020, 1, 1), QTime(0, 0))),
+            j.Criterion = SortCriterion::ByDate;
+            j.DateLimit = QDateTime(date, QTime(23, 59, 59));
+            j.DateRelation = relation == 0 ? DateTest::Earlier : DateTest::Later;
+            j.DateSource = source;
+            j.Files = {d.file(QStringLiteral("src/new.txt"), "n", QDateTime(QDate(2020, 1, 1), QTime(0, 0))),
                        d.path(QStringLiteral("src/gone.txt"))};
             // The entry time may be the birth time, which cannot be set back to 1975.
             if (source == DateSource::FromHandle)
-                j.files.append(
+                j.Files.append(
                     d.file(QStringLiteral("src/old.txt"), "o", QDateTime(QDate(1975, 1, 1), QTime(0, 0))));
             ScriptedFileRunHost h;
             h.outputText = d.folder(QStringLiteral("out"));
             h.policy = ClashPolicy::Ask;
-            const QString folder = d.path(QStringLiteral("out/") + dateFolderName(date));
-            d.file(QStringLiteral("out/") + dateFolderName(date) + QStringLiteral("/gone.txt"), "target");
-            EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
-            const QStringList inFolder = d.sortedEntries(QStringLiteral("out/") + dateFolderName(date));
+            const QString folder = d.path(QStringLiteral("out/") + dateFolderName(date, true));
+            d.file(QStringLiteral("out/") + dateFolderName(date, true) + QStringLiteral("/gone.txt"), "target");
+            EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
+            const QStringList inFolder = d.sortedEntries(QStringLiteral("out/") + dateFolderName(date, true));
             if (relation == 0) {
                 EXPECT_EQ(h.questions, QStringList{folder + QStringLiteral("/gone.txt")});
                 EXPECT_EQ(inFolder, QStringList{QStringLiteral("gone.txt")});
@@ -588,7 +585,7 @@ TEST_F(FileRun, DateThresholdBefore1980PacksToZero) {
 }
 
 TEST(DateFolder, SeparatorsBecomeDashes) {
-    const QString name = dateFolderName(QDate(2013, 5, 8));
+    const QString name = dateFolderName(QDate(2013, 5, 8), true);
     EXPECT_FALSE(name.contains(QLatin1Char('/')));
     EXPECT_FALSE(name.contains(QLatin1Char('\\')));
     EXPECT_TRUE(name.contains(QStringLiteral("13")));
@@ -617,12 +614,12 @@ TEST_F(FileRun, ImageCriterionComparesOneDimension) {
         SCOPED_TRACE(testing::Message() << c.relation << " " << c.limit);
         TestDir d;
         FileSortJob j;
-        j.criterion = SortCriterion::ByImageSize;
-        j.imageSide = c.side;
-        j.imageRelationIndex = c.relation;
-        j.imageRelationText = u("等于");
-        j.imageLimitText = u(c.limit);
-        j.files = {d.file(QStringLiteral("src/big.png"), big),
+        j.Criterion = SortCriterion::ByImageSize;
+        j.ImageSide = c.side;
+        j.ImageRelation = c.relation >= 0 ? ImageTest(c.relation) : ImageTest::None;
+        j.fields.CmbPic = u("等于");
+        j.fields.EdtPic = u(c.limit);
+        j.Files = {d.file(QStringLiteral("src/big.png"), big),
                    d.file(QStringLiteral("src/small.PNG"), small),
                    d.file(QStringLiteral("src/x.jpg"), "not an image"),
                    d.file(QStringLiteral("src/cut.png"), big.left(12)),
@@ -630,7 +627,7 @@ TEST_F(FileRun, ImageCriterionComparesOneDimension) {
                    d.file(QStringLiteral("src/b.tiff"), big)};
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
-        EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+        EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
         const QString folder = u("等于") + u(c.limit);
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{folder});
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + folder), c.sorted);
@@ -649,14 +646,14 @@ TEST_F(FileRun, OverwriteOfAFileOntoItselfLeavesItWhole) {
              {ClashPolicy::Overwrite, ClashPolicy::Ask, ClashPolicy::ReplaceOlder, ClashPolicy::Skip}) {
             TestDir d;
             FileSortJob j;
-            j.criterion = SortCriterion::ByType;
-            j.files = {d.file(QStringLiteral("notes"), "precious")};
+            j.Criterion = SortCriterion::ByType;
+            j.Files = {d.file(QStringLiteral("notes"), "precious")};
             ScriptedFileRunHost h;
             h.outputText = d.path();
             h.mode = mode;
             h.policy = policy;
             h.answers = {true};
-            EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+            EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
             EXPECT_EQ(d.read(QStringLiteral("notes")), QByteArray("precious"));
             EXPECT_EQ(d.sortedEntries(), QStringList{QStringLiteral("notes")});
         }
@@ -664,16 +661,16 @@ TEST_F(FileRun, OverwriteOfAFileOntoItselfLeavesItWhole) {
     // The name criterion with a range past the end gives the empty sub-folder name as well.
     TestDir d;
     FileSortJob j;
-    j.criterion = SortCriterion::ByName;
-    j.useNameRange = true;
-    j.rangeBeginText = QStringLiteral("50");
-    j.rangeEndText = QStringLiteral("60");
-    j.files = {d.file(QStringLiteral("a.txt"), "precious")};
+    j.Criterion = SortCriterion::ByName;
+    j.UseNameRange = true;
+    j.fields.EdtPartNameBegin = QStringLiteral("50");
+    j.fields.EdtPartNameEnd = QStringLiteral("60");
+    j.Files = {d.file(QStringLiteral("a.txt"), "precious")};
     ScriptedFileRunHost h;
     h.outputText = d.path() + QLatin1Char('/');
     h.mode = TransferMode::Move;
     h.policy = ClashPolicy::Overwrite;
-    EXPECT_EQ(runFileSort(j, h, fs), FileRunOutcome::Completed);
+    EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
     EXPECT_EQ(d.read(QStringLiteral("a.txt")), QByteArray("precious"));
 }
 
@@ -684,7 +681,7 @@ TEST_F(FileRun, AwkwardNamesAreSortedOrLeftAloneNeverLost) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, "raw", 3), 3);
     ::close(fd);
-    job.files.append(decodeLocal8(rawName));
+    job.Files.append(decodeLocal8(rawName));
 
     const QString longName = QString(251, QLatin1Char('n')) + QStringLiteral(".txt"); // 255 bytes
     const QStringList names = {
@@ -694,16 +691,16 @@ TEST_F(FileRun, AwkwardNamesAreSortedOrLeftAloneNeverLost) {
     for (const QString& name : names)
         add(name, name == QStringLiteral("empty.txt") ? QByteArray() : name.toUtf8());
     dir.folder(QStringLiteral("src/folder.txt"));
-    job.files.append(dir.path(QStringLiteral("src/folder.txt")));
-    job.files.append(dir.path(QStringLiteral("src/missing.txt")));
+    job.Files.append(dir.path(QStringLiteral("src/folder.txt")));
+    job.Files.append(dir.path(QStringLiteral("src/missing.txt")));
     ASSERT_EQ(::symlink("nowhere", encodeLocal8(dir.path(QStringLiteral("src/broken.txt"))).constData()), 0);
-    job.files.append(dir.path(QStringLiteral("src/broken.txt")));
+    job.Files.append(dir.path(QStringLiteral("src/broken.txt")));
     // The long name clashes, and its numbered name would be too long: the copy fails quietly.
     dir.file(QStringLiteral("out/.txt/") + longName, "old");
 
-    job.criterion = SortCriterion::ByType;
+    job.Criterion = SortCriterion::ByType;
     host.policy = ClashPolicy::AutoNumber;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     expectCompleted();
 
     EXPECT_EQ(dir.read(QStringLiteral("out/noext")), QByteArray("noext"));
@@ -728,7 +725,7 @@ TEST_F(FileRun, AwkwardNamesAreSortedOrLeftAloneNeverLost) {
     host.outputText = dir.path(QStringLiteral("out2"));
     dir.folder(QStringLiteral("out2"));
     host.mode = TransferMode::Move;
-    EXPECT_EQ(run(), FileRunOutcome::Completed);
+    EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(::access(rawName.constData(), F_OK), -1);
     EXPECT_EQ(
         ::access(
@@ -744,18 +741,18 @@ TEST_F(FileRun, AListedPipeNeverHoldsUpTheRun) {
     const QString pipe = dir.path(QStringLiteral("src/pipe.png"));
     dir.folder(QStringLiteral("src"));
     ASSERT_EQ(::mkfifo(encodeLocal8(pipe).constData(), 0644), 0);
-    job.files = {pipe};
-    job.sizeText = QStringLiteral("0");
-    job.sizeConditionIndex = 1;
-    job.imageLimitText = QStringLiteral("0");
-    job.dateSource = DateSource::FromHandle;
-    job.date = QDate(2000, 1, 1);
+    job.Files = {pipe};
+    job.fields.EdtSize = QStringLiteral("0");
+    job.SizeRelation = SizeTest::Less;
+    job.fields.EdtPic = QStringLiteral("0");
+    job.DateSource = DateSource::FromHandle;
+    job.DateLimit = QDateTime(QDate(2000, 1, 1), QTime(0, 0));
     for (SortCriterion criterion :
          {SortCriterion::ByType, SortCriterion::BySize, SortCriterion::ByDate, SortCriterion::ByImageSize}) {
-        job.criterion = criterion;
+        job.Criterion = criterion;
         host = ScriptedFileRunHost();
         host.outputText = dir.path(QStringLiteral("out"));
-        EXPECT_EQ(run(), FileRunOutcome::Completed);
+        EXPECT_EQ(run(), RunEnd::Completed);
     }
     EXPECT_EQ(::access(encodeLocal8(pipe).constData(), F_OK), 0);
     EXPECT_EQ(::access(encodeLocal8(dir.path(QStringLiteral("out/.png/pipe.png"))).constData(), F_OK), -1);

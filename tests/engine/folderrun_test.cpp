@@ -38,28 +38,28 @@ TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
         bool chooser;
     };
     const Case cases[] = {
-        {"empty list", [](FolderSortJob& j, FolderHost&) { j.folders.clear(); },
+        {"empty list", [](FolderSortJob& j, FolderHost&) { j.Folders.clear(); },
          QStringLiteral("没有需要分拣的文件夹（目录）!"), FocusTarget::None, false},
         {"blank output", [](FolderSortJob&, FolderHost& h) { h.output = QStringLiteral(" \t "); },
          QStringLiteral("请选择分拣结果输出目录！"), FocusTarget::None, true},
-        {"blank keys", [](FolderSortJob& j, FolderHost&) { j.keysText = QStringLiteral("   "); },
+        {"blank keys", [](FolderSortJob& j, FolderHost&) { j.fields.EdtKeys = QStringLiteral("   "); },
          QStringLiteral("请输入匹配关键字!"), FocusTarget::EdtKeys, false},
         {"range begin",
          [](FolderSortJob& j, FolderHost&) {
-             j.criterion = 1;
-             j.rangeBeginText = QStringLiteral("x");
+             j.Criterion = FolderSortCriterion(1);
+             j.fields.EdtPartNameBegin = QStringLiteral("x");
          },
          QStringLiteral("请输入整数序号!"), FocusTarget::EdtPartNameBegin, false},
         {"range end",
          [](FolderSortJob& j, FolderHost&) {
-             j.criterion = 1;
-             j.rangeEndText = QStringLiteral("1.5");
+             j.Criterion = FolderSortCriterion(1);
+             j.fields.EdtPartNameEnd = QStringLiteral("1.5");
          },
          QStringLiteral("请输入整数序号!"), FocusTarget::EdtPartNameEnd, false},
         {"file count",
          [](FolderSortJob& j, FolderHost&) {
-             j.criterion = 2;
-             j.fileCountText = QStringLiteral("3 ");
+             j.Criterion = FolderSortCriterion(2);
+             j.fields.EdtFileCount = QStringLiteral("3 ");
          },
          QStringLiteral("请输入整数!"), FocusTarget::EdtFileCount, false},
     };
@@ -70,12 +70,12 @@ TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
         FolderHost host;
         host.output = d.path(QStringLiteral("out"));
         FolderSortJob job;
-        job.folders = {makeFolder(d, QStringLiteral("Trip"))};
-        job.keysText = QStringLiteral("Trip");
-        job.useNameRange = true;
-        job.rangeBeginText = QStringLiteral("1");
-        job.rangeEndText = QStringLiteral("2");
-        job.fileCountText = QStringLiteral("1");
+        job.Folders = {makeFolder(d, QStringLiteral("Trip"))};
+        job.fields.EdtKeys = QStringLiteral("Trip");
+        job.UseNameRange = true;
+        job.fields.EdtPartNameBegin = QStringLiteral("1");
+        job.fields.EdtPartNameEnd = QStringLiteral("2");
+        job.fields.EdtFileCount = QStringLiteral("1");
         c.setup(job, host);
 
         runFolderSort(job, host, fs);
@@ -87,7 +87,7 @@ TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
         EXPECT_TRUE(host.progress.isEmpty());
         EXPECT_FALSE(d.existsFolder(QStringLiteral("out")));
         // The separator stays appended once the output check has passed, whatever fails later.
-        if (!job.folders.isEmpty() && !c.chooser) {
+        if (!job.Folders.isEmpty() && !c.chooser) {
             EXPECT_EQ(host.output, d.path(QStringLiteral("out/")));
         }
     }
@@ -99,10 +99,10 @@ TEST(FolderRunChecks, RangeTextsAreNotCheckedWithoutTheRange) {
     FolderHost host;
     host.output = d.path(QStringLiteral("out/"));
     FolderSortJob job;
-    job.folders = {makeFolder(d, QStringLiteral("Trip"))};
-    job.criterion = 1;
-    job.rangeBeginText = QStringLiteral("x");
-    job.rangeEndText = QStringLiteral("y");
+    job.Folders = {makeFolder(d, QStringLiteral("Trip"))};
+    job.Criterion = FolderSortCriterion(1);
+    job.fields.EdtPartNameBegin = QStringLiteral("x");
+    job.fields.EdtPartNameEnd = QStringLiteral("y");
     runFolderSort(job, host, fs);
     EXPECT_EQ(host.messages, QStringList{kDone});
     EXPECT_EQ(host.output, d.path(QStringLiteral("out/"))); // no second separator
@@ -111,9 +111,9 @@ TEST(FolderRunChecks, RangeTextsAreNotCheckedWithoutTheRange) {
 
 TEST_F(FolderRun, KeywordsCopyIntoEveryMatchingKeywordFolder) {
     FolderSortJob job;
-    job.folders = {makeFolder(d, QStringLiteral("src/PhotoTrip")), makeFolder(d, QStringLiteral("src/Other")),
+    job.Folders = {makeFolder(d, QStringLiteral("src/PhotoTrip")), makeFolder(d, QStringLiteral("src/Other")),
                    makeFolder(d, QStringLiteral("src/xABCx")), d.path(QStringLiteral("src/abcMissing"))};
-    job.keysText = QStringLiteral("  photo  trip abc ");
+    job.fields.EdtKeys = QStringLiteral("  photo  trip abc ");
     runFolderSort(job, host, fs);
 
     EXPECT_EQ(d.read(QStringLiteral("out/photo/PhotoTrip/f.txt")), QByteArray("f"));
@@ -129,8 +129,8 @@ TEST_F(FolderRun, KeywordsCopyIntoEveryMatchingKeywordFolder) {
 TEST_F(FolderRun, ADuplicateKeywordCopiesTwiceAndTheSecondPassMeetsThePolicy) {
     host.policy = ClashPolicy::AutoNumber;
     FolderSortJob job;
-    job.folders = {makeFolder(d, QStringLiteral("Trip"))};
-    job.keysText = QStringLiteral("trip trip");
+    job.Folders = {makeFolder(d, QStringLiteral("Trip"))};
+    job.fields.EdtKeys = QStringLiteral("trip trip");
     runFolderSort(job, host, fs);
     EXPECT_EQ(d.entries(QStringLiteral("out/trip/Trip")),
               (QStringList{QStringLiteral("f.txt"), QStringLiteral("f_1.txt")}));
@@ -162,12 +162,12 @@ TEST_F(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
         host.output = d.path(QStringLiteral("out"));
         const QString name = QString::fromUtf8(c.folder);
         FolderSortJob job;
-        job.criterion = 1;
-        job.folders = {makeFolder(d, QStringLiteral("src/") + name)};
-        job.useNameRange = c.range;
-        job.rangeBeginText = QString::fromUtf8(c.begin);
-        job.rangeEndText = QString::fromUtf8(c.end);
-        job.filterText = QString::fromUtf8(c.filter);
+        job.Criterion = FolderSortCriterion(1);
+        job.Folders = {makeFolder(d, QStringLiteral("src/") + name)};
+        job.UseNameRange = c.range;
+        job.fields.EdtPartNameBegin = QString::fromUtf8(c.begin);
+        job.fields.EdtPartNameEnd = QString::fromUtf8(c.end);
+        job.FilterText = QString::fromUtf8(c.filter);
         runFolderSort(job, host, fs);
         const QString sub = QString::fromUtf8(c.sub);
         const QString landed = sub.isEmpty()
@@ -181,9 +181,9 @@ TEST_F(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
 TEST_F(FolderRun, OnlyExistingTargetsLeavesOutFoldersWithoutTheirSubFolder) {
     d.folder(QStringLiteral("out/Beach"));
     FolderSortJob job;
-    job.criterion = 1;
-    job.onlyExistingTargets = true;
-    job.folders = {makeFolder(d, QStringLiteral("src/Trip")), makeFolder(d, QStringLiteral("src/Beach"))};
+    job.Criterion = FolderSortCriterion(1);
+    job.OnlyExistingTargets = true;
+    job.Folders = {makeFolder(d, QStringLiteral("src/Trip")), makeFolder(d, QStringLiteral("src/Beach"))};
     runFolderSort(job, host, fs);
     EXPECT_FALSE(d.existsFolder(QStringLiteral("out/Trip")));
     EXPECT_EQ(d.read(QStringLiteral("out/Beach/Beach/f.txt")), QByteArray("f"));
@@ -204,9 +204,9 @@ TEST_F(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
         d.path(QStringLiteral("src/two")),         d.path(QStringLiteral("src/empty")),
         d.path(QStringLiteral("src/onlyfolders")), d.path(QStringLiteral("src/missing"))};
     FolderSortJob job;
-    job.criterion = 2;
-    job.folders = all;
-    job.fileCountText = QStringLiteral("3");
+    job.Criterion = FolderSortCriterion(2);
+    job.Folders = all;
+    job.fields.EdtFileCount = QStringLiteral("3");
     runFolderSort(job, host, fs);
     EXPECT_EQ(d.entries(QStringLiteral("out")),
               (QStringList{QStringLiteral("hidden"), QStringLiteral("three")}));
@@ -217,7 +217,7 @@ TEST_F(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
 
     FolderHost zeroHost;
     zeroHost.output = d.path(QStringLiteral("zero"));
-    job.fileCountText = QStringLiteral("0");
+    job.fields.EdtFileCount = QStringLiteral("0");
     runFolderSort(job, zeroHost, fs);
     // The missing folder cannot be counted and is passed over, with its progress step.
     EXPECT_EQ(d.entries(QStringLiteral("zero")),
@@ -232,9 +232,9 @@ TEST_F(FolderRun, TheAskQuestionShowsTheTargetAsJoined) {
     host.answers = {true};
     d.file(QStringLiteral("out/Trip/f.txt"), "old");
     FolderSortJob job;
-    job.criterion = 2;
-    job.fileCountText = QStringLiteral("1");
-    job.folders = {makeFolder(d, QStringLiteral("src/Trip"), "new")};
+    job.Criterion = FolderSortCriterion(2);
+    job.fields.EdtFileCount = QStringLiteral("1");
+    job.Folders = {makeFolder(d, QStringLiteral("src/Trip"), "new")};
     runFolderSort(job, host, fs);
     EXPECT_EQ(host.questions, QStringList{d.path(QStringLiteral("out//Trip/f.txt"))});
     EXPECT_EQ(d.read(QStringLiteral("out/Trip/f.txt")), QByteArray("new"));
@@ -249,8 +249,8 @@ TEST_F(FolderRun, ThePolicyIsReadAnewForEveryFolderCopied) {
     d.file(QStringLiteral("out/Trip/Trip1/f.txt"), "old");
     d.file(QStringLiteral("out/Trip/Trip2/f.txt"), "old");
     FolderSortJob job;
-    job.keysText = QStringLiteral("Trip");
-    job.folders = {makeFolder(d, QStringLiteral("src/Trip1"), "new"),
+    job.fields.EdtKeys = QStringLiteral("Trip");
+    job.Folders = {makeFolder(d, QStringLiteral("src/Trip1"), "new"),
                    makeFolder(d, QStringLiteral("src/Trip2"), "new")};
     runFolderSort(job, host, fs);
     EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip1/f.txt")), QByteArray("old"));
@@ -260,8 +260,8 @@ TEST_F(FolderRun, ThePolicyIsReadAnewForEveryFolderCopied) {
 TEST_F(FolderRun, ProgressStepsLockAndCompletionComeInOrder) {
     FolderSortJob job;
     for (int i = 0; i < 4; ++i)
-        job.folders.append(makeFolder(d, QStringLiteral("src/F") + QString::number(i)));
-    job.keysText = QStringLiteral("nomatch");
+        job.Folders.append(makeFolder(d, QStringLiteral("src/F") + QString::number(i)));
+    job.fields.EdtKeys = QStringLiteral("nomatch");
     runFolderSort(job, host, fs);
     EXPECT_EQ(host.log, (QStringList{QStringLiteral("lock"), QStringLiteral("progress 0"),
                                      QStringLiteral("progress 25"), QStringLiteral("progress 50"),
@@ -272,17 +272,17 @@ TEST_F(FolderRun, ProgressStepsLockAndCompletionComeInOrder) {
 
 TEST_F(FolderRun, TheHiddenDatePageMakesOneDateFolderAndSortsNothing) {
     FolderSortJob job;
-    job.criterion = 3;
-    job.folderDate = QDate(2013, 5, 6);
-    job.folders = {makeFolder(d, QStringLiteral("src/A")), makeFolder(d, QStringLiteral("src/B"))};
-    job.keysText = QString(); // no check applies to this page
+    job.Criterion = FolderSortCriterion(3);
+    job.fields.DtDate = QDate(2013, 5, 6);
+    job.Folders = {makeFolder(d, QStringLiteral("src/A")), makeFolder(d, QStringLiteral("src/B"))};
+    job.fields.EdtKeys = QString(); // no check applies to this page
     runFolderSort(job, host, fs);
 
-    QString expected = shortDateText(job.folderDate);
-    expected.replace(QLatin1Char('/'), QLatin1Char('-'));
-    EXPECT_EQ(folderDateName(job.folderDate), expected);
-    EXPECT_FALSE(expected.contains(QLatin1Char('/')));
-    EXPECT_EQ(d.entries(QStringLiteral("out")), QStringList{expected});
+    // The short date as it stands: a date written with "/" makes nested folders.
+    const QString expected = shortDateText(job.fields.DtDate);
+    EXPECT_EQ(dateFolderName(job.fields.DtDate, false), expected);
+    EXPECT_EQ(d.entries(QStringLiteral("out")), QStringList{expected.section(QLatin1Char('/'), 0, 0)});
+    EXPECT_TRUE(d.existsFolder(QStringLiteral("out/") + expected));
     EXPECT_TRUE(d.entries(QStringLiteral("out/") + expected).isEmpty());
     EXPECT_EQ(host.progress, (QList<int>{0, 50, 100, 0}));
     EXPECT_EQ(host.messages, QStringList{kDone});
@@ -293,9 +293,9 @@ TEST_F(FolderRun, OutputFolderInsideTheListedFolderEnds) {
     d.file(QStringLiteral("Trip/sub/b.txt"), "b");
     host.output = d.path(QStringLiteral("Trip/out"));
     FolderSortJob job;
-    job.criterion = 2;
-    job.fileCountText = QStringLiteral("1");
-    job.folders = {d.path(QStringLiteral("Trip"))};
+    job.Criterion = FolderSortCriterion(2);
+    job.fields.EdtFileCount = QStringLiteral("1");
+    job.Folders = {d.path(QStringLiteral("Trip"))};
     runFolderSort(job, host, fs);
     EXPECT_EQ(d.read(QStringLiteral("Trip/out/Trip/a.txt")), QByteArray("a"));
     EXPECT_EQ(d.read(QStringLiteral("Trip/out/Trip/sub/b.txt")), QByteArray("b"));
@@ -306,8 +306,8 @@ TEST_F(FolderRun, OutputFolderInsideTheListedFolderEnds) {
 TEST_F(FolderRun, NothingLandsOutsideTheOutputFolder) {
     host.output = d.path(QStringLiteral("work/out"));
     FolderSortJob job;
-    job.folders = {makeFolder(d, QStringLiteral("src/a..b")), d.path(QStringLiteral("src/a..b/.."))};
-    job.keysText = QStringLiteral(".. a");
+    job.Folders = {makeFolder(d, QStringLiteral("src/a..b")), d.path(QStringLiteral("src/a..b/.."))};
+    job.fields.EdtKeys = QStringLiteral(".. a");
     runFolderSort(job, host, fs);
     EXPECT_EQ(d.entries(QStringLiteral("work")), QStringList{QStringLiteral("out")});
     EXPECT_EQ(d.entries(QStringLiteral("work/out")), QStringList{QStringLiteral("a")});
@@ -315,8 +315,8 @@ TEST_F(FolderRun, NothingLandsOutsideTheOutputFolder) {
 
     FolderHost nameHost;
     nameHost.output = d.path(QStringLiteral("work/byname"));
-    job.criterion = 1;
-    job.filterText = QStringLiteral("a*b");
+    job.Criterion = FolderSortCriterion(1);
+    job.FilterText = QStringLiteral("a*b");
     runFolderSort(job, nameHost, fs);
     EXPECT_EQ(d.entries(QStringLiteral("work")), QStringList{QStringLiteral("out")});
     EXPECT_EQ(nameHost.progress, (QList<int>{0, 50, 100, 0}));

@@ -295,12 +295,17 @@ TEST_F(Transfer, BadSourcesAndTargetsLoseNothing) {
     const QByteArray linkPath = encodeLocal8(dir.path(QStringLiteral("out/b.txt")));
     ASSERT_EQ(::symlink("nowhere", linkPath.constData()), 0);
     const QString b = dir.file(QStringLiteral("src/b.txt"), "b");
-    for (ClashPolicy policy : {ClashPolicy::Skip, ClashPolicy::Ask, ClashPolicy::AutoNumber}) {
+    for (ClashPolicy policy : {ClashPolicy::Skip, ClashPolicy::Ask}) {
         for (TransferMode mode : {TransferMode::Copy, TransferMode::Move})
             TransferFile(fs, host, b, out, QStringLiteral("b.txt"), mode, policy);
     }
     EXPECT_TRUE(host.questions.isEmpty());
     EXPECT_EQ(content(QStringLiteral("src/b.txt")), "b");
+    // Auto-numbering takes the name as taken and goes on to the next number.
+    EXPECT_EQ(TransferFile(fs, host, b, out, QStringLiteral("b.txt"), TransferMode::Move, ClashPolicy::AutoNumber)
+                  .outcome,
+              TransferOutcome::Done);
+    EXPECT_EQ(content(QStringLiteral("out/b_1.txt")), "b");
     EXPECT_FALSE(dir.existsFile(QStringLiteral("nowhere")));
     EXPECT_FALSE(dir.existsFile(QStringLiteral("out/nowhere")));
 }

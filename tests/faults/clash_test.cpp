@@ -91,8 +91,8 @@ TEST(AutoNumberClashes, RawNamesAreNumberedByteForByte) {
                 folders.append(decodeLocal8(same));
             }
             FolderSortJob job = folderByNameJob(folders);
-            job.criterion = int(FolderSortCriterion::ByFileCount);
-            job.fileCountText = QStringLiteral("1");
+            job.Criterion = FolderSortCriterion::ByFileCount;
+            job.fields.EdtFileCount = QStringLiteral("1");
             runFolderSort(job, host, FileOps());
             landing = base + "/out/" + raw + "/";
         } else {

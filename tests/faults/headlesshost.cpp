@@ -25,22 +25,22 @@ bool HeadlessHost::endedNormally() const {
 
 FileSortJob byTypeJob(const QStringList& files) {
     FileSortJob job;
-    job.files = files;
-    job.criterion = SortCriterion::ByType;
+    job.Files = files;
+    job.Criterion = SortCriterion::ByType;
     return job;
 }
 
 FileSortJob byNameJob(const QStringList& files) {
     FileSortJob job;
-    job.files = files;
-    job.criterion = SortCriterion::ByName;
+    job.Files = files;
+    job.Criterion = SortCriterion::ByName;
     return job;
 }
 
 FolderSortJob folderByNameJob(const QStringList& folders) {
     FolderSortJob job;
-    job.folders = folders;
-    job.criterion = int(FolderSortCriterion::ByName);
+    job.Folders = folders;
+    job.Criterion = FolderSortCriterion::ByName;
     return job;
 }
 

@@ -128,16 +128,25 @@ TEST_F(FolderWalk, AddingTheSameFolderTwiceAddsNothing) {
     EXPECT_EQ(model.entries(), first);
 }
 
-TEST_F(FolderWalk, LinksAreFollowedButACycleEnds) {
-    ASSERT_TRUE(test::makeSymlink(dir.path(QStringLiteral("root")), dir.path(QStringLiteral("root/sub/up"))));
+TEST_F(FolderWalk, LinksToFoldersArePassedOverButAChosenLinkIsFollowed) {
+    ASSERT_TRUE(test::makeSymlink(QStringLiteral("/"), dir.path(QStringLiteral("root/sub/slash"))));
     ASSERT_TRUE(test::makeSymlink(QStringLiteral("."), dir.path(QStringLiteral("root/self"))));
     ASSERT_TRUE(test::makeSymlink(QStringLiteral("sub/deep"), dir.path(QStringLiteral("root/deeplink"))));
     ASSERT_TRUE(test::makeSymlink(QStringLiteral("f1.txt"), dir.path(QStringLiteral("root/f1link"))));
     IndexDisk(model, fs, dir.path(QStringLiteral("root")), pump);
-    EXPECT_EQ(relativeSet(),
-              setOf({"root/f1.txt", "root/.h1.txt", "root/f1link", "root/sub/f2.txt", "root/.hsub/f3.txt",
-                     "root/sub/deep/f4.txt", "root/sub/deep/deeper/f5.txt", "root/deeplink/f4.txt",
-                     "root/deeplink/deeper/f5.txt"}));
+    EXPECT_EQ(relativeSet(), setOf({"root/f1.txt", "root/.h1.txt", "root/f1link", "root/sub/f2.txt",
+                                    "root/.hsub/f3.txt", "root/sub/deep/f4.txt", "root/sub/deep/deeper/f5.txt"}));
+    model.clear();
+    IndexDisk(model, fs, dir.path(QStringLiteral("root/deeplink")), pump);
+    EXPECT_EQ(relativeSet(), setOf({"root/deeplink/f4.txt", "root/deeplink/deeper/f5.txt"}));
+}
+
+TEST_F(FolderWalk, AStopEndsTheWalkKeepingWhatItAdded) {
+    int steps = 0;
+    EventPump stopping([] {}, 0, [&steps] { return ++steps > 1; });
+    IndexDisk(model, fs, dir.path(QStringLiteral("root")), stopping);
+    // The first folder's files are in; the walk went no deeper.
+    EXPECT_EQ(relativeSet(), setOf({"root/f1.txt", "root/.h1.txt"}));
 }
 
 TEST_F(FolderWalk, MissingOrUnlistableFoldersAddNothingAndTheWalkGoesOn) {

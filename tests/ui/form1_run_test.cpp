@@ -131,8 +131,8 @@ TEST_F(Form1RunTest, EachCriterionSortsFromTheStartButton) {
              TestDir::setModified(t.add(QStringLiteral("new.txt")),
                                   QDateTime(QDate(2021, 6, 1), QTime(12, 0)));
          },
-         {dateFolderName(limitDate) + QStringLiteral("/old.txt")},
-         {dateFolderName(limitDate) + QStringLiteral("/new.txt")}},
+         {dateFolderName(limitDate, true) + QStringLiteral("/old.txt")},
+         {dateFolderName(limitDate, true) + QStringLiteral("/new.txt")}},
         {"image width at least",
          [](Form1RunTest& t) {
              t.form->PageControl1->setCurrentIndex(5);

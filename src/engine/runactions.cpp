@@ -1,0 +1,105 @@
+#include "engine/runactions.h"
+
+#include "engine/runhost.h"
+#include "platform/links.h"
+
+#include <cerrno>
+
+namespace velquin {
+
+namespace {
+// An item done within this time shows no progress of its own.
+constexpr qint64 kQuickItemMs = 300;
+} // namespace
+
+RunActions::~RunActions() = default;
+
+// Moves the bar through the current part of the item as the bytes of one copy arrive, and
+// stops the copy when the user stops the run.
+class DiskActions::Progress : public CopyProgress {
+public:
+    explicit Progress(DiskActions& actions) : actions_(actions) {}
+    bool copied(qint64 bytesDone, qint64 bytesTotal) override {
+        const double share = bytesTotal > 0 ? double(bytesDone) / double(bytesTotal) : 1.0;
+        actions_.reportFraction(actions_.partFrom_ + (actions_.partTo_ - actions_.partFrom_) * qMin(share, 1.0));
+        return !actions_.stopping();
+    }
+
+private:
+    DiskActions& actions_;
+};
+
+DiskActions::DiskActions(const FileOps& fs, RunHost& host) : fs_(fs), host_(host), disk_(fs) {
+}
+
+DiskActions::~DiskActions() = default;
+
+void DiskActions::makeFolder(const QString& path) {
+    fs_.makePath(path);
+}
+
+TransferOutcome DiskActions::transfer(const QString& source, const QString& subFolder, const QString& name,
+                                      TransferMode mode, ClashPolicy policy) {
+    if (stopping())
+        return TransferOutcome::Stopped;
+    const TransferDecision decision = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
+    Progress progress(*this);
+    const TransferHooks hooks{&progress, host_.replaceKeeper()};
+    const TransferResult result = carryOut(fs_, host_, hints_, source, subFolder, name, mode, decision, hooks);
+    if (result.outcome == TransferOutcome::Stopped)
+        sawStop_ = true;
+    if (result.outcome == TransferOutcome::Done && mode == TransferMode::Move)
+        disk_.noteMoved(source);
+    if (countsAsFailure(result))
+        fail(source, result.decision.target, result.fs.error);
+    return result.outcome;
+}
+
+void DiskActions::copyLink(const QString& source, const QString& target) {
+    const FsResult r = copySymlink(source, target);
+    // A link already there is a clash the copy leaves alone, like a skipped file.
+    if (!r.ok() && r.error != EEXIST)
+        fail(source, target, r.error);
+}
+
+void DiskActions::unlistable(const QString& source, const QString& target, int error) {
+    fail(source, target, error);
+}
+
+void DiskActions::itemStarted(qsizetype index, qsizetype count) {
+    index_ = index;
+    count_ = qMax<qsizetype>(count, 1);
+    partFrom_ = 0;
+    partTo_ = 1;
+    sinceItemStart_.start();
+}
+
+void DiskActions::itemPart(double from, double to) {
+    partFrom_ = from;
+    partTo_ = to;
+    reportFraction(from);
+}
+
+bool DiskActions::stopping() const {
+    if (!host_.stopRequested())
+        return false;
+    sawStop_ = true;
+    return true;
+}
+
+void DiskActions::fail(const QString& source, const QString& target, int error) {
+    failures_.append(RunFailure{source, target, systemReason(error)});
+}
+
+void DiskActions::reportFraction(double fraction) {
+    // Quick items keep the bar at the values it takes between items; only an item that takes
+    // a while moves it on inside (events run either way).
+    if (!sinceItemStart_.isValid() || sinceItemStart_.elapsed() < kQuickItemMs) {
+        host_.partialProgress(-1);
+        return;
+    }
+    const double span = 100.0 / double(count_);
+    host_.partialProgress(int(double(index_) * span + span * qBound(0.0, fraction, 1.0)));
+}
+
+} // namespace velquin

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/transfer.h"
+#include "engine/types.h"
+#include "platform/fileops.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QString>
+
+namespace velquin {
+
+class RunHost;
+
+// Where a run's decisions go. The run's rules (which item goes where, the tree copy) are written
+// once against this interface: DiskActions carries the decisions out, the preview's actions
+// list them against the disk as it will be.
+class RunActions {
+public:
+    virtual ~RunActions();
+    // The disk the decisions are made on.
+    virtual const DiskView& view() const = 0;
+    // Makes the folder with its missing parents; a failure is silent (the transfers into it fail).
+    virtual void makeFolder(const QString& path) = 0;
+    // One file to subFolder/name, decided on view() and then carried out (or listed).
+    virtual TransferOutcome transfer(const QString& source, const QString& subFolder, const QString& name,
+                                     TransferMode mode, ClashPolicy policy) = 0;
+    // A symbolic link to a folder met inside a copied tree: the link is made again at `target`.
+    virtual void copyLink(const QString& source, const QString& target) = 0;
+    // A folder of a copied tree that could not be listed: nothing of it was copied.
+    virtual void unlistable(const QString& source, const QString& target, int error) = 0;
+    // A listed item the criterion does not sort (or drops).
+    virtual void notMatched(const QString& source) { (void)source; }
+
+    // Item `index` of `count` begins (the bar's span for it is index/count to (index+1)/count).
+    virtual void itemStarted(qsizetype index, qsizetype count) {
+        (void)index;
+        (void)count;
+    }
+    // The part of the current item from `from` to `to` (fractions of it) is under way: a tree
+    // copy's next file; the bytes of its copy move the bar through that part.
+    virtual void itemPart(double from, double to) {
+        (void)from;
+        (void)to;
+    }
+    // True once the run is to end after the file in flight.
+    virtual bool stopping() const { return false; }
+};
+
+// A transfer that failed, as the closing box lists it.
+struct RunFailure {
+    QString source;
+    QString target;
+    QString reason;
+};
+
+// Carries a run's decisions out on the disk: asks the host the clash question, lets the host's
+// events run and its bar move inside long copies, stops when the host asks, keeps replaced files
+// through the host's keeper, and keeps the list of what failed.
+class DiskActions : public RunActions {
+public:
+    DiskActions(const FileOps& fs, RunHost& host);
+    ~DiskActions() override;
+
+    const DiskView& view() const override { return disk_; }
+    void makeFolder(const QString& path) override;
+    TransferOutcome transfer(const QString& source, const QString& subFolder, const QString& name,
+                             TransferMode mode, ClashPolicy policy) override;
+    void copyLink(const QString& source, const QString& target) override;
+    void unlistable(const QString& source, const QString& target, int error) override;
+    void itemStarted(qsizetype index, qsizetype count) override;
+    void itemPart(double from, double to) override;
+    bool stopping() const override;
+
+    const QList<RunFailure>& failures() const { return failures_; }
+    // True when a stop cut the run's work short (a copy cancelled, a tree left unfinished).
+    bool sawStop() const { return sawStop_; }
+
+private:
+    class Progress;
+
+    void fail(const QString& source, const QString& target, int error);
+    // Moves the bar to `fraction` of the current item and lets events run.
+    void reportFraction(double fraction);
+
+    const FileOps& fs_;
+    RunHost& host_;
+    DiskAsItIs disk_;
+    NameHints hints_;
+    QList<RunFailure> failures_;
+    qsizetype index_ = 0;
+    qsizetype count_ = 1;
+    double partFrom_ = 0;
+    double partTo_ = 1;
+    mutable bool sawStop_ = false;
+    QElapsedTimer sinceItemStart_;
+};
+
+} // namespace velquin

@@ -1,0 +1,125 @@
+#include "engine/runframe.h"
+
+#include "engine/rules.h"
+#include "engine/runhost.h"
+#include "platform/localdate.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace velquin {
+
+namespace {
+
+// Unlocks the window on every way out of the loop, an exception included.
+class LockGuard {
+public:
+    explicit LockGuard(RunHost& host) : host_(host) { host_.setLocked(true); }
+    ~LockGuard() { unlock(); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+    void unlock() {
+        if (locked_) {
+            locked_ = false;
+            host_.setLocked(false);
+        }
+    }
+
+private:
+    RunHost& host_;
+    bool locked_ = true;
+};
+
+} // namespace
+
+std::optional<QString> RunFrame::checkOutputFolder() {
+    QString output = host_.outputFolderText();
+    if (trimBlanks(output).isEmpty()) {
+        host_.information(QStringLiteral("请选择分拣结果输出目录！"));
+        host_.chooseOutputFolder();
+        return std::nullopt;
+    }
+    // The field keeps the separator even when a later check fails.
+    if (!endsWithSeparator(output)) {
+        output += pathSeparator();
+        host_.setOutputFolderText(output);
+    }
+    return output;
+}
+
+bool RunFrame::checkKeywords(const QString& keysText, QStringList& keywords) {
+    if (trimBlanks(keysText).isEmpty()) {
+        host_.information(QStringLiteral("请输入匹配关键字!"));
+        host_.focusField(FocusTarget::EdtKeys);
+        return false;
+    }
+    keywords = buildKeywordList(keysText);
+    return true;
+}
+
+bool RunFrame::checkNameRange(const QString& beginText, const QString& endText, int& begin, int& end) {
+    const auto fail = [this](FocusTarget focus) {
+        host_.information(QStringLiteral("请输入整数序号!"));
+        host_.focusField(focus);
+        return false;
+    };
+    const std::optional<qint32> first = parseInt32(beginText);
+    if (!first)
+        return fail(FocusTarget::EdtPartNameBegin);
+    const std::optional<qint32> last = parseInt32(endText);
+    if (!last)
+        return fail(FocusTarget::EdtPartNameEnd);
+    begin = *first;
+    end = *last;
+    if (end < begin)
+        std::swap(begin, end);
+    end = qMin(end, kRangeEndCap);
+    return true;
+}
+
+RunEnd RunFrame::run(qsizetype count, DiskActions& actions, const std::function<Step(qsizetype)>& item) {
+    bool stopped = false;
+    {
+        LockGuard lock(host_);
+        for (qsizetype i = 0; i < count; ++i) {
+            if (host_.stopRequested()) {
+                stopped = true;
+                break;
+            }
+            actions.itemStarted(i, count);
+            if (item(i) == Step::Progress)
+                host_.setProgress(int(qint64(i) * 100 / qint64(count)));
+        }
+        // A stop asked for during the last item may have cut that item short.
+        stopped = stopped || actions.sawStop();
+        host_.setProgress(100);
+    }
+    const QList<RunFailure>& failures = actions.failures();
+    host_.closingMessage(stopped ? QStringLiteral("分拣已停止！") : QStringLiteral("分拣工作完成！"),
+                         failures.isEmpty() ? QString() : failureLine(failures.size()),
+                         failureDetails(failures));
+    host_.setProgress(0);
+    return stopped ? RunEnd::Stopped : RunEnd::Completed;
+}
+
+QString failureLine(qsizetype count) {
+    return QStringLiteral("有 %1 个项目未能分拣。").arg(count);
+}
+
+QString failureDetails(const QList<RunFailure>& failures) {
+    QStringList lines;
+    lines.reserve(failures.size());
+    for (const RunFailure& f : failures)
+        lines.append(f.source + QStringLiteral(" → ") + f.target + QStringLiteral("：") + f.reason);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString dateFolderName(const QDate& date, bool replaceSeparators) {
+    QString name = shortDateText(date);
+    if (replaceSeparators) {
+        name.replace(QLatin1Char('/'), QLatin1Char('-'));
+        name.replace(QLatin1Char('\\'), QLatin1Char('-'));
+    }
+    return name;
+}
+
+} // namespace velquin

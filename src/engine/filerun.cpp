@@ -184,7 +184,8 @@ FileSortRun::ItemOutcome FileSortRun::SortItem(RunActions& actions, const QStrin
         QString name = baseNameOf(path);
         if (job_.UseNameRange) {
             const qint64 count = qint64(job_.RangeEnd) - job_.RangeBegin + 1;
-            name = CopyByChars(name, job_.RangeBegin, int(qMin<qint64>(count, std::numeric_limits<int>::max())));
+            name =
+                CopyByChars(name, job_.RangeBegin, int(qMin<qint64>(count, std::numeric_limits<int>::max())));
         }
         name = applyNameFilter(name, job_.FilterText);
         if (!subFolderStaysInside(name))
@@ -199,14 +200,16 @@ FileSortRun::ItemOutcome FileSortRun::SortItem(RunActions& actions, const QStrin
         const auto size = disk.openedFileSize(path);
         if (!size)
             return ItemOutcome::Dropped;
-        const bool match = job_.SizeRelation == SizeTest::Greater ? *size > job_.SizeLimit : *size < job_.SizeLimit;
+        const bool match =
+            job_.SizeRelation == SizeTest::Greater ? *size > job_.SizeLimit : *size < job_.SizeLimit;
         return match ? sortedInto(job_.FixedFolderName, false) : ItemOutcome::NotMatched;
     }
     case SortCriterion::ByDate: {
-        const auto time = job_.DateSource == DateSource::FromHandle ? disk.modificationTime(path)
-                                                                    : disk.entryTime(path);
+        const auto time =
+            job_.DateSource == DateSource::FromHandle ? disk.modificationTime(path) : disk.entryTime(path);
         const DosDateTime stamp = time ? toDosDateTime(*time) : kUnreadableDosDateTime;
-        const bool match = job_.DateRelation == DateTest::Earlier ? stamp < dateThreshold_ : stamp > dateThreshold_;
+        const bool match =
+            job_.DateRelation == DateTest::Earlier ? stamp < dateThreshold_ : stamp > dateThreshold_;
         return match ? sortedInto(job_.FixedFolderName, false) : ItemOutcome::NotMatched;
     }
     case SortCriterion::ByImageSize: {

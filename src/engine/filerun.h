@@ -24,35 +24,35 @@ struct FileSortJob {
     QString FilterText;                                 // EdtFilter (criterion 1)
     bool OnlyExistingTargets = false;                   // ChkOnlyMatchDir (criterion 1)
     velquin::SizeTest SizeRelation = velquin::SizeTest::Greater; // CmbCondition (criterion 3)
-    QDateTime DateLimit;                                // DtDate's date with DtTime's time (criterion 4)
-    velquin::DateTest DateRelation = velquin::DateTest::Earlier; // CmbFileDate (criterion 4)
+    QDateTime DateLimit; // DtDate's date with DtTime's time (criterion 4)
+    velquin::DateTest DateRelation = velquin::DateTest::Earlier;     // CmbFileDate (criterion 4)
     velquin::DateSource DateSource = velquin::DateSource::FromEntry; // RbModifyTime: FromHandle
     velquin::ImageSide ImageSide = velquin::ImageSide::Width;        // RbPicH: Height (criterion 5)
     velquin::ImageTest ImageRelation = velquin::ImageTest::AtLeast;  // CmbPic (criterion 5)
 
     // The texts of the fields the checks read, as typed, and what check 2 needs.
     struct Fields {
-        bool ChkInclude = false;   // checked
-        int ListBox2Count = 0;     // number of type patterns
-        QString EdtKeys;           // criterion 0
-        QString EdtPartNameBegin;  // criterion 1 with the range
-        QString EdtPartNameEnd;    // criterion 1 with the range
-        QString EdtSize;           // criterion 3
-        QString CmbCondition;      // criterion 3: the selected item's caption
-        QString CmbUnit;           // criterion 3: the selected item's caption
-        bool unitIsMB = false;     // criterion 3: CmbUnit's second item ("MB") is selected
-        QString CmbPic;            // criterion 5: the selected item's caption
-        QString EdtPic;            // criterion 5
+        bool ChkInclude = false;  // checked
+        int ListBox2Count = 0;    // number of type patterns
+        QString EdtKeys;          // criterion 0
+        QString EdtPartNameBegin; // criterion 1 with the range
+        QString EdtPartNameEnd;   // criterion 1 with the range
+        QString EdtSize;          // criterion 3
+        QString CmbCondition;     // criterion 3: the selected item's caption
+        QString CmbUnit;          // criterion 3: the selected item's caption
+        bool unitIsMB = false;    // criterion 3: CmbUnit's second item ("MB") is selected
+        QString CmbPic;           // criterion 5: the selected item's caption
+        QString EdtPic;           // criterion 5
     } fields;
 
     // Made by the run from the above once its checks have passed.
-    QString OutputFolder;      // EdtOutDir, with its trailing separator
-    QStringList Keywords;      // criterion 0
-    int RangeBegin = 0;        // criterion 1 with the range, exchanged when reversed
-    int RangeEnd = 0;          // criterion 1 with the range, at most 254
-    qint64 SizeLimit = 0;      // criterion 3, bytes
-    qint32 ImageLimit = 0;     // criterion 5, pixels
-    QString FixedFolderName;   // criteria 3, 4 and 5
+    QString OutputFolder;    // EdtOutDir, with its trailing separator
+    QStringList Keywords;    // criterion 0
+    int RangeBegin = 0;      // criterion 1 with the range, exchanged when reversed
+    int RangeEnd = 0;        // criterion 1 with the range, at most 254
+    qint64 SizeLimit = 0;    // criterion 3, bytes
+    qint32 ImageLimit = 0;   // criterion 5, pixels
+    QString FixedFolderName; // criteria 3, 4 and 5
 };
 
 // One press of the start button: checks the options (message and focus through the host on the
@@ -82,7 +82,8 @@ private:
 
     bool passesFilter(const QString& path);
     ItemOutcome SortItem(RunActions& actions, const QString& path);
-    bool transferInto(RunActions& actions, const QString& path, const QString& subFolderName, bool makeFolder);
+    bool transferInto(RunActions& actions, const QString& path, const QString& subFolderName,
+                      bool makeFolder);
 
     FileSortJob job_;
     FileRunHost& host_;

@@ -119,7 +119,8 @@ RunFrame::Step FolderSortRun::sortOne(RunActions& actions, qsizetype index) {
         QString subName = name;
         if (job_.UseNameRange) {
             const qint64 count = qint64(job_.RangeEnd) - job_.RangeBegin + 1;
-            subName = CopyByChars(name, job_.RangeBegin, int(qBound(qint64(INT_MIN), count, qint64(INT_MAX))));
+            subName =
+                CopyByChars(name, job_.RangeBegin, int(qBound(qint64(INT_MIN), count, qint64(INT_MAX))));
         }
         subName = applyNameFilter(subName, job_.FilterText);
         if (!subFolderStaysInside(subName))

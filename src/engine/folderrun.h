@@ -19,9 +19,9 @@ class RunHost;
 struct FolderSortJob {
     QStringList Folders; // ListBox1's entries; a copy, so the list may change meanwhile
     FolderSortCriterion Criterion = FolderSortCriterion::ByKeyword; // the active page of PageControl1
-    bool UseNameRange = false;        // ChkFileNamePart (criterion 1)
-    QString FilterText;               // EdtFilter (criterion 1)
-    bool OnlyExistingTargets = false; // ChkOnlyMatchDir (criterion 1)
+    bool UseNameRange = false;                                      // ChkFileNamePart (criterion 1)
+    QString FilterText;                                             // EdtFilter (criterion 1)
+    bool OnlyExistingTargets = false;                               // ChkOnlyMatchDir (criterion 1)
 
     // The texts of the fields the checks read, as typed, and the date page's date.
     struct Fields {
@@ -33,11 +33,11 @@ struct FolderSortJob {
     } fields;
 
     // Made by the run from the above once its checks have passed.
-    QString OutputFolder;  // EdtOutDir, with its trailing separator
-    QStringList Keywords;  // criterion 0
-    int RangeBegin = 0;    // criterion 1 with the range
-    int RangeEnd = 0;      // criterion 1 with the range, at most 254
-    int FileCount = 0;     // criterion 2
+    QString OutputFolder; // EdtOutDir, with its trailing separator
+    QStringList Keywords; // criterion 0
+    int RangeBegin = 0;   // criterion 1 with the range
+    int RangeEnd = 0;     // criterion 1 with the range, at most 254
+    int FileCount = 0;    // criterion 2
 };
 
 // The folder run behind TForm6.BtnCopyClick: checks the job (message and focus on the first

@@ -34,7 +34,7 @@ public:
 
     void run(const QString& source, const QString& destination, const QString& keepOut) {
         rootSource_ = source;
-        if (!enter(source, destination))
+        if (actions_.stopping() || !enter(source, destination))
             return;
         if (!keepOut.isEmpty()) {
             if (const std::optional<FileId> id = fs_.fileId(keepOut))

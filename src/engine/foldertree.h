@@ -28,7 +28,8 @@ void CopyFolderTree(RunActions& actions, const FileOps& fs, const QString& sourc
                     ClashPolicy policy, const QString& keepOut = QString());
 // The same on the disk as it is, with the host's clash question; returns what failed.
 QList<RunFailure> CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source,
-                                 const QString& destination, ClashPolicy policy, const QString& keepOut = QString());
+                                 const QString& destination, ClashPolicy policy,
+                                 const QString& keepOut = QString());
 
 // The number of entries directly in `folder` that are not folders, hidden ones included;
 // 0 when the folder cannot be listed.

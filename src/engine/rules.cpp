@@ -4,7 +4,9 @@
 
 namespace velquin {
 
-QStringList buildKeywordList(const QString& text) { return text.split(QLatin1Char(' ')); }
+QStringList buildKeywordList(const QString& text) {
+    return text.split(QLatin1Char(' '));
+}
 
 bool keywordMatches(const QString& keyword, const QString& name) {
     if (trimBlanks(keyword).isEmpty())

@@ -21,7 +21,8 @@ public:
     explicit Progress(DiskActions& actions) : actions_(actions) {}
     bool copied(qint64 bytesDone, qint64 bytesTotal) override {
         const double share = bytesTotal > 0 ? double(bytesDone) / double(bytesTotal) : 1.0;
-        actions_.reportFraction(actions_.partFrom_ + (actions_.partTo_ - actions_.partFrom_) * qMin(share, 1.0));
+        actions_.reportFraction(actions_.partFrom_ +
+                                (actions_.partTo_ - actions_.partFrom_) * qMin(share, 1.0));
         return !actions_.stopping();
     }
 
@@ -45,7 +46,8 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
     const TransferDecision decision = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
     Progress progress(*this);
     const TransferHooks hooks{&progress, host_.replaceKeeper()};
-    const TransferResult result = carryOut(fs_, host_, hints_, source, subFolder, name, mode, decision, hooks);
+    const TransferResult result =
+        carryOut(fs_, host_, hints_, source, subFolder, name, mode, decision, hooks);
     if (result.outcome == TransferOutcome::Stopped)
         sawStop_ = true;
     if (result.outcome == TransferOutcome::Done && mode == TransferMode::Move)

@@ -157,7 +157,8 @@ TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, co
         const std::optional<FileTime> targetTime =
             clash ? disk.modificationTime(d.target) : std::optional<FileTime>();
         // nullopt compares below every real time: a missing target, a time that cannot be read.
-        const bool replaces = mode == TransferMode::Copy ? !(sourceTime < targetTime) : sourceTime > targetTime;
+        const bool replaces =
+            mode == TransferMode::Copy ? !(sourceTime < targetTime) : sourceTime > targetTime;
         d.replace = replaces;
         d.action = !replaces ? TransferAction::KeepNewer
                    : clash   ? TransferAction::ReplaceOlder
@@ -221,7 +222,7 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
         hints.used(subFolder, name, r.decision.number);
     } else {
         r.outcome = r.fs.error == ECANCELED && host.stopRequested() ? TransferOutcome::Stopped
-                                                                     : TransferOutcome::Failed;
+                                                                    : TransferOutcome::Failed;
     }
     return r;
 }

@@ -51,7 +51,9 @@ public:
     bool isDir(const QString& path) const override { return fs_.isDir(path); }
     bool exists(const QString& path) const override { return fs_.exists(path); }
     std::optional<FileTime> modificationTime(const QString& path) const override;
-    std::optional<qint64> openedFileSize(const QString& path) const override { return fs_.openedFileSize(path); }
+    std::optional<qint64> openedFileSize(const QString& path) const override {
+        return fs_.openedFileSize(path);
+    }
     std::optional<FileTime> entryTime(const QString& path) const override { return fs_.entryTime(path); }
     bool movedAway(const QString& path) const override { return moved_.contains(path); }
     void noteMoved(const QString& path) { moved_.insert(path, true); }
@@ -102,9 +104,9 @@ enum class TransferAction {
 
 struct TransferDecision {
     TransferAction action = TransferAction::Copy;
-    QString target;       // where the file goes (for AutoNumber: the free name)
-    bool replace = false; // whether putting the file there replaces what it finds
-    int number = 0;       // AutoNumber: the number in the free name
+    QString target;         // where the file goes (for AutoNumber: the free name)
+    bool replace = false;   // whether putting the file there replaces what it finds
+    int number = 0;         // AutoNumber: the number in the free name
     bool numbering = false; // policy AutoNumber: a name found taken when placing moves on a number
 };
 
@@ -119,11 +121,11 @@ TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, co
 
 // How a transfer ended.
 enum class TransferOutcome {
-    Done,        // the file is at its target (copied, moved or replacing the old one)
-    Unchanged,   // nothing needed doing: a clash the policy leaves alone, the answer No, the
-                 // same file already there, or a source this run had moved away already
-    Stopped,     // the user stopped the run during the copy; nothing of it is left
-    Failed,      // the file system refused; `fs` says why
+    Done,      // the file is at its target (copied, moved or replacing the old one)
+    Unchanged, // nothing needed doing: a clash the policy leaves alone, the answer No, the
+               // same file already there, or a source this run had moved away already
+    Stopped,   // the user stopped the run during the copy; nothing of it is left
+    Failed,    // the file system refused; `fs` says why
 };
 
 struct TransferResult {

@@ -246,8 +246,8 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     column_->addWidget(Panel1);
 
     // Esc stops the activity under way while the window has the focus; otherwise it is free.
-    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, [this] { BtnStopClick(); },
-                            Qt::WindowShortcut);
+    escape_ = new QShortcut(
+        QKeySequence(Qt::Key_Escape), this, this, [this] { BtnStopClick(); }, Qt::WindowShortcut);
     escape_->setEnabled(false);
 
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });

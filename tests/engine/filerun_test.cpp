@@ -211,6 +211,39 @@ TEST_F(FileRun, ProgressFollowsTheItemsThenFullThenZero) {
     EXPECT_EQ(outEntries(QStringLiteral(".txt")).size(), 4);
 }
 
+TEST_F(FileRun, AStopEndsTheRunAfterTheItemInFlight) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        add(QString::fromUtf8(name));
+    job.Criterion = SortCriterion::ByType;
+    bool stop = false;
+    host.stop = [&stop] { return stop; };
+    host.onProgress = [&stop](int position) { stop = stop || position == 25; };
+    EXPECT_EQ(run(), RunEnd::Stopped);
+    EXPECT_EQ(outEntries(QStringLiteral(".txt")), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 25, 100, 0}));
+    EXPECT_EQ(host.messages, QStringList{u("分拣已停止！")});
+    EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
+}
+
+TEST_F(FileRun, FailedTransfersAreCountedAndListedButAClashLeftAloneIsNot) {
+    const QString a = add(QStringLiteral("a.txt"));
+    const QString b = add(QStringLiteral("b.txt"));
+    add(QStringLiteral("c.jpg"));
+    add(QStringLiteral("d.jpg"));
+    dir.file(QStringLiteral("out/.txt"), "a file where the folder would go");
+    dir.file(QStringLiteral("out/.jpg/d.jpg"), "kept by Skip");
+    job.Criterion = SortCriterion::ByType;
+    EXPECT_EQ(run(), RunEnd::Completed);
+    EXPECT_EQ(host.messages, QStringList{u("分拣工作完成！")});
+    EXPECT_EQ(host.closingLine, u("有 2 个项目未能分拣。"));
+    const QStringList details = host.closingDetails.split(QLatin1Char('\n'));
+    ASSERT_EQ(details.size(), 2);
+    EXPECT_TRUE(details[0].startsWith(a + u(" → ") + dir.path(QStringLiteral("out/.txt/a.txt")) + u("：")));
+    EXPECT_TRUE(details[1].startsWith(b));
+    EXPECT_TRUE(details[0].endsWith(systemReason(ENOTDIR))) << details[0].toStdString();
+    EXPECT_EQ(dir.read(QStringLiteral("out/.jpg/d.jpg")), QByteArray("kept by Skip"));
+}
+
 TEST_F(FileRun, FixedFolderIsMadeEvenWhenEveryFileIsFilteredOut) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));

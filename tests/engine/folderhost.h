@@ -62,6 +62,15 @@ public:
         progress.append(position);
         log.append(QStringLiteral("progress ") + QString::number(position));
     }
+    bool stopRequested() override { return stop && stop(); }
+    void closingMessage(const QString& text, const QString& line, const QString& details) override {
+        information(text);
+        closingLine = line;
+        closingDetails = details;
+    }
+    std::function<bool()> stop; // the stop button
+    QString closingLine;
+    QString closingDetails;
 };
 
 // What a folder test works in: a fresh folder, the real file operations and a scripted host.

@@ -321,3 +321,40 @@ TEST_F(FolderRun, NothingLandsOutsideTheOutputFolder) {
     EXPECT_EQ(d.entries(QStringLiteral("work")), QStringList{QStringLiteral("out")});
     EXPECT_EQ(nameHost.progress, (QList<int>{0, 50, 100, 0}));
 }
+
+TEST_F(FolderRun, AStopEndsTheRunBetweenTheFilesOfATree) {
+    FolderSortJob job;
+    job.Criterion = FolderSortCriterion::ByName;
+    for (const char* name : {"A", "B"}) {
+        for (int i = 0; i < 3; ++i)
+            d.file(QStringLiteral("src/%1/f%2.txt").arg(QLatin1String(name)).arg(i), "x");
+        job.Folders.append(d.path(QStringLiteral("src/") + QLatin1String(name)));
+    }
+    // The policy is read once per folder copied: the stop comes right after folder A.
+    host.onPolicyRead = [this](int reads) {
+        if (reads == 1)
+            host.stop = [] { return true; };
+    };
+    EXPECT_EQ(runFolderSort(job, host, fs), RunEnd::Stopped);
+    EXPECT_EQ(d.entries(QStringLiteral("out/A/A")).size(), 3);
+    EXPECT_FALSE(d.existsFolder(QStringLiteral("out/B/B")));
+    EXPECT_EQ(host.messages, QStringList{QStringLiteral("分拣已停止！")});
+    EXPECT_EQ(host.lockStates, (QList<bool>{true, false}));
+}
+
+TEST_F(FolderRun, FilesThatCannotBeCopiedAreCountedAndListed) {
+    d.file(QStringLiteral("src/Trip/a.txt"), "a");
+    d.file(QStringLiteral("src/Trip/sub/b.txt"), "b");
+    d.file(QStringLiteral("src/Trip/sub/c.txt"), "c");
+    // A file where the copy's sub-folder would go: neither file of sub can land.
+    d.file(QStringLiteral("out/Trip/Trip/sub"), "in the way");
+    FolderSortJob job;
+    job.Criterion = FolderSortCriterion::ByName;
+    job.Folders = {d.path(QStringLiteral("src/Trip"))};
+    EXPECT_EQ(runFolderSort(job, host, fs), RunEnd::Completed);
+    EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip/a.txt")), QByteArray("a"));
+    EXPECT_EQ(host.messages, QStringList{kDone});
+    EXPECT_EQ(host.closingLine, QStringLiteral("有 2 个项目未能分拣。"));
+    EXPECT_TRUE(host.closingDetails.contains(d.path(QStringLiteral("src/Trip/sub/b.txt"))));
+    EXPECT_TRUE(host.closingDetails.contains(d.path(QStringLiteral("out/Trip/Trip/sub/c.txt"))));
+}

@@ -12,6 +12,12 @@ void ScriptedFileRunHost::information(const QString& text) {
     events.append(QStringLiteral("message ") + text);
 }
 
+void ScriptedFileRunHost::closingMessage(const QString& text, const QString& line, const QString& details) {
+    information(text);
+    closingLine = line;
+    closingDetails = details;
+}
+
 void ScriptedFileRunHost::setLocked(bool locked) {
     lockCalls.push_back(locked);
     events.append(locked ? QStringLiteral("lock") : QStringLiteral("unlock"));

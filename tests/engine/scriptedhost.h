@@ -23,6 +23,9 @@ public:
     void setProgress(int position) override;
     TransferMode transferMode() override { return mode; }
     TypeFilter typeFilter() override { return filter; }
+    bool stopRequested() override { return stop && stop(); }
+    // Recorded as a message, with its line and details.
+    void closingMessage(const QString& text, const QString& line, const QString& details) override;
     QStringList pictureTypes() override { return pictures; }
 
     // Options handed to the run.
@@ -34,6 +37,7 @@ public:
     std::deque<bool> answers;
     QString chosenFolder;                // put into the field when the chooser opens, if not empty
     std::function<void(int)> onProgress; // runs after each progress step is recorded
+    std::function<bool()> stop;          // the stop button
 
     // What the run did.
     QStringList messages;
@@ -44,6 +48,8 @@ public:
     std::vector<int> progress;
     QStringList questions; // the targets asked about
     QStringList events;    // "lock", "unlock", "progress N", "message TEXT" in the order they came
+    QString closingLine;    // the closing box's failure line
+    QString closingDetails; // and its details
 
     static QStringList defaultPictureTypes();
 };

@@ -182,6 +182,18 @@ TEST_F(Transfer, AutoNumberTakesTheFirstFreeNameFromTheFilesOwnName) {
     }
 }
 
+TEST_F(Transfer, AutoNumberShortensALongNameAtACharacterUntilTheNumberFits) {
+    // 84 three-byte characters and ".jp": 255 bytes, the longest name there is.
+    const QString name = QString(84, QChar(0x6587)) + QStringLiteral(".jp");
+    ASSERT_EQ(encodeLocal8(name).size(), 255);
+    dir.file(QStringLiteral("out/") + name, "old");
+    const QString source = dir.file(QStringLiteral("src/") + name, "new");
+    TransferFile(fs, host, source, out, name, TransferMode::Copy, ClashPolicy::AutoNumber);
+    const QString numbered = QString(83, QChar(0x6587)) + QStringLiteral("_1.jp");
+    EXPECT_EQ(content(QStringLiteral("out/") + numbered), "new");
+    EXPECT_EQ(numberedName(name, 1), numbered);
+}
+
 TEST_F(Transfer, AutoNumberOntoAFolderOfThatNameFailsWithoutLosingAnything) {
     dir.folder(QStringLiteral("out/a.jpg"));
     const QString source = dir.file(QStringLiteral("src/a.jpg"), "new");
@@ -209,6 +221,9 @@ TEST_F(Transfer, ReplaceOlderComparesTimesExactly) {
     const Case cases[] = {
         {kNew, kOld, true, true},   {kOld, kOld, true, false}, // equal: the copy replaces, the move does not
         {kOld, kNew, false, false}, {kOld, QDateTime(), true, true}, {kOld, kOld.addMSecs(1), false, false},
+        // A missing target is older than any real time, the epoch and before included.
+        {QDateTime::fromSecsSinceEpoch(0), QDateTime(), true, true},
+        {QDateTime::fromSecsSinceEpoch(-86400), QDateTime(), true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target.isValid() ? c.target.toString(Qt::ISODateWithMs).toStdString()

@@ -126,6 +126,28 @@ TEST(FolderRunFaults, ACopyNeverCopiesItsOwnCopy) {
     }
 }
 
+TEST(FolderRunFaults, AFolderCopiedIntoTheFolderAboveItNeverWritesOverItself) {
+    // out/T/T holds T/ and report.txt; by file count its copy goes to out/T, the folder holding
+    // it, so the copy of its own sub-folder T would land on the listed folder itself.
+    TestDir dir;
+    Ledger ledger;
+    const QString listed = dir.path(QStringLiteral("out/T/T"));
+    ledger.add(listed + QStringLiteral("/report.txt"), identifiedContent(1, 500));
+    ledger.add(listed + QStringLiteral("/T/report.txt"), identifiedContent(2, 600));
+    const QMap<QString, QByteArray> before = treeState(listed);
+    FolderSortJob job = folderByNameJob({listed});
+    job.Criterion = FolderSortCriterion::ByFileCount;
+    job.fields.EdtFileCount = QStringLiteral("1");
+    runFoldersInChild(job, dir.path(QStringLiteral("out")), {}, nullptr, ClashPolicy::Overwrite);
+    if (HasFatalFailure() || IsSkipped())
+        return;
+    EXPECT_EQ(treeState(listed), before);
+    EXPECT_EQ(dir.read(QStringLiteral("out/T/report.txt")), identifiedContent(1, 500));
+    const Verdict verdict = ledger.verify({dir.path()});
+    tally(QStringLiteral("5 folder run: copied into the folder above it"), verdict);
+    EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+}
+
 // With two keywords the listed folder is copied twice into its own output folder: the second
 // copy must not take in the first one (it lies in the source, under the output folder), and a
 // second run must not take in the first run's copies.

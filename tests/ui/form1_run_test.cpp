@@ -23,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <QTimer>
 
 #include <functional>
 
@@ -251,6 +252,67 @@ TEST_F(Form1RunTest, ProgressStepsForFourFilesAndTheLockWhileRunning) {
     // Locked at every step; unlocked before the closing message sets the bar back to 0.
     EXPECT_EQ(states, (QStringList{locked, locked, locked, locked, locked, unlocked}));
     EXPECT_EQ(lockState(), unlocked);
+}
+
+TEST_F(Form1RunTest, StopEndsTheRunAfterTheFileInFlightAndUnlocksTheWindow) {
+    form->PageControl1->setCurrentIndex(2);
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        add(QLatin1String(name));
+    EXPECT_FALSE(form->BtnStop->isEnabled());
+    bool enabledDuring = false;
+    // Runs at the first pending-event run inside the run, after a file.
+    QTimer::singleShot(0, form.get(), [&] {
+        enabledDuring = form->BtnStop->isEnabled();
+        form->BtnStop->click();
+    });
+    start();
+    EXPECT_TRUE(enabledDuring);
+    const QStringList done = dir.sortedEntries(QStringLiteral("out/.txt"));
+    EXPECT_TRUE(done.size() >= 1 && done.size() < 4) << done.join(u' ').toStdString();
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣已停止！")});
+    EXPECT_EQ(dialogs.calls.last().owner, form.get());
+    EXPECT_FALSE(form->BtnStop->isEnabled());
+    EXPECT_EQ(lockState(), unlocked);
+}
+
+TEST_F(Form1RunTest, ClosingDuringARunStopsItSavesAndEndsWithoutABox) {
+    form->PageControl1->setCurrentIndex(2);
+    form->RbAsk->setChecked(true);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        add(QLatin1String(name));
+        dir.file(QStringLiteral("out/.txt/") + QLatin1String(name), "old");
+    }
+    dialogs.answers = {true, true, true};
+    form->show();
+    QTimer::singleShot(0, form.get(), [&] { start(); });
+    // Inside the run, after a question was answered.
+    QTimer::singleShot(0, form.get(), [&] { form->close(); });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    guard.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    // Each question put was answered and carried out; after the close no more were put.
+    const qsizetype asked = dialogs.texts(Kind::Question).size();
+    EXPECT_TRUE(asked >= 1 && asked < 3) << asked;
+    EXPECT_TRUE(dialogs.texts(Kind::Information).isEmpty());
+    const char* names[] = {"a.txt", "b.txt", "c.txt"};
+    for (qsizetype i = 0; i < 3; ++i)
+        EXPECT_EQ(dir.read(QStringLiteral("out/.txt/") + QLatin1String(names[i])),
+                  QByteArray(i < asked ? "x" : "old"));
+    EXPECT_TRUE(QFileInfo::exists(ctx.settingsPath));
+}
+
+TEST_F(Form1RunTest, TheClosingBoxCountsAndListsTheFailures) {
+    form->PageControl1->setCurrentIndex(2);
+    const QString a = add(QStringLiteral("a.txt"));
+    add(QStringLiteral("b.jpg"));
+    dir.file(QStringLiteral("out/.txt"), "a file where the folder would go");
+    start();
+    ASSERT_EQ(dialogs.calls.size(), 1);
+    EXPECT_EQ(dialogs.calls[0].text, kDone);
+    EXPECT_EQ(dialogs.calls[0].line, QStringLiteral("有 1 个项目未能分拣。"));
+    EXPECT_TRUE(dialogs.calls[0].details.startsWith(a + QStringLiteral(" → ")));
 }
 
 TEST_F(Form1RunTest, EditingTheListDuringTheRunChangesNothingUnderIt) {

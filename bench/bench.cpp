@@ -54,15 +54,15 @@ void settle() {
 }
 
 void report(const QString& name, double velquin, double baseline) {
-    std::printf("%s: velquin %.3f s, baseline %.3f s, ratio %.2f\n", name.toUtf8().constData(), velquin, baseline,
-                baseline > 0 ? velquin / baseline : 0.0);
+    std::printf("%s: velquin %.3f s, baseline %.3f s, ratio %.2f\n", name.toUtf8().constData(), velquin,
+                baseline, baseline > 0 ? velquin / baseline : 0.0);
     std::fflush(stdout);
 }
 
 QString scratchFolder(const QString& name) {
     static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
-    dirs.push_back(std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/velquin-bench-") + name +
-                                                   QStringLiteral("-XXXXXX")));
+    dirs.push_back(std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/velquin-bench-") +
+                                                   name + QStringLiteral("-XXXXXX")));
     return dirs.back()->path();
 }
 

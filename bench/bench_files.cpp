@@ -25,9 +25,11 @@ QString keywordName(int i) {
     return QStringLiteral("%1_%2.dat").arg(QLatin1String(words[i % 5])).arg(i);
 }
 
-double runVelquin(const FileSortJob& job, const QString& output, TransferMode mode) {
+double runVelquin(const FileSortJob& job, const QString& output, TransferMode mode,
+                  ClashPolicy policy = ClashPolicy::Skip) {
     const FileOps fs;
     QuietFileHost host(output, mode);
+    host.policy = policy;
     settle();
     double seconds = timeIt([&] {
         if (runFileSort(job, host, fs) != RunEnd::Completed) {
@@ -96,6 +98,28 @@ void sortKeywordCopy() {
     copyMeasure(QStringLiteral("sort_keyword_copy_20k"), job, keywordName);
 }
 
+// 20,000 files of one name auto-numbered into one folder, against 20,000 distinct names copied
+// the same way: finding the free name must cost about the same whatever the number reached.
+void autoNumber20k() {
+    const QString scratch = scratchFolder(QStringLiteral("autonumber"));
+    FileSortJob job;
+    job.Criterion = SortCriterion::ByType;
+    job.Files = makeFiles(scratch + QStringLiteral("/same"), kFiles, kFileSize,
+                          [](int i) { return QStringLiteral("d%1/photo.jpg").arg(i); });
+    QDir().mkpath(scratch + QStringLiteral("/out1"));
+    const double numbered =
+        runVelquin(job, scratch + QStringLiteral("/out1"), TransferMode::Copy, ClashPolicy::AutoNumber);
+    checkCount(scratch + QStringLiteral("/out1"), kFiles);
+    job.Files = makeFiles(scratch + QStringLiteral("/distinct"), kFiles, kFileSize,
+                          [](int i) { return QStringLiteral("d%1/photo%1.jpg").arg(i); });
+    QDir().mkpath(scratch + QStringLiteral("/out2"));
+    const double distinct =
+        runVelquin(job, scratch + QStringLiteral("/out2"), TransferMode::Copy, ClashPolicy::AutoNumber);
+    checkCount(scratch + QStringLiteral("/out2"), kFiles);
+    report(QStringLiteral("autonumber_20k"), numbered, distinct);
+}
+
+const Registration autoNumber(QStringLiteral("autonumber_20k"), autoNumber20k);
 const Registration typeCopy(QStringLiteral("sort_type_copy_20k"), sortTypeCopy);
 const Registration typeMove(QStringLiteral("sort_type_move_20k"), sortTypeMove);
 const Registration keywordCopy(QStringLiteral("sort_keyword_copy_20k"), sortKeywordCopy);

@@ -8,15 +8,20 @@
 #include "platform/fileops.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
+#include "ui/form6.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace velquin::bench {
@@ -72,8 +77,10 @@ void checkCount(const QString& folder) {
 // button to its closing message; against the engine's run of the same files without a window.
 void windowRun20k() {
     const QString scratch = scratchFolder(QStringLiteral("window"));
-    const QStringList windowFiles = makeFiles(scratch + QStringLiteral("/src1"), kFiles, kFileSize, typedName);
-    const QStringList engineFiles = makeFiles(scratch + QStringLiteral("/src2"), kFiles, kFileSize, typedName);
+    const QStringList windowFiles =
+        makeFiles(scratch + QStringLiteral("/src1"), kFiles, kFileSize, typedName);
+    const QStringList engineFiles =
+        makeFiles(scratch + QStringLiteral("/src2"), kFiles, kFileSize, typedName);
     QDir().mkpath(scratch + QStringLiteral("/out1"));
     QDir().mkpath(scratch + QStringLiteral("/out2"));
     const FileOps fs;
@@ -116,7 +123,74 @@ void windowRun20k() {
     report(QStringLiteral("window_run_20k_cpu"), windowCpu, engineCpu);
 }
 
+// Writes `bytes` of data that no file system can compress or leave as holes.
+void writeRealData(const QString& path, qint64 bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(2);
+    }
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    quint64 x = 0x9E3779B97F4A7C15ull;
+    for (qint64 done = 0; done < bytes; done += block.size()) {
+        for (qsizetype i = 0; i + 8 <= block.size(); i += 8) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            std::memcpy(block.data() + i, &x, 8);
+        }
+        file.write(block.constData(), qMin<qint64>(block.size(), bytes - done));
+    }
+}
+
+// The folder window copying a tree of 2,000 small files and two files of 512 MB from its start
+// button: the longest time between two runs of a 5 ms timer, that is, the longest the window
+// went without answering.
+void stallFolderRun() {
+    const QString scratch = scratchFolder(QStringLiteral("stall"));
+    const QString album = scratch + QStringLiteral("/src/Album");
+    makeFiles(album, 2000, 4096,
+              [](int i) { return QStringLiteral("part%1/photo%2.jpg").arg(i / 100).arg(i); });
+    writeRealData(album + QStringLiteral("/big1.bin"), qint64(512) << 20);
+    writeRealData(album + QStringLiteral("/big2.bin"), qint64(512) << 20);
+    const FileOps fs;
+    AnsweringDialogs dialogs;
+    AppContext ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")};
+    TForm6 form(ctx);
+    form.PageControl1->setCurrentIndex(int(FolderSortCriterion::ByKeyword));
+    form.EdtKeys->setText(QStringLiteral("album"));
+    form.EdtOutDir->setText(scratch + QStringLiteral("/out/"));
+    form.folders()->addAll({album});
+    form.show();
+    QApplication::processEvents();
+
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = qMax(longest, sinceTick.elapsed());
+        sinceTick.restart();
+        ++ticks;
+    });
+    settle();
+    tick.start();
+    sinceTick.start();
+    const double seconds = timeIt([&] { form.BtnCopy->click(); });
+    tick.stop();
+    if (dialogs.messages != QStringList{QStringLiteral("分拣工作完成！")}) {
+        std::fprintf(stderr, "the folder run did not complete: %s\n",
+                     qPrintable(dialogs.messages.join(u'|')));
+        std::exit(2);
+    }
+    std::printf("stall_folder_run: longest gap %lld ms over a run of %.2f s (%d timer runs)\n",
+                static_cast<long long>(longest), seconds, ticks);
+    std::fflush(stdout);
+}
+
 const Registration registration(QStringLiteral("window_run_20k"), windowRun20k);
+const Registration stall(QStringLiteral("stall_folder_run"), stallFolderRun);
 
 } // namespace
 } // namespace velquin::bench

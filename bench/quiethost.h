@@ -8,17 +8,18 @@
 namespace velquin::bench {
 
 // A run's window without widgets, for timing the engine alone: the output folder is `output`,
-// a clash is skipped, nothing is shown or asked, progress costs nothing.
+// a clash meets `policy` (Skip unless set), nothing is shown or asked, progress costs nothing.
 template <class Base> class Quiet : public Base {
 public:
     QString output;
+    ClashPolicy policy = ClashPolicy::Skip;
     QString outputFolderText() override { return output; }
     void setOutputFolderText(const QString& text) override { output = text; }
     void information(const QString&) override {}
     void focusField(FocusTarget) override {}
     void chooseOutputFolder() override {}
     void setLocked(bool) override {}
-    ClashPolicy clashPolicy() override { return ClashPolicy::Skip; }
+    ClashPolicy clashPolicy() override { return policy; }
     bool askOverwrite(const QString&) override { return false; }
     void setProgress(int) override {}
 };

@@ -8,9 +8,12 @@ EventPump::EventPump(std::function<void()> runEvents, int intervalMs, std::funct
 }
 
 void EventPump::step() {
-    if (!runEvents_ || sinceLast_.nsecsElapsed() < intervalNs_)
-        return;
-    runNow();
+    if (due())
+        runNow();
+}
+
+bool EventPump::due() const {
+    return runEvents_ && sinceLast_.nsecsElapsed() >= intervalNs_;
 }
 
 void EventPump::runNow() {

@@ -18,6 +18,8 @@ public:
 
     // Called after each entry: runs the events when the interval has passed since the last time.
     void step();
+    // True when the interval has passed, so that the next step() would run the events.
+    bool due() const;
     // Runs the events now.
     void runNow();
     // True once the user asked the operation to stop: it ends, keeping what it has done.

@@ -26,6 +26,13 @@ class Walk {
 public:
     Walk(SourceListModel& list, EventPump& pump) : list_(list), pump_(pump) {}
 
+    // The whole walk; `levels` < 0 means no limit.
+    void walk(const QString& folder, int levels) {
+        run(folder, levels);
+        flush();
+    }
+
+private:
     // `levelsLeft` < 0 means no limit.
     void run(const QString& folder, int levelsLeft) {
         FileId id;
@@ -58,8 +65,13 @@ public:
                 }
             }
         }
-        list_.addUnique(files);
-        pump_.step();
+        // The list takes what was found in batches, as the window is about to repaint: one
+        // insertion per folder would make the view lay itself out a thousand times.
+        pending_.append(files);
+        if (pump_.due()) {
+            flush();
+            pump_.runNow();
+        }
         for (const QString& sub : std::as_const(subFolders)) {
             if (pump_.stopped())
                 break;
@@ -68,26 +80,32 @@ public:
         path_.pop_back();
     }
 
-private:
+    // Hands what the walk found so far to the list.
+    void flush() {
+        list_.addUnique(pending_);
+        pending_.clear();
+    }
+
     SourceListModel& list_;
     EventPump& pump_;
+    QStringList pending_;
     std::vector<FileId> path_; // folders the walk is inside, outermost first
 };
 
 } // namespace
 
 void IndexDisk(SourceListModel& list, const FileOps&, const QString& folder, EventPump& pump) {
-    Walk(list, pump).run(folder, kAllLevels);
+    Walk(list, pump).walk(folder, kAllLevels);
 }
 
 void IndexDisk2(SourceListModel& list, const FileOps&, const QString& folder, int depth, EventPump& pump) {
     if (depth < 0)
         return;
-    Walk(list, pump).run(folder, depth);
+    Walk(list, pump).walk(folder, depth);
 }
 
 void addFilesOfFolder(SourceListModel& list, const FileOps&, const QString& folder, EventPump& pump) {
-    Walk(list, pump).run(folder, 0);
+    Walk(list, pump).walk(folder, 0);
 }
 
 } // namespace velquin

@@ -48,6 +48,9 @@ bool SourceListModel::addUnique(const QString& path) {
 
 qsizetype SourceListModel::addUnique(const QStringList& paths) {
     QStringList fresh;
+    fresh.reserve(paths.size());
+    // Grown once for the batch rather than rehashed step by step on the way.
+    counts_.reserve(counts_.size() + paths.size());
     for (const QString& path : paths) {
         // Counted at once, so a second equal path later in the batch is refused too.
         qint32& listed = counts_[IndexKey(path)];

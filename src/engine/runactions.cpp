@@ -54,6 +54,7 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
         disk_.noteMoved(source);
     if (countsAsFailure(result))
         fail(source, result.decision.target, result.fs.error);
+    results_.append(result);
     return result.outcome;
 }
 

@@ -73,6 +73,8 @@ public:
     bool stopping() const override;
 
     const QList<RunFailure>& failures() const { return failures_; }
+    // Every transfer carried out so far, in order, with its decision and outcome.
+    const QList<TransferResult>& results() const { return results_; }
     // True when a stop cut the run's work short (a copy cancelled, a tree left unfinished).
     bool sawStop() const { return sawStop_; }
 
@@ -88,6 +90,7 @@ private:
     DiskAsItIs disk_;
     NameHints hints_;
     QList<RunFailure> failures_;
+    QList<TransferResult> results_;
     qsizetype index_ = 0;
     qsizetype count_ = 1;
     double partFrom_ = 0;

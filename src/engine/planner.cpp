@@ -1,0 +1,201 @@
+#include "engine/planner.h"
+
+#include "engine/filerun.h"
+#include "engine/folderrun.h"
+#include "platform/paths.h"
+
+namespace velquin {
+
+QString PlannedDisk::key(const QString& path) {
+    QString k;
+    k.reserve(path.size());
+    for (const QChar c : path) {
+        if (isPathSeparator(c) && !k.isEmpty() && isPathSeparator(k.back()))
+            continue;
+        k.append(c);
+    }
+    while (k.size() > 1 && isPathSeparator(k.back()))
+        k.chop(1);
+    return k;
+}
+
+bool PlannedDisk::isFile(const QString& path) const {
+    const QString k = key(path);
+    if (files_.contains(k))
+        return true;
+    return !gone_.contains(k) && fs_.isFile(path);
+}
+
+bool PlannedDisk::isDir(const QString& path) const {
+    return folders_.contains(key(path)) || fs_.isDir(path);
+}
+
+bool PlannedDisk::exists(const QString& path) const {
+    const QString k = key(path);
+    if (files_.contains(k) || folders_.contains(k))
+        return true;
+    return !gone_.contains(k) && fs_.exists(path);
+}
+
+std::optional<FileTime> PlannedDisk::modificationTime(const QString& path) const {
+    const QString k = key(path);
+    if (const auto it = files_.constFind(k); it != files_.constEnd())
+        return *it;
+    if (gone_.contains(k))
+        return std::nullopt;
+    return fs_.modificationTimeOpened(path);
+}
+
+std::optional<qint64> PlannedDisk::openedFileSize(const QString& path) const {
+    return gone_.contains(key(path)) ? std::nullopt : fs_.openedFileSize(path);
+}
+
+std::optional<FileTime> PlannedDisk::entryTime(const QString& path) const {
+    return gone_.contains(key(path)) ? std::nullopt : fs_.entryTime(path);
+}
+
+void PlannedDisk::planFolder(const QString& path) {
+    // The folder and every missing parent, as making it would.
+    for (QString k = key(path); !k.isEmpty() && !folders_.contains(k);) {
+        folders_.insert(k);
+        qsizetype slash = k.size() - 1;
+        while (slash >= 0 && !isPathSeparator(k.at(slash)))
+            --slash;
+        if (slash <= 0)
+            break;
+        k.truncate(slash);
+    }
+}
+
+void PlannedDisk::planFile(const QString& path, std::optional<FileTime> modified) {
+    const QString k = key(path);
+    gone_.remove(k);
+    files_.insert(k, modified);
+}
+
+void PlannedDisk::planRemoval(const QString& path) {
+    const QString k = key(path);
+    files_.remove(k);
+    gone_.insert(k);
+}
+
+bool transfers(TransferAction action) {
+    switch (action) {
+    case TransferAction::Copy:
+    case TransferAction::Move:
+    case TransferAction::Overwrite:
+    case TransferAction::AutoNumber:
+    case TransferAction::ReplaceOlder:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isConflict(TransferAction action) {
+    switch (action) {
+    case TransferAction::Skip:
+    case TransferAction::Overwrite:
+    case TransferAction::Ask:
+    case TransferAction::AutoNumber:
+    case TransferAction::ReplaceOlder:
+    case TransferAction::KeepNewer:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString actionWords(const TransferDecision& decision) {
+    switch (decision.action) {
+    case TransferAction::Copy:
+        return QStringLiteral("复制");
+    case TransferAction::Move:
+        return QStringLiteral("移动");
+    case TransferAction::Skip:
+        return QStringLiteral("跳过（已存在）");
+    case TransferAction::Overwrite:
+        return QStringLiteral("覆盖");
+    case TransferAction::Ask:
+        return QStringLiteral("询问");
+    case TransferAction::AutoNumber:
+        return QStringLiteral("自动编号为 ") + fileNameOf(decision.target);
+    case TransferAction::ReplaceOlder:
+        return QStringLiteral("替换旧文件");
+    case TransferAction::KeepNewer:
+        return QStringLiteral("保留较新的文件");
+    case TransferAction::SourceMoved:
+        return QStringLiteral("无文件可移动");
+    case TransferAction::SourceMissing:
+        return QStringLiteral("源文件不存在");
+    }
+    return QString();
+}
+
+TransferOutcome PlanActions::transfer(const QString& source, const QString& subFolder, const QString& name,
+                                      TransferMode mode, ClashPolicy policy) {
+    const TransferDecision d = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
+    const bool puts = transfers(d.action);
+    preview_.rows.push_back(PreviewRow{source, d.target, actionWords(d), true, isConflict(d.action)});
+    preview_.transfers += puts ? 1 : 0;
+    preview_.conflicts += isConflict(d.action) ? 1 : 0;
+    if (!puts)
+        return TransferOutcome::Unchanged;
+    // Copies keep their source's time, which a later ReplaceOlder compares with.
+    disk_.planFile(d.target, disk_.modificationTime(source));
+    if (mode == TransferMode::Move)
+        disk_.planRemoval(source);
+    if (d.numbering)
+        hints_.used(subFolder, name, d.number);
+    return TransferOutcome::Done;
+}
+
+void PlanActions::copyLink(const QString& source, const QString& target) {
+    const bool taken = disk_.exists(target);
+    preview_.rows.push_back(
+        PreviewRow{source, target, taken ? QStringLiteral("跳过（已存在）") : QStringLiteral("复制"), true, taken});
+    preview_.conflicts += taken ? 1 : 0;
+    if (!taken)
+        disk_.planFile(target, std::nullopt);
+}
+
+void PlanActions::unlistable(const QString& source, const QString& target, int error) {
+    preview_.rows.push_back(
+        PreviewRow{source, target, QStringLiteral("无法读取（") + systemReason(error) + QStringLiteral("）"), true, false});
+}
+
+void PlanActions::notMatched(const QString& source) {
+    unmatched_.push_back(PreviewRow{source, QString(), QStringLiteral("不匹配"), false, false});
+}
+
+Preview PlanActions::take() {
+    Preview out = std::move(preview_);
+    out.unmatched = qsizetype(unmatched_.size());
+    out.rows.insert(out.rows.end(), std::make_move_iterator(unmatched_.begin()),
+                    std::make_move_iterator(unmatched_.end()));
+    preview_ = Preview();
+    unmatched_.clear();
+    return out;
+}
+
+std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs) {
+    FileSortRun run(job, host);
+    if (!run.check())
+        return std::nullopt;
+    PlanActions actions(fs);
+    run.PrepareCriterion(actions);
+    run.sortAll(actions);
+    return actions.take();
+}
+
+std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs) {
+    FolderSortRun run(job, host, fs);
+    if (!run.check())
+        return std::nullopt;
+    PlanActions actions(fs);
+    run.prepare(actions);
+    run.sortAll(actions);
+    return actions.take();
+}
+
+} // namespace velquin

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "engine/preview.h"
+#include "engine/runactions.h"
+#include "engine/transfer.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace velquin {
+
+class FileRunHost;
+class RunHost;
+struct FileSortJob;
+struct FolderSortJob;
+
+// What a run would do, before it does it.
+struct Preview {
+    std::vector<PreviewRow> rows; // the transfers in run order, then the items not sorted
+    qsizetype transfers = 0;      // files that would be copied or moved
+    qsizetype conflicts = 0;      // transfers that meet a file already at their target
+    qsizetype unmatched = 0;      // listed items the criterion does not sort
+};
+
+// The disk as it will be once the transfers planned so far are done: planned copies are there
+// (with their source's time), moved sources are gone, planned folders exist.
+class PlannedDisk : public DiskView {
+public:
+    explicit PlannedDisk(const FileOps& fs) : fs_(fs) {}
+    bool isFile(const QString& path) const override;
+    bool isDir(const QString& path) const override;
+    bool exists(const QString& path) const override;
+    std::optional<FileTime> modificationTime(const QString& path) const override;
+    std::optional<qint64> openedFileSize(const QString& path) const override;
+    std::optional<FileTime> entryTime(const QString& path) const override;
+    bool movedAway(const QString& path) const override { return gone_.contains(key(path)); }
+
+    void planFolder(const QString& path);
+    void planFile(const QString& path, std::optional<FileTime> modified);
+    void planRemoval(const QString& path);
+
+private:
+    // One spelling per path: doubled and trailing separators dropped.
+    static QString key(const QString& path);
+
+    const FileOps& fs_;
+    QHash<QString, std::optional<FileTime>> files_;
+    QSet<QString> gone_;
+    QSet<QString> folders_;
+};
+
+// Writes a run's decisions down as preview rows instead of carrying them out.
+class PlanActions : public RunActions {
+public:
+    explicit PlanActions(const FileOps& fs) : disk_(fs) {}
+
+    const DiskView& view() const override { return disk_; }
+    void makeFolder(const QString& path) override { disk_.planFolder(path); }
+    TransferOutcome transfer(const QString& source, const QString& subFolder, const QString& name,
+                             TransferMode mode, ClashPolicy policy) override;
+    void copyLink(const QString& source, const QString& target) override;
+    void unlistable(const QString& source, const QString& target, int error) override;
+    void notMatched(const QString& source) override;
+
+    // The rows so far, the items not sorted at the end.
+    Preview take();
+
+private:
+    PlannedDisk disk_;
+    NameHints hints_;
+    Preview preview_;
+    std::vector<PreviewRow> unmatched_;
+};
+
+// The words the preview shows for a decision: "复制", "移动", "跳过（已存在）", "覆盖", "询问",
+// "自动编号为 <name>", "替换旧文件", "保留较新的文件", and for a source already moved away or
+// missing "无文件可移动" and "源文件不存在".
+QString actionWords(const TransferDecision& decision);
+// True for the decisions that put a file at its target.
+bool transfers(TransferAction action);
+// True for the decisions taken because a file is already at the target.
+bool isConflict(TransferAction action);
+
+// The previews of the two runs: the same checks as the start buttons (messages, focus, the
+// output field's separator), then every decision the run would take, with the options as the
+// host gives them now; nothing is made or transferred. nullopt when a check failed.
+std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs);
+std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs);
+
+} // namespace velquin

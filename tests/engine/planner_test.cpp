@@ -1,0 +1,156 @@
+#include "engine/planner.h"
+
+#include "engine/filerun.h"
+#include "engine/folderrun.h"
+#include "folderhost.h"
+#include "scriptedhost.h"
+#include "support/testdir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace velquin;
+using velquin::test::FolderHost;
+using velquin::test::ScriptedFileRunHost;
+using velquin::test::TestDir;
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// One batch: the files (relative to src/, with their content), what the output already holds,
+// the options, and the words the preview must show for each transfer in run order.
+struct Batch {
+    const char* what;
+    std::vector<const char*> files;
+    std::vector<const char*> present; // relative to out/
+    SortCriterion criterion;
+    const char* keys;
+    TransferMode mode;
+    ClashPolicy policy;
+    std::vector<const char*> words;
+    int unmatched;
+};
+
+void PrintTo(const Batch& b, std::ostream* os) {
+    *os << b.what;
+}
+
+class PreviewAgainstRun : public ::testing::TestWithParam<Batch> {};
+
+TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
+    const Batch& b = GetParam();
+    TestDir d;
+    FileOps fs;
+    FileSortJob job;
+    job.Criterion = b.criterion;
+    job.fields.EdtKeys = u(b.keys);
+    for (const char* f : b.files)
+        job.Files.append(d.file(QStringLiteral("src/") + u(f), QByteArray(f)));
+    d.folder(QStringLiteral("out"));
+    for (const char* p : b.present)
+        d.file(QStringLiteral("out/") + u(p), "old", QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
+    ScriptedFileRunHost host;
+    host.outputText = d.path(QStringLiteral("out"));
+    host.mode = b.mode;
+    host.policy = b.policy;
+    host.answers = {true, false, true, false};
+    const QStringList before = d.sortedEntries(QStringLiteral("out"));
+
+    const std::optional<Preview> preview = previewFileSort(job, host, fs);
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), before) << "the preview made something";
+    EXPECT_TRUE(host.questions.isEmpty());
+    EXPECT_EQ(preview->unmatched, b.unmatched);
+    ASSERT_EQ(preview->rows.size(), b.words.size() + size_t(b.unmatched));
+    for (size_t i = 0; i < b.words.size(); ++i)
+        EXPECT_EQ(preview->rows[i].action, u(b.words[i])) << i;
+
+    FileSortRun run(job, host);
+    ASSERT_TRUE(run.check());
+    DiskActions actions(fs, host);
+    run.PrepareCriterion(actions);
+    run.sortAll(actions);
+    ASSERT_EQ(actions.results().size(), qsizetype(b.words.size()));
+    for (qsizetype i = 0; i < actions.results().size(); ++i) {
+        const TransferResult& r = actions.results()[i];
+        const PreviewRow& row = preview->rows[size_t(i)];
+        EXPECT_EQ(row.source, r.source) << i;
+        EXPECT_EQ(row.target, r.decision.target) << i;
+        EXPECT_EQ(row.action, actionWords(r.decision)) << i;
+        if (transfers(r.decision.action)) {
+            EXPECT_EQ(r.outcome, TransferOutcome::Done) << i;
+            EXPECT_TRUE(fs.isFile(r.decision.target)) << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batches, PreviewAgainstRun,
+    ::testing::Values(
+        Batch{"two of one name, auto-numbered", {"x/a.jpg", "y/a.jpg", "z/a.jpg"}, {}, SortCriterion::ByType, "",
+              TransferMode::Copy, ClashPolicy::AutoNumber, {"复制", "自动编号为 a_1.jpg", "自动编号为 a_2.jpg"}, 0},
+        Batch{"two of one name, skipped", {"x/a.jpg", "y/a.jpg"}, {}, SortCriterion::ByType, "",
+              TransferMode::Copy, ClashPolicy::Skip, {"复制", "跳过（已存在）"}, 0},
+        Batch{"a keyword twice", {"cat.txt", "dog.txt"}, {}, SortCriterion::ByKeyword, "cat cat",
+              TransferMode::Copy, ClashPolicy::Overwrite, {"复制", "覆盖"}, 1},
+        Batch{"moves under several keywords", {"catdog.txt"}, {}, SortCriterion::ByKeyword, "cat dog",
+              TransferMode::Move, ClashPolicy::Skip, {"移动", "无文件可移动"}, 0},
+        Batch{"moved files auto-numbered", {"x/a.jpg", "y/a.jpg"}, {".jpg/a.jpg"}, SortCriterion::ByType, "",
+              TransferMode::Move, ClashPolicy::AutoNumber, {"自动编号为 a_1.jpg", "自动编号为 a_2.jpg"}, 0},
+        Batch{"an older target, then the copy planned onto it", {"x/a.txt", "y/a.txt"}, {".txt/a.txt"},
+              SortCriterion::ByType, "", TransferMode::Copy, ClashPolicy::ReplaceOlder,
+              {"替换旧文件", "替换旧文件"}, 0},
+        Batch{"questions", {"x/a.txt", "y/a.txt", "b.txt"}, {".txt/a.txt"}, SortCriterion::ByType, "",
+              TransferMode::Copy, ClashPolicy::Ask, {"询问", "询问", "复制"}, 0}));
+
+TEST(Preview, FailedChecksShowTheirMessageAndPlanNothing) {
+    TestDir d;
+    FileOps fs;
+    ScriptedFileRunHost host;
+    host.outputText = d.path(QStringLiteral("out"));
+    FileSortJob job;
+    job.Files = {d.file(QStringLiteral("src/a.txt"))};
+    EXPECT_FALSE(previewFileSort(job, host, fs));
+    EXPECT_EQ(host.messages, QStringList{u("请输入匹配关键字!")});
+    // The separator is appended as the start button would.
+    EXPECT_EQ(host.outputText, d.path(QStringLiteral("out/")));
+    job.Criterion = SortCriterion::BySize;
+    job.fields.EdtSize = QStringLiteral("1");
+    ASSERT_TRUE(previewFileSort(job, host, fs));
+    EXPECT_FALSE(d.existsFolder(QStringLiteral("out"))) << "the size folder was made";
+}
+
+TEST(Preview, AFolderRunListsEveryFileOfItsTrees) {
+    TestDir d;
+    FileOps fs;
+    FolderHost host;
+    host.output = d.path(QStringLiteral("out"));
+    host.policy = ClashPolicy::AutoNumber;
+    d.file(QStringLiteral("a/Trip/x.jpg"));
+    d.file(QStringLiteral("a/Trip/sub/y.jpg"));
+    d.file(QStringLiteral("b/Trip/x.jpg"));
+    d.file(QStringLiteral("c/Other/z.jpg"));
+    FolderSortJob job;
+    job.Criterion = FolderSortCriterion::ByKeyword;
+    job.fields.EdtKeys = QStringLiteral("trip");
+    job.Folders = {d.path(QStringLiteral("a/Trip")), d.path(QStringLiteral("b/Trip")), d.path(QStringLiteral("c/Other"))};
+    const std::optional<Preview> preview = previewFolderSort(job, host, fs);
+    ASSERT_TRUE(preview);
+    ASSERT_EQ(preview->rows.size(), 4u);
+    std::vector<QString> words;
+    for (const PreviewRow& r : preview->rows)
+        words.push_back(r.action);
+    // The second Trip's x.jpg meets the first one's copy, although neither exists yet.
+    EXPECT_EQ(preview->rows[2].target, d.path(QStringLiteral("out/trip/Trip/x_1.jpg")));
+    EXPECT_EQ(words.back(), u("不匹配"));
+    EXPECT_FALSE(preview->rows.back().matched);
+    EXPECT_EQ(preview->transfers, 3);
+    EXPECT_EQ(preview->conflicts, 1);
+    EXPECT_FALSE(d.existsFolder(QStringLiteral("out")));
+}
+
+} // namespace

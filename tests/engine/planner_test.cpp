@@ -88,24 +88,70 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Batches, PreviewAgainstRun,
-    ::testing::Values(
-        Batch{"two of one name, auto-numbered", {"x/a.jpg", "y/a.jpg", "z/a.jpg"}, {}, SortCriterion::ByType, "",
-              TransferMode::Copy, ClashPolicy::AutoNumber, {"复制", "自动编号为 a_1.jpg", "自动编号为 a_2.jpg"}, 0},
-        Batch{"two of one name, skipped", {"x/a.jpg", "y/a.jpg"}, {}, SortCriterion::ByType, "",
-              TransferMode::Copy, ClashPolicy::Skip, {"复制", "跳过（已存在）"}, 0},
-        Batch{"a keyword twice", {"cat.txt", "dog.txt"}, {}, SortCriterion::ByKeyword, "cat cat",
-              TransferMode::Copy, ClashPolicy::Overwrite, {"复制", "覆盖"}, 1},
-        Batch{"moves under several keywords", {"catdog.txt"}, {}, SortCriterion::ByKeyword, "cat dog",
-              TransferMode::Move, ClashPolicy::Skip, {"移动", "无文件可移动"}, 0},
-        Batch{"moved files auto-numbered", {"x/a.jpg", "y/a.jpg"}, {".jpg/a.jpg"}, SortCriterion::ByType, "",
-              TransferMode::Move, ClashPolicy::AutoNumber, {"自动编号为 a_1.jpg", "自动编号为 a_2.jpg"}, 0},
-        Batch{"an older target, then the copy planned onto it", {"x/a.txt", "y/a.txt"}, {".txt/a.txt"},
-              SortCriterion::ByType, "", TransferMode::Copy, ClashPolicy::ReplaceOlder,
-              {"替换旧文件", "替换旧文件"}, 0},
-        Batch{"questions", {"x/a.txt", "y/a.txt", "b.txt"}, {".txt/a.txt"}, SortCriterion::ByType, "",
-              TransferMode::Copy, ClashPolicy::Ask, {"询问", "询问", "复制"}, 0}));
+INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
+                         ::testing::Values(Batch{"two of one name, auto-numbered",
+                                                 {"x/a.jpg", "y/a.jpg", "z/a.jpg"},
+                                                 {},
+                                                 SortCriterion::ByType,
+                                                 "",
+                                                 TransferMode::Copy,
+                                                 ClashPolicy::AutoNumber,
+                                                 {"复制", "自动编号为 a_1.jpg", "自动编号为 a_2.jpg"},
+                                                 0},
+                                           Batch{"two of one name, skipped",
+                                                 {"x/a.jpg", "y/a.jpg"},
+                                                 {},
+                                                 SortCriterion::ByType,
+                                                 "",
+                                                 TransferMode::Copy,
+                                                 ClashPolicy::Skip,
+                                                 {"复制", "跳过（已存在）"},
+                                                 0},
+                                           Batch{"a keyword twice",
+                                                 {"cat.txt", "dog.txt"},
+                                                 {},
+                                                 SortCriterion::ByKeyword,
+                                                 "cat cat",
+                                                 TransferMode::Copy,
+                                                 ClashPolicy::Overwrite,
+                                                 {"复制", "覆盖"},
+                                                 1},
+                                           Batch{"moves under several keywords",
+                                                 {"catdog.txt"},
+                                                 {},
+                                                 SortCriterion::ByKeyword,
+                                                 "cat dog",
+                                                 TransferMode::Move,
+                                                 ClashPolicy::Skip,
+                                                 {"移动", "无文件可移动"},
+                                                 0},
+                                           Batch{"moved files auto-numbered",
+                                                 {"x/a.jpg", "y/a.jpg"},
+                                                 {".jpg/a.jpg"},
+                                                 SortCriterion::ByType,
+                                                 "",
+                                                 TransferMode::Move,
+                                                 ClashPolicy::AutoNumber,
+                                                 {"自动编号为 a_1.jpg", "自动编号为 a_2.jpg"},
+                                                 0},
+                                           Batch{"an older target, then the copy planned onto it",
+                                                 {"x/a.txt", "y/a.txt"},
+                                                 {".txt/a.txt"},
+                                                 SortCriterion::ByType,
+                                                 "",
+                                                 TransferMode::Copy,
+                                                 ClashPolicy::ReplaceOlder,
+                                                 {"替换旧文件", "替换旧文件"},
+                                                 0},
+                                           Batch{"questions",
+                                                 {"x/a.txt", "y/a.txt", "b.txt"},
+                                                 {".txt/a.txt"},
+                                                 SortCriterion::ByType,
+                                                 "",
+                                                 TransferMode::Copy,
+                                                 ClashPolicy::Ask,
+                                                 {"询问", "询问", "复制"},
+                                                 0}));
 
 TEST(Preview, FailedChecksShowTheirMessageAndPlanNothing) {
     TestDir d;
@@ -137,7 +183,8 @@ TEST(Preview, AFolderRunListsEveryFileOfItsTrees) {
     FolderSortJob job;
     job.Criterion = FolderSortCriterion::ByKeyword;
     job.fields.EdtKeys = QStringLiteral("trip");
-    job.Folders = {d.path(QStringLiteral("a/Trip")), d.path(QStringLiteral("b/Trip")), d.path(QStringLiteral("c/Other"))};
+    job.Folders = {d.path(QStringLiteral("a/Trip")), d.path(QStringLiteral("b/Trip")),
+                   d.path(QStringLiteral("c/Other"))};
     const std::optional<Preview> preview = previewFolderSort(job, host, fs);
     ASSERT_TRUE(preview);
     ASSERT_EQ(preview->rows.size(), 4u);

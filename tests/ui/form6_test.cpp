@@ -480,6 +480,35 @@ TEST_F(BothWindows, SwitchingKeepsEachWindowsState) {
     EXPECT_TRUE(dialogs.calls.isEmpty());
 }
 
+TEST_F(BothWindows, AFileRunInsideAFolderRunLeavesBothWhole) {
+    for (const char* name : {"A", "B"}) {
+        dir.file(QStringLiteral("folders/%1/f.txt").arg(QLatin1String(name)), "f");
+        form6->folders()->addUnique(dir.path(QStringLiteral("folders/") + QLatin1String(name)));
+    }
+    form6->PageControl1->setCurrentIndex(int(FolderSortCriterion::ByName));
+    form6->EdtOutDir->setText(dir.path(QStringLiteral("out6")));
+    form1->PageControl1->setCurrentIndex(int(SortCriterion::ByType));
+    form1->EdtOutDir->setText(dir.path(QStringLiteral("out1")));
+    form1->fileList->addAll(
+        {dir.file(QStringLiteral("files/a.txt"), "a"), dir.file(QStringLiteral("files/b.txt"), "b")});
+    bool stopEnabledInFileWindow = false;
+    // At the first pending-event run inside the folder run, the file run starts and ends there.
+    QTimer::singleShot(0, form1.get(), [&] {
+        stopEnabledInFileWindow = form1->BtnStop->isEnabled();
+        form1->BtnCopy->click();
+    });
+    form6->BtnCopy->click();
+    EXPECT_FALSE(stopEnabledInFileWindow);
+    EXPECT_EQ(dialogs.texts(Kind::Information),
+              (QStringList{QStringLiteral("分拣工作完成！"), QStringLiteral("分拣工作完成！")}));
+    EXPECT_EQ(dir.read(QStringLiteral("out6/A/A/f.txt")), QByteArray("f"));
+    EXPECT_EQ(dir.read(QStringLiteral("out6/B/B/f.txt")), QByteArray("f"));
+    EXPECT_EQ(dir.sortedEntries(QStringLiteral("out1/.txt")),
+              (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    EXPECT_FALSE(form1->BtnStop->isEnabled());
+    EXPECT_FALSE(form6->BtnStop->isEnabled());
+}
+
 TEST_F(BothWindows, EachWindowSavesOnlyItsOwnSection) {
     // Closing the folder window writes Parameter2 alone.
     QTest::mouseClick(form1->RbForm6, Qt::LeftButton);

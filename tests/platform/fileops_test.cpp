@@ -287,8 +287,7 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
     } faults[] = {{"no space half-way", FaultCalls::CallCount, ENOSPC},
                   {"write error", FaultCalls::Write, EIO},
                   {"read error", FaultCalls::Read, EIO},
-                  {"fchmod", FaultCalls::Fchmod, EPERM},
-                  {"futimens", FaultCalls::Futimens, EPERM},
+                  {"lseek", FaultCalls::Lseek, EIO},
                   {"linkat", FaultCalls::Linkat, EIO},
                   {"rename", FaultCalls::Rename, EIO},
                   {"close", FaultCalls::Close, EIO}};
@@ -338,6 +337,41 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
                 }
                 EXPECT_EQ(contentOf(src), data);
             }
+        }
+    }
+}
+
+// Targets that refuse permission bits or times (FAT through FUSE gives ENOSYS, exFAT refuses set-id
+// bits) still get the data; a refused chmod leaves the copy private, never wider than the source.
+TEST(FileOpsCopy, RefusedModeOrTimesStillCopyTheData) {
+    struct Refusal {
+        const char* what;
+        FaultCalls::Call call;
+        int error;
+        unsigned sourceMode;
+        unsigned expectedMode;
+    } refusals[] = {{"chmod not implemented", FaultCalls::Fchmod, ENOSYS, 0644, 0600},
+                    {"chmod refused", FaultCalls::Fchmod, EPERM, 0755, 0600},
+                    {"set-id bits refused", FaultCalls::Fchmod, EPERM, 02755, 0755},
+                    {"times not implemented", FaultCalls::Futimens, ENOSYS, 0640, 0640},
+                    {"attributes refused", FaultCalls::Flistxattr, EOPNOTSUPP, 0640, 0640}};
+    const QByteArray data = sampleData(100000);
+    for (const Refusal& r : refusals) {
+        for (Mode mode : {Mode::FailIfExists, Mode::Replace}) {
+            SCOPED_TRACE(testing::Message() << r.what << ", mode " << int(mode));
+            TestDir dir;
+            const QString src = dir.file(QStringLiteral("s.bin"), data);
+            ASSERT_EQ(::chmod(encodeLocal8(src).constData(), r.sourceMode), 0);
+            if (mode == Mode::Replace)
+                dir.file(QStringLiteral("t.bin"), "old");
+            auto calls = std::make_shared<FaultCalls>();
+            // The first attempt only: a retry without set-id bits is allowed to succeed.
+            calls->failCall(r.call, r.sourceMode & 07000 ? 1 : 0, r.error);
+            const FsResult result = FileOps(calls).copyFile(src, dir.path(QStringLiteral("t.bin")), mode);
+            EXPECT_TRUE(result.ok()) << result.error;
+            EXPECT_EQ(contentOf(dir.path(QStringLiteral("t.bin"))), data);
+            EXPECT_EQ(statOf(dir.path(QStringLiteral("t.bin"))).st_mode & 07777, r.expectedMode);
+            EXPECT_EQ(namesIn(dir.path()), (QStringList{QStringLiteral("s.bin"), QStringLiteral("t.bin")}));
         }
     }
 }

@@ -222,7 +222,8 @@ QByteArray attachLoop(const QByteArray& image, int& held, QString* error) {
 } // namespace
 
 const char* ImageMount::name(Kind kind) {
-    static const char* const names[] = {"Ext4", "BtrfsNoAcl", "Btrfs", "Xfs", "ExFat", "Fat", "Ntfs"};
+    static const char* const names[] = {"Ext4",  "BtrfsNoAcl", "Btrfs", "Xfs",
+                                        "ExFat", "Fat",        "Ntfs",  "NtfsIgnoreCase"};
     return names[kind];
 }
 
@@ -257,6 +258,11 @@ ImageMount::ImageMount(Kind kind, const QString& folder, qint64 bytes) : folder_
          {QStringLiteral("-Q"), QStringLiteral("-F"), QStringLiteral("-q")},
          "ntfs-3g",
          QString(),
+         0},
+        {"mkfs.ntfs",
+         {QStringLiteral("-Q"), QStringLiteral("-F"), QStringLiteral("-q")},
+         "lowntfs-3g",
+         QStringLiteral("ignore_case"),
          0},
     };
     const Way& way = ways[kind];

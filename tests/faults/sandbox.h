@@ -69,9 +69,10 @@ public:
         BtrfsNoAcl, // btrfs mounted without ACLs: mode bits and attributes kept, ACLs refused
         Btrfs,
         Xfs,
-        ExFat, // through FUSE: folds letter case, inode numbers per spelling, no hard links
-        Fat,   // through FUSE (fusefat): folds letter case, no chmod at all
-        Ntfs,  // through FUSE (ntfs-3g): case-sensitive, hard links
+        ExFat,          // through FUSE: folds letter case, inode numbers per spelling, no hard links
+        Fat,            // through FUSE (fusefat): folds letter case, no chmod at all
+        Ntfs,           // through FUSE (ntfs-3g): case-sensitive, hard links
+        NtfsIgnoreCase, // through FUSE (lowntfs-3g -o ignore_case): folds letter case, one inode per file
     };
     ImageMount(Kind kind, const QString& folder, qint64 bytes = 32 << 20);
     ~ImageMount();

@@ -3,6 +3,9 @@
 // grants one, with the byte-for-byte comparison used where it does not, and by mv(1).
 //
 //   velquin_movecost [MiB] [from-folder] [to-folder]     (defaults: 1024, /dev/shm, the temp folder)
+//
+// Moving onto tmpfs (velquin_movecost 1024 /tmp /dev/shm) leaves out the disk's write-back, which
+// otherwise dominates and varies from round to round.
 
 #include "platform/fileops.h"
 
@@ -12,14 +15,18 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <unistd.h>
+#include <vector>
 
 namespace {
+
+constexpr int kRounds = 5;
 
 using velquin::FileOps;
 using velquin::SysCalls;
@@ -91,21 +98,29 @@ int main(int argc, char** argv) {
              return std::system(command.constData()) == 0;
          }},
     };
-    std::printf("moving %lld MiB from %s to %s\n", mib, qPrintable(from.path()), qPrintable(to.path()));
-    for (int round = 0; round < 2; ++round) {
-        for (const Way& way : ways) {
+    std::printf("moving %lld MiB from %s to %s, median of %d rounds\n", mib, qPrintable(from.path()),
+                qPrintable(to.path()), kRounds);
+    std::vector<std::vector<double>> times(std::size(ways));
+    for (int round = 0; round < kRounds; ++round) {
+        for (size_t w = 0; w < std::size(ways); ++w) {
             const QString source = from.path() + QStringLiteral("/big.bin");
             const QString target = to.path() + QStringLiteral("/big.bin");
             makeFile(source, mib);
             bool ok = false;
-            const double s = seconds([&] { ok = way.move(source, target); });
+            times[w].push_back(seconds([&] { ok = ways[w].move(source, target); }));
             if (!ok || QFile::exists(source)) {
-                std::fprintf(stderr, "%s did not move the file\n", way.name);
+                std::fprintf(stderr, "%s did not move the file\n", ways[w].name);
                 return 2;
             }
-            std::printf("%-28s %7.3f s  %7.1f MiB/s\n", way.name, s, double(mib) / s);
             QFile::remove(target);
         }
+    }
+    for (size_t w = 0; w < std::size(ways); ++w) {
+        std::vector<double>& t = times[w];
+        std::sort(t.begin(), t.end());
+        const double median = t[t.size() / 2];
+        std::printf("%-28s %7.3f s  %7.1f MiB/s  (fastest %.3f s, slowest %.3f s)\n", ways[w].name, median,
+                    double(mib) / median, t.front(), t.back());
     }
     return 0;
 }

@@ -1163,11 +1163,13 @@ FsResult FileOps::writeFile(const QString& path, const QByteArray& bytes, const 
     if (target.isEmpty())
         return failure(ENOENT, path);
     struct stat st;
-    if (calls.lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (calls.lstat(target.constData(), &st) == 0) {
         // Replacing the link itself would cut it from the file it leads to.
-        const QByteArray real = resolved(target);
+        const QByteArray real = S_ISLNK(st.st_mode) ? resolved(target) : QByteArray();
         if (!real.isEmpty())
             target = real;
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+        return failure(errno, path);
     }
     const TargetParts parts = splitTarget(target);
     if (parts.name.isEmpty())

@@ -644,7 +644,7 @@ TEST(FileOpsHooks, TheKeeperIsAskedRightBeforeATargetIsReplaced) {
         const char* what;
         Op op;
         bool targetExists;
-        bool renameFails;
+        bool renameFails; // for a move across file systems: the removal of the source fails
         bool keeperRefuses;
         bool writeProtected;
         QStringList calls; // "keep" / "release", the target appended
@@ -680,6 +680,14 @@ TEST(FileOpsHooks, TheKeeperIsAskedRightBeforeATargetIsReplaced) {
          false,
          {QStringLiteral("keep"), QStringLiteral("release")},
          EIO},
+        {"a move across whose source cannot be removed",
+         Op::MoveAcross,
+         true,
+         true,
+         false,
+         false,
+         {QStringLiteral("keep"), QStringLiteral("release")},
+         EIO},
         {"a write-protected target", Op::Copy, true, false, false, true, {}, EACCES},
         {"a write-protected target of a move", Op::MoveAcross, true, false, false, true, {}, EACCES},
     };
@@ -701,8 +709,14 @@ TEST(FileOpsHooks, TheKeeperIsAskedRightBeforeATargetIsReplaced) {
         auto calls = std::make_shared<FaultCalls>();
         if (c.op == Op::CopyHidden)
             calls->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
-        if (c.renameFails)
+        if (c.renameFails && c.op != Op::MoveAcross)
             calls->failCall(FaultCalls::Rename, 1, EIO);
+        if (c.renameFails && c.op == Op::MoveAcross) {
+            calls->beforeEachCall([&](FaultCalls::Call call) {
+                if (call == FaultCalls::Rename)
+                    calls->failCall(FaultCalls::Unlink, 1, EIO); // the next removal: the source's
+            });
+        }
         LinkingKeeper keeper(trash, c.keeperRefuses);
         const TransferHooks hooks{nullptr, &keeper};
         const FileOps ops(calls);
@@ -816,4 +830,47 @@ TEST(FileOpsQueries, MayBeSameFileOnACaseSensitiveDrive) {
     EXPECT_TRUE(ops.mayBeSameFile(lower, dir.path(QStringLiteral("hard"))));
     EXPECT_TRUE(ops.mayBeSameFile(lower, dir.path(QStringLiteral("linked/photo.jpg"))));
     EXPECT_TRUE(ops.mayBeSameFile(lower, dir.path(QStringLiteral("d/../d/photo.jpg"))));
+}
+
+// Writing a whole file (settings, list files) fails at any step without touching the old file or
+// leaving a temporary, through the unnamed and the hidden named temporary alike.
+TEST(FileOpsWrite, FailureAtAnyStepLeavesTheOldFile) {
+    struct Fault {
+        FaultCalls::Call call;
+        int error;
+    } faults[] = {{FaultCalls::Openat, EIO},  {FaultCalls::Write, ENOSPC}, {FaultCalls::Fsync, EIO},
+                  {FaultCalls::Linkat, EIO},  {FaultCalls::Rename, EIO},   {FaultCalls::Lstat, EIO},
+                  {FaultCalls::Stat, EACCES}, {FaultCalls::Close, EIO}};
+    for (bool unnamed : {true, false}) {
+        for (const Fault& f : faults) {
+            SCOPED_TRACE(testing::Message() << "call " << f.call << (unnamed ? " unnamed" : " hidden"));
+            TestDir dir;
+            const QString path = dir.file(QStringLiteral("Velquin.ini"), "old");
+            auto calls = std::make_shared<FaultCalls>();
+            if (!unnamed)
+                calls->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
+            // The unnamed file is closed only after it has its name: there a close error is too late.
+            const bool reached =
+                !(unnamed && f.call == FaultCalls::Close) &&
+                !(!unnamed && (f.call == FaultCalls::Linkat || f.call == FaultCalls::Openat));
+            calls->failCall(f.call, f.call == FaultCalls::Close ? 0 : 1, f.error);
+            FileOps::WriteOptions durable;
+            durable.durable = true;
+            const FsResult r = FileOps(calls).writeFile(path, "new content", durable);
+            if (!reached)
+                continue;
+            EXPECT_EQ(r.error, f.error);
+            EXPECT_EQ(contentOf(path), QByteArray("old"));
+            EXPECT_EQ(namesIn(dir.path()), QStringList{QStringLiteral("Velquin.ini")});
+        }
+    }
+    // Without a fault it writes, keeps the mode and follows a link.
+    TestDir dir;
+    const QString real = dir.file(QStringLiteral("real.lst"), "old");
+    ASSERT_EQ(::chmod(encodeLocal8(real).constData(), 0640), 0);
+    ASSERT_EQ(::symlink("real.lst", encodeLocal8(dir.path(QStringLiteral("link.lst"))).constData()), 0);
+    EXPECT_TRUE(FileOps().writeFile(dir.path(QStringLiteral("link.lst")), "new").ok());
+    EXPECT_EQ(contentOf(real), QByteArray("new"));
+    EXPECT_EQ(statOf(real).st_mode & 07777, 0640u);
+    EXPECT_TRUE(S_ISLNK(statOf(dir.path(QStringLiteral("link.lst"))).st_mode));
 }

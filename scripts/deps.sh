@@ -10,6 +10,10 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth
 )
+# Test packages: the fault suite makes and mounts small drives of these kinds (FUSE for FAT,
+# exFAT and NTFS, loop devices for btrfs and xfs) and sets ACLs and attributes.
+test_packages=(exfatprogs exfat-fuse dosfstools fusefat ntfs-3g xfsprogs btrfs-progs acl attr)
+packages+=("${test_packages[@]}")
 # Optional helpers: a compiler cache for faster rebuilds, clang for the fuzz targets.
 optional=(ccache clang libclang-rt-14-dev)
 

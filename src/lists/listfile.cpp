@@ -4,15 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/names.h"
 
-#include <QRandomGenerator>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velquin {
 
@@ -20,43 +12,6 @@ namespace {
 
 QString systemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The folder part of a path in bytes, for placing the temporary file beside the target.
-QByteArray folderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
-}
-
-// Opens a new, uniquely named file in `folder`; its name is returned in `name`.
-int createTemporary(const QByteArray& folder, QByteArray& name) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + (folder.endsWith('/') ? "" : "/") + ".velquin-list." +
-               QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
 }
 
 } // namespace
@@ -92,73 +47,12 @@ QStringList parseListFile(const QByteArray& bytes) {
     return lines;
 }
 
-FsResult writeFileReplacing(const QString& path, const QByteArray& bytes) {
-    QByteArray target = encodeLocal8(path);
-    struct stat st {};
-    mode_t keepMode = 0;
-    if (::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // Replacing the link itself would cut it from the file it leads to.
-        if (char* real = ::realpath(target.constData(), nullptr)) {
-            target = QByteArray(real);
-            std::free(real);
-        }
-    }
-    if (::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode))
-        keepMode = st.st_mode & 07777;
-
-    QByteArray temporary;
-    const int fd = createTemporary(folderOf(target), temporary);
-    if (fd < 0)
-        return FsResult::failed(errno, path);
-    int error = 0;
-    if (!writeAll(fd, bytes))
-        error = errno;
-    if (!error && keepMode && ::fchmod(fd, keepMode) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error && ::rename(temporary.constData(), target.constData()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temporary.constData());
-        return FsResult::failed(error, path);
-    }
-    return {};
+FsResult writeFileReplacing(const QString& path, const QByteArray& bytes, const FileOps& fs) {
+    return fs.writeFile(path, bytes);
 }
 
-std::optional<QByteArray> readWholeFile(const QString& path, int* error) {
-    auto fail = [&](int e) -> std::optional<QByteArray> {
-        if (error)
-            *error = e;
-        return std::nullopt;
-    };
-    const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(errno);
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return fail(EISDIR);
-    }
-    QByteArray data;
-    if (st.st_size > 0)
-        data.reserve(qsizetype(st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int e = errno;
-            ::close(fd);
-            return fail(e);
-        }
-        data.append(buffer, qsizetype(n));
-    }
-    ::close(fd);
-    return data;
+std::optional<QByteArray> readWholeFile(const QString& path, int* error, const FileOps& fs) {
+    return fs.readFile(path, error);
 }
 
 void exportList(const SourceListModel& list, ListKind kind, Dialogs& dialogs, QObject* owner) {
@@ -184,7 +78,7 @@ void importList(SourceListModel& list, ListKind kind, Dialogs& dialogs, QObject*
     if (!source || source->isEmpty())
         return;
     int error = 0;
-    const std::optional<QByteArray> bytes = readWholeFile(*source, &error);
+    const std::optional<QByteArray> bytes = readWholeFile(*source, &error, fs);
     if (!bytes) {
         dialogs.error(owner, QStringLiteral("Cannot open file \"%1\". %2").arg(*source, systemReason(error)));
         return;

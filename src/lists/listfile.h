@@ -25,10 +25,13 @@ QByteArray formatListFile(const QStringList& entries);
 QStringList parseListFile(const QByteArray& bytes);
 
 // Writes `bytes` as the whole content of `path`: into a new file beside it, then renamed over
-// it, so an existing file is replaced only by a complete one. A link at `path` is written through.
-FsResult writeFileReplacing(const QString& path, const QByteArray& bytes);
-// The whole content of a file, or the errno of opening or reading it.
-std::optional<QByteArray> readWholeFile(const QString& path, int* error = nullptr);
+// it, so an existing file is replaced only by a complete one. A link at `path` is written through;
+// a file whose owner has no write permission is not replaced (EACCES). See FileOps::writeFile.
+FsResult writeFileReplacing(const QString& path, const QByteArray& bytes, const FileOps& fs = FileOps());
+// The whole content of a regular file, or the errno of opening or reading it (EINVAL for a FIFO or
+// device, which is never opened, so that nothing blocks).
+std::optional<QByteArray> readWholeFile(const QString& path, int* error = nullptr,
+                                        const FileOps& fs = FileOps());
 
 // Export: saves the list to a file the user chooses ("file.lst" or "dir.lst" preset); an empty
 // list is refused with a message; a file that cannot be written is reported in the error box.

@@ -10,6 +10,7 @@
 #include <vector>
 
 struct stat;
+struct statx;
 
 namespace velquin {
 
@@ -106,6 +107,22 @@ public:
     virtual int link(const char* from, const char* to);
     virtual int unlink(const char* path);
     virtual int mkdir(const char* path, unsigned mode);
+    virtual int rmdir(const char* path);
+    virtual int lstat(const char* path, struct ::stat* st);
+    virtual int stat(const char* path, struct ::stat* st);
+    virtual int statx(const char* path, int flags, unsigned mask, struct ::statx* sx); // from AT_FDCWD
+    virtual long lseek(int fd, long offset, int whence);
+    virtual long pread(int fd, void* buf, unsigned long count, long offset);
+    virtual int access(const char* path, int mode); // faccessat(AT_EACCESS): the effective ids count
+    virtual int fsync(int fd);
+    virtual int ftruncate(int fd, long length);
+    // fcntl F_SETLEASE / F_GETLEASE. Breaking a lease is announced with a signal that is ignored
+    // unless handled (F_SETSIG SIGURG), never with SIGIO, which would end the program.
+    virtual int setLease(int fd, int type);
+    virtual int getLease(int fd);
+    virtual long flistxattr(int fd, char* list, unsigned long size);
+    virtual long fgetxattr(int fd, const char* name, void* value, unsigned long size);
+    virtual int fsetxattr(int fd, const char* name, const void* value, unsigned long size, int flags);
 };
 
 // The file-system operations of the program. Paths are QString and are converted to bytes with
@@ -148,25 +165,53 @@ public:
 
     // Copies a regular file. FailIfExists: fails with EEXIST when anything named target exists
     // and leaves it alone. Replace: an existing file at target is replaced in one rename, only
-    // after the new content is complete. A folder at target is never replaced (EISDIR). The
-    // source is opened, never its link; same file as target: nothing happens, EEXIST/0 as the
-    // mode says (FailIfExists fails, Replace succeeds without writing). Replace puts the copy in
-    // place of a link at target; the file the link led to is left alone. Only regular files are
-    // copied (EINVAL for a FIFO or device). Mode bits and access/modification times are kept.
+    // after the new content is complete; one whose owner has no write permission is not (EACCES).
+    // A folder at target is never replaced (EISDIR). The source is opened, never its link; same
+    // file as target (also one spelling of it against another on a drive that folds letter case):
+    // nothing happens, EEXIST/0 as the mode says (FailIfExists fails, Replace succeeds without
+    // writing). Replace puts the copy in place of a link at target; the file the link led to is
+    // left alone. Only regular files are copied (EINVAL for a FIFO or device). Holes stay holes.
+    // Mode bits, times, user extended attributes and the access ACL are kept where the target
+    // takes them, as a best effort that never fails the copy and never widens access. The data
+    // moves in chunks of about 20 ms; `hooks.progress` hears of each and may cancel (ECANCELED).
+    // `hooks.keeper` is given an old regular target right before it is replaced.
     enum class CopyMode { FailIfExists, Replace };
     FsResult copyFile(const QString& source, const QString& target, CopyMode mode,
                       const TransferHooks& hooks = {}) const;
 
     // Moves a file. NoReplace: fails with EEXIST when target exists. Replace: an existing file
-    // at target is replaced. Within one file system it is a rename; across file systems it
-    // copies as copyFile does, checks that the source is still the file it copied, then
-    // removes the source. Same file as target: nothing is written or removed. Within one file
-    // system links and folders are renamed as they are; across file systems only a regular
-    // file (or the file a link leads to, the link then removed) moves, else EXDEV. A source
-    // that changed while it was copied stays (EBUSY), and a target the move created goes again.
+    // at target is replaced (not one without its owner's write permission: EACCES). Within one
+    // file system it is a rename; across file systems it first makes sure the source could be
+    // removed (EROFS, EACCES, EPERM otherwise, and nothing is done), copies as copyFile does,
+    // checks that the source is still the file it copied (a read lease that no writer broke,
+    // else the copy compared with the source), then removes the source. It is moved, or neither:
+    // when the source cannot be removed after all, the old target is put back. Same file as
+    // target: nothing is written or removed. Within one file system links and folders are renamed
+    // as they are; across file systems only a regular file (or the file a link leads to, the link
+    // then removed) moves, else EXDEV. A source that changed while it was copied stays (EBUSY),
+    // and the target is as it was before. Hooks as for copyFile.
     enum class MoveMode { NoReplace, Replace };
     FsResult moveFile(const QString& source, const QString& target, MoveMode mode,
                       const TransferHooks& hooks = {}) const;
+
+    // How writeFile puts a file in place.
+    struct WriteOptions {
+        bool durable = false;        // flushed to the disk before it is renamed over the old file
+        unsigned newFileMode = 0666; // bits of a file that did not exist yet (the umask applies)
+        unsigned parentsMode = 0;    // missing parent folders are made with these bits; 0: not made
+    };
+    // Writes `bytes` as the whole content of `path`: into a temporary beside it, renamed over it
+    // only once complete, so the path holds the old or the whole new content. A link at the path
+    // is followed and the file it leads to replaced; the old file's permission bits are kept. Only
+    // a regular file is replaced (EISDIR for a folder, EINVAL for anything else), never one whose
+    // owner has no write permission (EACCES).
+    FsResult writeFile(const QString& path, const QByteArray& bytes, const WriteOptions& options) const;
+    FsResult writeFile(const QString& path, const QByteArray& bytes) const {
+        return writeFile(path, bytes, {});
+    }
+    // The whole content of a regular file; nullopt with the errno in `error` otherwise (EISDIR for a
+    // folder, EINVAL for a FIFO, device or socket, which are never opened for this).
+    std::optional<QByteArray> readFile(const QString& path, int* error = nullptr) const;
 
     // The size of the file, taken from the file opened for reading; nullopt if it cannot be opened.
     std::optional<qint64> openedFileSize(const QString& path) const;

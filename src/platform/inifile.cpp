@@ -1,19 +1,15 @@
 #include "platform/inifile.h"
 
+#include "platform/fileops.h"
 #include "platform/names.h"
 
-#include <QRandomGenerator>
-
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velquin {
 
 namespace {
+
+const QByteArray kByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
 
 bool isBlank(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
@@ -97,49 +93,6 @@ QByteArray cutAtCharBoundary(const QByteArray& text, qsizetype limit) {
     return text.left(cut);
 }
 
-int writeAll(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        done += n;
-    }
-    return 0;
-}
-
-// Makes the folder and its missing parents; new folders are private to the user, as a
-// configuration folder should be.
-int makeFolders(const QByteArray& folder) {
-    struct stat st {};
-    if (::stat(folder.constData(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    for (qsizetype slash = folder.indexOf('/', 1);; slash = folder.indexOf('/', slash + 1)) {
-        const QByteArray part = slash < 0 ? folder : folder.left(slash);
-        if (!part.isEmpty() && ::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
-            return errno;
-        if (slash < 0)
-            break;
-    }
-    if (::stat(folder.constData(), &st) != 0)
-        return errno;
-    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-}
-
-// The file a save replaces: the target of a link at the path, else the path itself.
-QByteArray saveTarget(const QByteArray& path) {
-    struct stat st {};
-    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.constData(), resolved))
-            return QByteArray(resolved);
-    }
-    return path;
-}
-
 } // namespace
 
 IniFile::Line::Line(QByteArray lineText, QByteArray lineEnd)
@@ -153,34 +106,23 @@ IniFile::Line::Line(QByteArray lineText, QByteArray lineEnd)
     }
 }
 
-IniFile IniFile::load(const QString& path) {
+IniFile IniFile::load(const QString& path, const FileOps& fs) {
     IniFile file;
     file.path_ = path;
-    const QByteArray native = encodeLocal8(path);
-    const int fd = native.isEmpty() ? -1 : ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = native.isEmpty() ? ENOENT : errno;
-        // No file there (or a parent that is no folder) is a file without lines.
-        file.loadError_ = error == ENOENT || error == ENOTDIR ? 0 : error;
+    int error = 0;
+    std::optional<QByteArray> read = path.isEmpty() ? std::nullopt : fs.readFile(path, &error);
+    if (!read) {
+        // No file there (or a parent that is no folder) is a file without lines; anything else
+        // that cannot be read (a FIFO, a folder, no permission) is remembered so it is not replaced.
+        file.loadError_ = path.isEmpty() || error == ENOENT || error == ENOTDIR ? 0 : error;
         return file;
     }
-    QByteArray content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            file.loadError_ = errno;
-            break;
-        }
-        if (n == 0)
-            break;
-        content.append(buffer, n);
+    QByteArray content = std::move(*read);
+    // A byte-order mark would make the first line a line of its own; it stays on writing.
+    if (content.startsWith(kByteOrderMark)) {
+        file.byteOrderMark_ = true;
+        content.remove(0, 3);
     }
-    ::close(fd);
-    if (file.loadError_ != 0)
-        return file;
 
     qsizetype start = 0;
     while (start < content.size()) {
@@ -201,16 +143,17 @@ IniFile::Found IniFile::find(const QString& section, const QString& key) const {
     const QByteArray sectionBytes = trimmed(encodeLocal8(section));
     const QByteArray keyBytes = trimmed(encodeLocal8(key));
     Found found;
-    bool inSection = false;
     for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
         const Line& line = lines_[size_t(i)];
         if (line.kind == Line::Section) {
-            inSection = sameName(line.name, sectionBytes);
-            if (inSection && found.sectionLine < 0)
+            // The first section of the name holds every key of it; later ones are never read.
+            if (found.sectionLine >= 0)
+                return found;
+            if (sameName(line.name, sectionBytes))
                 found.sectionLine = i;
             continue;
         }
-        if (inSection && line.kind == Line::Key && sameName(line.name, keyBytes)) {
+        if (found.sectionLine >= 0 && line.kind == Line::Key && sameName(line.name, keyBytes)) {
             found.keyLine = i;
             return found;
         }
@@ -272,59 +215,31 @@ bool IniFile::setValue(const QString& section, const QString& key, const QString
 }
 
 QByteArray IniFile::bytes() const {
-    QByteArray out;
+    QByteArray out = byteOrderMark_ ? kByteOrderMark : QByteArray();
     for (const Line& line : lines_)
         out += line.text + line.end;
     return out;
 }
 
+IniFile IniFile::load(const QString& path) {
+    return load(path, FileOps());
+}
+
 int IniFile::save() const {
+    return save(FileOps());
+}
+
+int IniFile::save(const FileOps& fs) const {
     if (loadError_ != 0)
         return loadError_;
-    const QByteArray native = encodeLocal8(path_);
-    if (native.isEmpty())
+    if (path_.isEmpty())
         return ENOENT;
-    const QByteArray target = saveTarget(native);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = slash < 0    ? QByteArrayLiteral(".")
-                              : slash == 0 ? QByteArrayLiteral("/")
-                                           : target.left(slash);
-    const QByteArray name = target.mid(slash + 1);
-    if (name.isEmpty())
-        return EISDIR;
-    if (const int error = makeFolders(folder))
-        return error;
-
-    struct stat old {};
-    const bool replacing = ::stat(target.constData(), &old) == 0;
-    if (replacing && S_ISDIR(old.st_mode))
-        return EISDIR;
-
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            folder + "/." + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return errno;
-    }
-    if (fd < 0)
-        return EEXIST;
-
-    int error = writeAll(fd, bytes());
-    if (error == 0 && replacing && ::fchmod(fd, old.st_mode & 07777) != 0)
-        error = errno;
-    // The file replaces the only copy of the settings: make it durable before the rename.
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        error = errno;
-    if (error != 0)
-        ::unlink(temporary.constData());
-    return error;
+    // The file replaces the only copy of the settings: it is made durable before the rename. New
+    // folders are private to the user, as a configuration folder should be.
+    FileOps::WriteOptions options;
+    options.durable = true;
+    options.parentsMode = 0700;
+    return fs.writeFile(path_, bytes(), options).error;
 }
 
 } // namespace velquin

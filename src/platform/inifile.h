@@ -8,9 +8,13 @@
 
 namespace velquin {
 
+class FileOps;
+
 // An INI file read and written by the private-profile rules: a "[Section]" line starts a
 // section, "Key=Value" lines follow; section and key names match with their ASCII letters folded
-// to one case; the first section and the first key of a name win; ";" starts a comment line.
+// to one case; the first section of a name holds all its keys (a key found only in a later
+// section of that name is absent) and the first key of a name wins; ";" starts a comment line.
+// A UTF-8 byte-order mark at the start is passed over and written back.
 // Bytes are converted with decodeLocal8 and encodeLocal8. Everything is done on a copy in
 // memory; save() puts it in place in one rename, and every line that was not set is written back
 // exactly as it was read.
@@ -21,8 +25,9 @@ public:
 
     // Reads the file. A missing file (or a parent that is no folder) is an empty file; a file that
     // exists but cannot be read is an empty file too, and remembers the error so that save() will
-    // not replace it.
+    // not replace it. Only a regular file is opened: a FIFO or device there is such a file.
     static IniFile load(const QString& path);
+    static IniFile load(const QString& path, const FileOps& fs);
 
     const QString& path() const { return path_; }
     // errno of the read, 0 when the file was read or does not exist.
@@ -45,8 +50,10 @@ public:
     // Writes the content to a new file in the same folder (made with its missing parents) and
     // renames it over the path, so the path holds either the old or the whole new file. A link at
     // the path is followed and its target replaced; the old file's permission bits are kept.
-    // Returns 0 or the errno of the step that failed; a file that could not be read is not replaced.
+    // Returns 0 or the errno of the step that failed; a file that could not be read is not replaced,
+    // nor one whose owner has no write permission (EACCES).
     int save() const;
+    int save(const FileOps& fs) const;
 
 private:
     struct Line {
@@ -59,7 +66,7 @@ private:
     };
     struct Found {
         qsizetype sectionLine = -1; // header of the first section of that name
-        qsizetype keyLine = -1;     // the first line of that key in any section of that name
+        qsizetype keyLine = -1;     // the first line of that key in that section
     };
 
     Found find(const QString& section, const QString& key) const;
@@ -68,6 +75,7 @@ private:
 
     QString path_;
     int loadError_ = 0;
+    bool byteOrderMark_ = false;
     std::vector<Line> lines_;
 };
 

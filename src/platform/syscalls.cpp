@@ -1,10 +1,12 @@
 #include "platform/fileops.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace velquin {
@@ -99,6 +101,72 @@ int SysCalls::unlink(const char* path) {
 
 int SysCalls::mkdir(const char* path, unsigned mode) {
     return ::mkdir(path, static_cast<mode_t>(mode));
+}
+
+int SysCalls::rmdir(const char* path) {
+    return ::rmdir(path);
+}
+
+int SysCalls::lstat(const char* path, struct ::stat* st) {
+    return ::lstat(path, st);
+}
+
+int SysCalls::stat(const char* path, struct ::stat* st) {
+    return ::stat(path, st);
+}
+
+int SysCalls::statx(const char* path, int flags, unsigned mask, struct ::statx* sx) {
+    return ::statx(AT_FDCWD, path, flags, mask, sx);
+}
+
+long SysCalls::lseek(int fd, long offset, int whence) {
+    return ::lseek(fd, offset, whence);
+}
+
+long SysCalls::pread(int fd, void* buf, unsigned long count, long offset) {
+    long r;
+    do
+        r = ::pread(fd, buf, count, offset);
+    while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int SysCalls::access(const char* path, int mode) {
+    return ::faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+}
+
+int SysCalls::fsync(int fd) {
+    int r;
+    do
+        r = ::fsync(fd);
+    while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int SysCalls::ftruncate(int fd, long length) {
+    return ::ftruncate(fd, length);
+}
+
+int SysCalls::setLease(int fd, int type) {
+    if (type != F_UNLCK && ::fcntl(fd, F_SETSIG, SIGURG) != 0)
+        return -1;
+    return ::fcntl(fd, F_SETLEASE, type);
+}
+
+int SysCalls::getLease(int fd) {
+    return ::fcntl(fd, F_GETLEASE);
+}
+
+long SysCalls::flistxattr(int fd, char* list, unsigned long size) {
+    return ::flistxattr(fd, list, size);
+}
+
+long SysCalls::fgetxattr(int fd, const char* name, void* value, unsigned long size) {
+    return ::fgetxattr(fd, name, value, size);
+}
+
+int SysCalls::fsetxattr(int fd, const char* name, const void* value, unsigned long size, int flags) {
+    return ::fsetxattr(fd, name, value, size, flags);
 }
 
 } // namespace velquin

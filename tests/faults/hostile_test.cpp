@@ -3,6 +3,7 @@
 // and keep raw names byte for byte.
 
 #include "ledger.h"
+#include "sandbox.h"
 
 #include "../engine/printers.h"
 
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/stat.h>
 
 namespace velquin::test {
@@ -191,6 +193,49 @@ TEST(HostileLists, RawNamesSurviveExportAndImportByteForByte) {
         EXPECT_EQ(encodeLocal8(files.entries.at(i)), rawFiles.at(i));
     EXPECT_EQ(importFrom(path, ListKind::Folders).entries, QStringList{decodeLocal8(rawFolder)});
     EXPECT_EQ(stateWithTimes(dir.path()), before);
+}
+
+// A FIFO where the settings file or a list file should be (left by a script, or a prank) would
+// block an open() for reading until someone writes to it. Each step runs in a child that must
+// finish within seconds; the FIFO is still there afterwards, never replaced by a file.
+TEST(HostileFifos, NeitherStartUpNorImportWaitsOnAFifo) {
+    TestDir dir;
+    const QString settings = dir.path(QStringLiteral("Velquin.ini"));
+    const QString list = dir.path(QStringLiteral("file.lst"));
+    for (const QString& path : {settings, list})
+        ASSERT_EQ(::mkfifo(encodeLocal8(path).constData(), 0644), 0);
+    struct Step {
+        const char* what;
+        std::function<bool()> run; // true when it behaved
+    } steps[] = {
+        {"load the settings",
+         [&] {
+             const FileWindowSettings s = loadFileWindowSettings(settings);
+             return s.sameFile == ClashPolicy::Skip && IniFile::load(settings).loadError() == EINVAL;
+         }},
+        {"save the settings",
+         [&] { return !saveFileWindowSettings(settings, FileWindowSettings{}).isEmpty(); }},
+        {"import the list",
+         [&] {
+             SourceListModel model;
+             ScriptedDialogs dialogs;
+             dialogs.files.push_back(list);
+             importList(model, ListKind::Files, dialogs, nullptr, FileOps());
+             return model.isEmpty() && dialogs.texts(ScriptedDialogs::Kind::Error).size() == 1;
+         }},
+    };
+    for (const Step& step : steps) {
+        ChildProcess child([&] { return step.run() ? 0 : 1; });
+        const bool finished = waitUntil([&] { return !child.running(); }, 10000);
+        child.kill(SIGKILL);
+        EXPECT_TRUE(finished) << step.what << " waits on the FIFO";
+        EXPECT_EQ(child.wait(), 0) << step.what;
+    }
+    for (const QString& path : {settings, list}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(encodeLocal8(path).constData(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << path.toStdString();
+    }
 }
 
 } // namespace

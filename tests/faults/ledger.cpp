@@ -127,11 +127,12 @@ void writeWhole(const QString& path, const QByteArray& content) {
 }
 
 bool looksLikeHiddenTemp(const QByteArray& name) {
-    if (name.size() < 9 || !name.startsWith('.') || name.at(name.size() - 7) != '.')
+    static const QByteArray prefix = QByteArrayLiteral(".velquin-");
+    if (name.size() != prefix.size() + 12 || !name.startsWith(prefix))
         return false;
-    for (qsizetype i = name.size() - 6; i < name.size(); ++i) {
+    for (qsizetype i = prefix.size(); i < name.size(); ++i) {
         const char c = name.at(i);
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
             return false;
     }
     return true;

@@ -17,7 +17,7 @@ QByteArray identifiedContent(int id, int size);
 // Writes a whole file (making missing parents), aborting the test program when it cannot.
 void writeWhole(const QString& path, const QByteArray& content);
 
-// A hidden temporary of the copy fallback: "." + name + "." + six letters or digits.
+// A hidden temporary of a copy or save: ".velquin-" + twelve lower-case letters or digits.
 bool looksLikeHiddenTemp(const QByteArray& name);
 
 // What a check found under the folders it walked.

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -46,9 +47,46 @@ public:
     TmpfsMount& operator=(const TmpfsMount&) = delete;
     bool mounted() const { return mounted_; }
     QString error() const { return error_; }
+    // Mounts it again read-only; false when that is refused.
+    bool remountReadOnly();
 
 private:
     QByteArray folder_;
+    bool mounted_ = false;
+    QString error_;
+};
+
+// Runs a program with its arguments, output discarded: its exit code, or -1 when it cannot start.
+int runTool(const QStringList& arguments);
+
+// A small file system made in an image file and mounted over `folder` for as long as the object
+// lives (needs root; the FUSE kinds need /dev/fuse and their driver). Unmounted in the destructor,
+// also when the test fails and also when the driver died. `error()` says why it is not there.
+class ImageMount {
+public:
+    enum Kind {
+        Ext4,
+        BtrfsNoAcl, // btrfs mounted without ACLs: mode bits and attributes kept, ACLs refused
+        Btrfs,
+        Xfs,
+        ExFat,          // through FUSE: folds letter case, inode numbers per spelling, no hard links
+        Fat,            // through FUSE (fusefat): folds letter case, no chmod at all
+        Ntfs,           // through FUSE (ntfs-3g): case-sensitive, hard links
+        NtfsIgnoreCase, // through FUSE (lowntfs-3g -o ignore_case): folds letter case, one inode per file
+    };
+    ImageMount(Kind kind, const QString& folder, qint64 bytes = 32 << 20);
+    ~ImageMount();
+    ImageMount(const ImageMount&) = delete;
+    ImageMount& operator=(const ImageMount&) = delete;
+    bool mounted() const { return mounted_; }
+    QString error() const { return error_; }
+    // Mounts it again read-only (ext4, tmpfs-like kinds); false when that is refused.
+    bool remountReadOnly();
+    static const char* name(Kind kind);
+
+private:
+    QByteArray folder_;
+    QByteArray image_;
     bool mounted_ = false;
     QString error_;
 };

@@ -19,10 +19,13 @@ namespace {
 using Call = FaultCalls::Call;
 
 const char* callName(Call call) {
-    static const char* const names[] = {"Open",   "Openat",        "Close",    "Read",
-                                        "Write",  "CopyFileRange", "Sendfile", "Fstat",
-                                        "Fchmod", "Futimens",      "Linkat",   "RenameNoReplace",
-                                        "Rename", "Link",          "Unlink",   "Mkdir"};
+    static const char* const names[] = {
+        "Open",      "Openat",   "Close",    "Read",       "Write",     "CopyFileRange",
+        "Sendfile",  "Fstat",    "Fchmod",   "Futimens",   "Linkat",    "RenameNoReplace",
+        "Rename",    "Link",     "Unlink",   "Mkdir",      "Rmdir",     "Lstat",
+        "Stat",      "Statx",    "Lseek",    "Pread",      "Access",    "Fsync",
+        "Ftruncate", "SetLease", "GetLease", "Flistxattr", "Fgetxattr", "Fsetxattr"};
+    static_assert(sizeof names / sizeof *names == FaultCalls::CallCount);
     return names[call];
 }
 
@@ -104,9 +107,11 @@ TEST_P(FailingCall, NothingIsLostWhicheverCallFails) {
             tally(QStringLiteral("8 each system call failing"), verdict);
             EXPECT_TRUE(verdict.lost.isEmpty() && verdict.partial.isEmpty())
                 << verdict.describe().toStdString();
-            // The hidden temporary is unlinked once the target has its name; when that unlink
-            // fails, the complete copy stays under its hidden name too. Nothing else may remain.
-            if (!(hidden && c.call == FaultCalls::Unlink)) {
+            // The hidden temporary is unlinked once the target has its name, and a move across
+            // file systems keeps the old target under a hidden second name until the source is
+            // gone; when that unlink fails, the whole file stays under its hidden name. Nothing
+            // else may remain.
+            if (!((hidden || (across && c.oldTargets)) && c.call == FaultCalls::Unlink)) {
                 EXPECT_TRUE(verdict.temps.isEmpty()) << verdict.describe().toStdString();
             }
             // Each target holds the old or the new content, whole, or nothing at all.
@@ -134,6 +139,22 @@ bool reaches(Call call, Way way, bool oldTargets) {
         return oldTargets;
     case FaultCalls::Linkat:
         return way != Way::MoveWithin && !(hidden && oldTargets);
+    case FaultCalls::Lstat:
+    case FaultCalls::Stat:
+        return true;
+    case FaultCalls::Statx:
+    case FaultCalls::Access:
+    case FaultCalls::SetLease:
+    case FaultCalls::GetLease:
+        return way == Way::MoveAcross || way == Way::MoveAcrossHidden;
+    // Only for sources with holes, with extended attributes, settings, folders, or a source
+    // without a lease: the fault suite's own tables make those.
+    case FaultCalls::Rmdir:
+    case FaultCalls::Pread:
+    case FaultCalls::Fsync:
+    case FaultCalls::Ftruncate:
+    case FaultCalls::Fsetxattr:
+        return false;
     case FaultCalls::Unlink:
         return way == Way::MoveAcross || way == Way::MoveAcrossHidden ||
                (way == Way::CopyHidden && !oldTargets) || (way == Way::MoveWithin && !oldTargets);

@@ -287,8 +287,7 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
     } faults[] = {{"no space half-way", FaultCalls::CallCount, ENOSPC},
                   {"write error", FaultCalls::Write, EIO},
                   {"read error", FaultCalls::Read, EIO},
-                  {"fchmod", FaultCalls::Fchmod, EPERM},
-                  {"futimens", FaultCalls::Futimens, EPERM},
+                  {"lseek", FaultCalls::Lseek, EIO},
                   {"linkat", FaultCalls::Linkat, EIO},
                   {"rename", FaultCalls::Rename, EIO},
                   {"close", FaultCalls::Close, EIO}};
@@ -338,6 +337,41 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
                 }
                 EXPECT_EQ(contentOf(src), data);
             }
+        }
+    }
+}
+
+// Targets that refuse permission bits or times (FAT through FUSE gives ENOSYS, exFAT refuses set-id
+// bits) still get the data; a refused chmod leaves the copy private, never wider than the source.
+TEST(FileOpsCopy, RefusedModeOrTimesStillCopyTheData) {
+    struct Refusal {
+        const char* what;
+        FaultCalls::Call call;
+        int error;
+        unsigned sourceMode;
+        unsigned expectedMode;
+    } refusals[] = {{"chmod not implemented", FaultCalls::Fchmod, ENOSYS, 0644, 0600},
+                    {"chmod refused", FaultCalls::Fchmod, EPERM, 0755, 0600},
+                    {"set-id bits refused", FaultCalls::Fchmod, EPERM, 02755, 0755},
+                    {"times not implemented", FaultCalls::Futimens, ENOSYS, 0640, 0640},
+                    {"attributes refused", FaultCalls::Flistxattr, EOPNOTSUPP, 0640, 0640}};
+    const QByteArray data = sampleData(100000);
+    for (const Refusal& r : refusals) {
+        for (Mode mode : {Mode::FailIfExists, Mode::Replace}) {
+            SCOPED_TRACE(testing::Message() << r.what << ", mode " << int(mode));
+            TestDir dir;
+            const QString src = dir.file(QStringLiteral("s.bin"), data);
+            ASSERT_EQ(::chmod(encodeLocal8(src).constData(), r.sourceMode), 0);
+            if (mode == Mode::Replace)
+                dir.file(QStringLiteral("t.bin"), "old");
+            auto calls = std::make_shared<FaultCalls>();
+            // The first attempt only: a retry without set-id bits is allowed to succeed.
+            calls->failCall(r.call, r.sourceMode & 07000 ? 1 : 0, r.error);
+            const FsResult result = FileOps(calls).copyFile(src, dir.path(QStringLiteral("t.bin")), mode);
+            EXPECT_TRUE(result.ok()) << result.error;
+            EXPECT_EQ(contentOf(dir.path(QStringLiteral("t.bin"))), data);
+            EXPECT_EQ(statOf(dir.path(QStringLiteral("t.bin"))).st_mode & 07777, r.expectedMode);
+            EXPECT_EQ(namesIn(dir.path()), (QStringList{QStringLiteral("s.bin"), QStringLiteral("t.bin")}));
         }
     }
 }
@@ -449,8 +483,12 @@ TEST(FileOpsMove, WithinOneFileSystem) {
         if (c.noRenameFlag)
             calls->failCall(FaultCalls::RenameNoReplace, 0, EINVAL);
         const QString dst = dir.path(QStringLiteral("t.txt"));
-        EXPECT_EQ(FileOps(calls).moveFile(src, dst, c.mode).error, c.error);
+        const FsResult r = FileOps(calls).moveFile(src, dst, c.mode);
+        EXPECT_EQ(r.error, c.error);
+        EXPECT_EQ(r.wrote, c.error == 0);
+        EXPECT_EQ(r.replaced, c.error == 0 && c.targetExists);
         if (c.error == 0) {
+            EXPECT_EQ(r.made, FileOps().stamp(dst));
             EXPECT_EQ(namesIn(dir.path()), QStringList{QStringLiteral("t.txt")});
             EXPECT_EQ(statOf(dst).st_ino, inode); // renamed, not copied
             EXPECT_EQ(statOf(dst).st_nlink, 1u);
@@ -518,6 +556,10 @@ TEST(FileOpsMove, AcrossFileSystemsASourceChangedDuringTheCopyStays) {
         GTEST_SKIP() << "/dev/shm and the temp folder are one file system";
     const QString src = shm.file(QStringLiteral("live.log"), sampleData(5000));
     auto calls = std::make_shared<FaultCalls>();
+    // The writer below runs on the copying thread, which a read lease would keep waiting for the
+    // lease to be broken; without one the copy is compared with the source (the lease itself is
+    // proved with a writer of its own in the fault suite).
+    calls->failCall(FaultCalls::SetLease, 0, EAGAIN);
     bool appended = false;
     calls->beforeEachCall([&](FaultCalls::Call call) {
         if (call == FaultCalls::CopyFileRange && !appended) {
@@ -552,4 +594,291 @@ TEST(FileOpsCopy, UnnamedFileThatCannotBeNamedFallsBackToHiddenTemporary) {
         EXPECT_EQ(contentOf(dir.path(QStringLiteral("out/t.bin"))), sampleData(70000));
         EXPECT_EQ(namesIn(dir.path(QStringLiteral("out"))), QStringList{QStringLiteral("t.bin")});
     }
+}
+
+namespace {
+
+// Keeps an old target as a hard link in a trash folder and records every call.
+class LinkingKeeper : public ReplaceKeeper {
+public:
+    explicit LinkingKeeper(QString trash, bool refuse = false) : trash_(std::move(trash)), refuse_(refuse) {}
+    std::optional<QString> keep(const QString& target) override {
+        calls.append(QStringLiteral("keep ") + target);
+        if (refuse_)
+            return std::nullopt;
+        const QString kept = trash_ + QStringLiteral("/kept%1").arg(calls.size());
+        if (::link(encodeLocal8(target).constData(), encodeLocal8(kept).constData()) != 0)
+            return std::nullopt;
+        return kept;
+    }
+    void release(const QString& target, const QString& keptAs) override {
+        calls.append(QStringLiteral("release ") + target);
+        ::unlink(encodeLocal8(keptAs).constData());
+    }
+    QStringList calls;
+
+private:
+    QString trash_;
+    bool refuse_;
+};
+
+// Answers every chunk, and stops the copy at chunk `stopAt` (0: never).
+class CountingProgress : public CopyProgress {
+public:
+    explicit CountingProgress(int stopAt = 0) : stopAt_(stopAt) {}
+    bool copied(qint64 done, qint64 total) override {
+        seen.push_back({done, total});
+        return stopAt_ == 0 || int(seen.size()) < stopAt_;
+    }
+    std::vector<std::pair<qint64, qint64>> seen;
+
+private:
+    int stopAt_;
+};
+
+bool haveShm() {
+    TestDir shm(QStringLiteral("/dev/shm"));
+    TestDir disk;
+    return shm.isValid() && statOf(shm.path()).st_dev != statOf(disk.path()).st_dev;
+}
+
+} // namespace
+
+// The keeper hears of an old regular target right before it is replaced, and gets it back when the
+// replace did not happen; new targets and refused replaces never reach it.
+TEST(FileOpsHooks, TheKeeperIsAskedRightBeforeATargetIsReplaced) {
+    enum class Op { Copy, CopyHidden, MoveWithin, MoveAcross };
+    struct Case {
+        const char* what;
+        Op op;
+        bool targetExists;
+        bool renameFails; // for a move across file systems: the removal of the source fails
+        bool keeperRefuses;
+        bool writeProtected;
+        QStringList calls; // "keep" / "release", the target appended
+        int error;
+    } cases[] = {
+        {"copy over a file", Op::Copy, true, false, false, false, {QStringLiteral("keep")}, 0},
+        {"copy through a hidden temporary",
+         Op::CopyHidden,
+         true,
+         false,
+         false,
+         false,
+         {QStringLiteral("keep")},
+         0},
+        {"move within", Op::MoveWithin, true, false, false, false, {QStringLiteral("keep")}, 0},
+        {"move across", Op::MoveAcross, true, false, false, false, {QStringLiteral("keep")}, 0},
+        {"copy to a new name", Op::Copy, false, false, false, false, {}, 0},
+        {"move to a new name", Op::MoveWithin, false, false, false, false, {}, 0},
+        {"a keeper that cannot keep", Op::Copy, true, false, true, false, {QStringLiteral("keep")}, 0},
+        {"the rename fails",
+         Op::Copy,
+         true,
+         true,
+         false,
+         false,
+         {QStringLiteral("keep"), QStringLiteral("release")},
+         EIO},
+        {"the rename of a move fails",
+         Op::MoveWithin,
+         true,
+         true,
+         false,
+         false,
+         {QStringLiteral("keep"), QStringLiteral("release")},
+         EIO},
+        {"a move across whose source cannot be removed",
+         Op::MoveAcross,
+         true,
+         true,
+         false,
+         false,
+         {QStringLiteral("keep"), QStringLiteral("release")},
+         EIO},
+        {"a write-protected target", Op::Copy, true, false, false, true, {}, EACCES},
+        {"a write-protected target of a move", Op::MoveAcross, true, false, false, true, {}, EACCES},
+    };
+    const bool shm = haveShm();
+    for (const Case& c : cases) {
+        if (c.op == Op::MoveAcross && !shm)
+            continue;
+        SCOPED_TRACE(c.what);
+        TestDir dir;
+        TestDir other(c.op == Op::MoveAcross ? QStringLiteral("/dev/shm") : QString());
+        const QString trash = dir.folder(QStringLiteral("trash"));
+        const QString src = other.file(QStringLiteral("s.txt"), "new content");
+        const QString target = dir.path(QStringLiteral("t.txt"));
+        if (c.targetExists)
+            dir.file(QStringLiteral("t.txt"), "old content");
+        if (c.writeProtected) {
+            ASSERT_EQ(::chmod(encodeLocal8(target).constData(), 0444), 0);
+        }
+        auto calls = std::make_shared<FaultCalls>();
+        if (c.op == Op::CopyHidden)
+            calls->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
+        if (c.renameFails && c.op != Op::MoveAcross)
+            calls->failCall(FaultCalls::Rename, 1, EIO);
+        if (c.renameFails && c.op == Op::MoveAcross) {
+            calls->beforeEachCall([&](FaultCalls::Call call) {
+                if (call == FaultCalls::Rename)
+                    calls->failCall(FaultCalls::Unlink, 1, EIO); // the next removal: the source's
+            });
+        }
+        LinkingKeeper keeper(trash, c.keeperRefuses);
+        const TransferHooks hooks{nullptr, &keeper};
+        const FileOps ops(calls);
+        const FsResult r = c.op == Op::Copy || c.op == Op::CopyHidden
+                               ? ops.copyFile(src, target, Mode::Replace, hooks)
+                               : ops.moveFile(src, target, MoveMode::Replace, hooks);
+        EXPECT_EQ(r.error, c.error);
+        QStringList expected;
+        for (const QString& call : c.calls)
+            expected.append(call + QLatin1Char(' ') + target);
+        EXPECT_EQ(keeper.calls, expected);
+        const bool kept = c.error == 0 && c.targetExists && !c.keeperRefuses;
+        EXPECT_EQ(r.wrote, c.error == 0);
+        EXPECT_EQ(r.replaced, c.error == 0 && c.targetExists);
+        EXPECT_EQ(r.keptAs, kept ? trash + QStringLiteral("/kept1") : QString());
+        EXPECT_EQ(namesIn(trash), kept ? QStringList{QStringLiteral("kept1")} : QStringList());
+        if (kept) {
+            EXPECT_EQ(contentOf(r.keptAs), QByteArray("old content"));
+        }
+        EXPECT_EQ(contentOf(target), c.error == 0     ? QByteArray("new content")
+                                     : c.targetExists ? QByteArray("old content")
+                                                      : std::optional<QByteArray>());
+        if (r.wrote) {
+            EXPECT_EQ(r.made, FileOps().stamp(target));
+        }
+    }
+}
+
+// A big copy tells its progress chunk by chunk up to the whole size; stopped at any chunk it
+// fails with ECANCELED and leaves nothing of itself: no target, no temporary, an old target and
+// a moved source as they were.
+TEST(FileOpsHooks, ProgressIsToldBetweenChunksAndCanStopTheCopy) {
+    const QByteArray data = sampleData(6 * 1024 * 1024 + 5);
+    const bool shm = haveShm();
+    for (bool move : {false, true}) {
+        if (move && !shm)
+            continue;
+        for (bool unnamed : {true, false}) {
+            for (int stopAt : {0, 1, 3}) {
+                for (bool oldTarget : {false, true}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << (move ? "move" : "copy") << (unnamed ? " unnamed" : " hidden")
+                                 << " stop at " << stopAt << (oldTarget ? " over a file" : ""));
+                    TestDir dir;
+                    TestDir from(move ? QStringLiteral("/dev/shm") : QString());
+                    const QString src = from.file(QStringLiteral("s.bin"), data);
+                    const QString target = dir.path(QStringLiteral("out/t.bin"));
+                    dir.folder(QStringLiteral("out"));
+                    if (oldTarget)
+                        dir.file(QStringLiteral("out/t.bin"), "old");
+                    auto calls = std::make_shared<FaultCalls>();
+                    if (!unnamed)
+                        calls->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
+                    calls->shortWrites(512 * 1024); // many chunks, whatever the disk's speed
+                    CountingProgress progress(stopAt);
+                    const TransferHooks hooks{&progress, nullptr};
+                    const FileOps ops(calls);
+                    const FsResult r = move ? ops.moveFile(src, target, MoveMode::Replace, hooks)
+                                            : ops.copyFile(src, target, Mode::Replace, hooks);
+                    if (stopAt == 0) {
+                        EXPECT_TRUE(r.ok()) << r.error;
+                        ASSERT_GE(progress.seen.size(), 12u);
+                        for (size_t i = 1; i < progress.seen.size(); ++i)
+                            EXPECT_LE(progress.seen[i - 1].first, progress.seen[i].first);
+                        EXPECT_EQ(progress.seen.back(),
+                                  std::make_pair(qint64(data.size()), qint64(data.size())));
+                        EXPECT_EQ(contentOf(target), data);
+                        continue;
+                    }
+                    EXPECT_EQ(r.error, ECANCELED);
+                    EXPECT_FALSE(r.wrote);
+                    EXPECT_EQ(progress.seen.size(), size_t(stopAt));
+                    EXPECT_EQ(namesIn(dir.path(QStringLiteral("out"))),
+                              oldTarget ? QStringList{QStringLiteral("t.bin")} : QStringList());
+                    EXPECT_EQ(contentOf(target), oldTarget ? std::optional<QByteArray>("old") : std::nullopt);
+                    EXPECT_EQ(contentOf(src), data);
+                }
+            }
+        }
+    }
+}
+
+TEST(FileOpsQueries, MakePathTellsWhichFoldersItMade) {
+    TestDir dir;
+    dir.folder(QStringLiteral("a"));
+    FileOps ops;
+    QStringList created;
+    ASSERT_TRUE(ops.makePath(dir.path(QStringLiteral("a/b/c/")), &created).ok());
+    EXPECT_EQ(created, (QStringList{dir.path(QStringLiteral("a/b")), dir.path(QStringLiteral("a/b/c"))}));
+    created.clear();
+    ASSERT_TRUE(ops.makePath(dir.path(QStringLiteral("a/b/c")), &created).ok());
+    EXPECT_EQ(created, QStringList());
+    dir.file(QStringLiteral("f"), "x");
+    EXPECT_EQ(ops.makePath(dir.path(QStringLiteral("f/g")), &created).error, ENOTDIR);
+    EXPECT_EQ(created, QStringList());
+}
+
+// Two spellings that differ in letter case are two files on a drive that keeps case apart; the
+// same file under other names is one.
+TEST(FileOpsQueries, MayBeSameFileOnACaseSensitiveDrive) {
+    TestDir dir;
+    const QString lower = dir.file(QStringLiteral("d/photo.jpg"), "one");
+    const QString upper = dir.file(QStringLiteral("D/PHOTO.JPG"), "two");
+    ASSERT_EQ(
+        ::link(encodeLocal8(lower).constData(), encodeLocal8(dir.path(QStringLiteral("hard"))).constData()),
+        0);
+    ASSERT_EQ(::symlink("d", encodeLocal8(dir.path(QStringLiteral("linked"))).constData()), 0);
+    FileOps ops;
+    EXPECT_FALSE(ops.mayBeSameFile(lower, upper));
+    EXPECT_FALSE(ops.mayBeSameFile(lower, dir.path(QStringLiteral("d/PHOTO.jpg")))); // missing
+    EXPECT_TRUE(ops.mayBeSameFile(lower, dir.path(QStringLiteral("hard"))));
+    EXPECT_TRUE(ops.mayBeSameFile(lower, dir.path(QStringLiteral("linked/photo.jpg"))));
+    EXPECT_TRUE(ops.mayBeSameFile(lower, dir.path(QStringLiteral("d/../d/photo.jpg"))));
+}
+
+// Writing a whole file (settings, list files) fails at any step without touching the old file or
+// leaving a temporary, through the unnamed and the hidden named temporary alike.
+TEST(FileOpsWrite, FailureAtAnyStepLeavesTheOldFile) {
+    struct Fault {
+        FaultCalls::Call call;
+        int error;
+    } faults[] = {{FaultCalls::Openat, EIO},  {FaultCalls::Write, ENOSPC}, {FaultCalls::Fsync, EIO},
+                  {FaultCalls::Linkat, EIO},  {FaultCalls::Rename, EIO},   {FaultCalls::Lstat, EIO},
+                  {FaultCalls::Stat, EACCES}, {FaultCalls::Close, EIO}};
+    for (bool unnamed : {true, false}) {
+        for (const Fault& f : faults) {
+            SCOPED_TRACE(testing::Message() << "call " << f.call << (unnamed ? " unnamed" : " hidden"));
+            TestDir dir;
+            const QString path = dir.file(QStringLiteral("Velquin.ini"), "old");
+            auto calls = std::make_shared<FaultCalls>();
+            if (!unnamed)
+                calls->failCall(FaultCalls::Openat, 1, EOPNOTSUPP);
+            // The unnamed file is closed only after it has its name: there a close error is too late.
+            const bool reached =
+                !(unnamed && f.call == FaultCalls::Close) &&
+                !(!unnamed && (f.call == FaultCalls::Linkat || f.call == FaultCalls::Openat));
+            calls->failCall(f.call, f.call == FaultCalls::Close ? 0 : 1, f.error);
+            FileOps::WriteOptions durable;
+            durable.durable = true;
+            const FsResult r = FileOps(calls).writeFile(path, "new content", durable);
+            if (!reached)
+                continue;
+            EXPECT_EQ(r.error, f.error);
+            EXPECT_EQ(contentOf(path), QByteArray("old"));
+            EXPECT_EQ(namesIn(dir.path()), QStringList{QStringLiteral("Velquin.ini")});
+        }
+    }
+    // Without a fault it writes, keeps the mode and follows a link.
+    TestDir dir;
+    const QString real = dir.file(QStringLiteral("real.lst"), "old");
+    ASSERT_EQ(::chmod(encodeLocal8(real).constData(), 0640), 0);
+    ASSERT_EQ(::symlink("real.lst", encodeLocal8(dir.path(QStringLiteral("link.lst"))).constData()), 0);
+    EXPECT_TRUE(FileOps().writeFile(dir.path(QStringLiteral("link.lst")), "new").ok());
+    EXPECT_EQ(contentOf(real), QByteArray("new"));
+    EXPECT_EQ(statOf(real).st_mode & 07777, 0640u);
+    EXPECT_TRUE(S_ISLNK(statOf(dir.path(QStringLiteral("link.lst"))).st_mode));
 }

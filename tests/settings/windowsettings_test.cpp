@@ -304,6 +304,25 @@ TEST_F(WindowSettings, QuotesLongValuesAndLineBreaks) {
     EXPECT_EQ(loadFileWindowSettings(path, c).page, 0);
 }
 
+// A file saved by an editor that writes a byte-order mark, and one with its section twice: the
+// first section is read (every key of it, and only those), saving adds no second section, and the
+// mark stays.
+TEST_F(WindowSettings, ByteOrderMarkAndRepeatedSections) {
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const FileWindowSettings marked = loadFile(bom + "[Parameter]\r\nSameFile=3\r\nPage=2\r\n");
+    EXPECT_EQ(marked.sameFile, ClashPolicy::AutoNumber);
+    EXPECT_EQ(marked.page, 2);
+    FileWindowSettings values;
+    values.edtKeys = u8("red");
+    ASSERT_EQ(saveFileWindowSettings(dir.path(QStringLiteral("Velquin.ini")), values, c), QString());
+    EXPECT_EQ(onDisk(), bom + "[Parameter]\r\nSameFile=3\r\nPage=2\r\nEdtKeys=red\r\n");
+
+    const FileWindowSettings twice =
+        loadFile("[Parameter]\r\nPage=2\r\n[Parameter]\r\nSameFile=3\r\nPage=4\r\n");
+    EXPECT_EQ(twice.page, 2);
+    EXPECT_EQ(twice.sameFile, ClashPolicy::Skip);
+}
+
 TEST_F(WindowSettings, JunkFileLoadsTheDefaults) {
     static const char junk[] = "\0\0garbage\n=\n[\n\xFF\xFE=1\nSameFile=3\nPage=5\n";
     const FileWindowSettings s = loadFile(QByteArray(junk, sizeof junk - 1));

@@ -136,4 +136,60 @@ int FaultCalls::mkdir(const char* path, unsigned mode) {
     return fails(Mkdir) ? -1 : SysCalls::mkdir(path, mode);
 }
 
+int FaultCalls::rmdir(const char* path) {
+    return fails(Rmdir) ? -1 : SysCalls::rmdir(path);
+}
+
+int FaultCalls::lstat(const char* path, struct ::stat* st) {
+    return fails(Lstat) ? -1 : SysCalls::lstat(path, st);
+}
+
+int FaultCalls::stat(const char* path, struct ::stat* st) {
+    return fails(Stat) ? -1 : SysCalls::stat(path, st);
+}
+
+int FaultCalls::statx(const char* path, int flags, unsigned mask, struct ::statx* sx) {
+    return fails(Statx) ? -1 : SysCalls::statx(path, flags, mask, sx);
+}
+
+long FaultCalls::lseek(int fd, long offset, int whence) {
+    return fails(Lseek) ? -1 : SysCalls::lseek(fd, offset, whence);
+}
+
+long FaultCalls::pread(int fd, void* buf, unsigned long count, long offset) {
+    return fails(Pread) ? -1 : SysCalls::pread(fd, buf, count, offset);
+}
+
+int FaultCalls::access(const char* path, int mode) {
+    return fails(Access) ? -1 : SysCalls::access(path, mode);
+}
+
+int FaultCalls::fsync(int fd) {
+    return fails(Fsync) ? -1 : SysCalls::fsync(fd);
+}
+
+int FaultCalls::ftruncate(int fd, long length) {
+    return fails(Ftruncate) ? -1 : SysCalls::ftruncate(fd, length);
+}
+
+int FaultCalls::setLease(int fd, int type) {
+    return fails(SetLease) ? -1 : SysCalls::setLease(fd, type);
+}
+
+int FaultCalls::getLease(int fd) {
+    return fails(GetLease) ? -1 : SysCalls::getLease(fd);
+}
+
+long FaultCalls::flistxattr(int fd, char* list, unsigned long size) {
+    return fails(Flistxattr) ? -1 : SysCalls::flistxattr(fd, list, size);
+}
+
+long FaultCalls::fgetxattr(int fd, const char* name, void* value, unsigned long size) {
+    return fails(Fgetxattr) ? -1 : SysCalls::fgetxattr(fd, name, value, size);
+}
+
+int FaultCalls::fsetxattr(int fd, const char* name, const void* value, unsigned long size, int flags) {
+    return fails(Fsetxattr) ? -1 : SysCalls::fsetxattr(fd, name, value, size, flags);
+}
+
 } // namespace velquin::test

@@ -28,6 +28,20 @@ public:
         Link,
         Unlink,
         Mkdir,
+        Rmdir,
+        Lstat,
+        Stat,
+        Statx,
+        Lseek,
+        Pread,
+        Access,
+        Fsync,
+        Ftruncate,
+        SetLease,
+        GetLease,
+        Flistxattr,
+        Fgetxattr,
+        Fsetxattr,
         CallCount
     };
 
@@ -57,6 +71,20 @@ public:
     int link(const char* from, const char* to) override;
     int unlink(const char* path) override;
     int mkdir(const char* path, unsigned mode) override;
+    int rmdir(const char* path) override;
+    int lstat(const char* path, struct ::stat* st) override;
+    int stat(const char* path, struct ::stat* st) override;
+    int statx(const char* path, int flags, unsigned mask, struct ::statx* sx) override;
+    long lseek(int fd, long offset, int whence) override;
+    long pread(int fd, void* buf, unsigned long count, long offset) override;
+    int access(const char* path, int mode) override;
+    int fsync(int fd) override;
+    int ftruncate(int fd, long length) override;
+    int setLease(int fd, int type) override;
+    int getLease(int fd) override;
+    long flistxattr(int fd, char* list, unsigned long size) override;
+    long fgetxattr(int fd, const char* name, void* value, unsigned long size) override;
+    int fsetxattr(int fd, const char* name, const void* value, unsigned long size, int flags) override;
 
 private:
     struct Fault {

@@ -139,7 +139,7 @@ std::vector<char>& buffer(int which) {
 // to answer between them, large enough that fast drives are not slowed by the calls.
 class ChunkSizer {
 public:
-    static constexpr qint64 kMin = 64 * 1024;
+    static constexpr qint64 kMin = 256 * 1024;
     static constexpr qint64 kMax = 64 * 1024 * 1024;
     qint64 size() const { return size_; }
     void start() { started_ = std::chrono::steady_clock::now(); }
@@ -180,6 +180,10 @@ struct DataCopy {
     qint64 outEnd = 0; // the end of what was written to `out`
 
     int run() {
+        // The copy reads in chunks small enough for the window to answer between them; told that
+        // it reads straight through, the kernel reads ahead far enough that a file coming from
+        // the disk still streams at the drive's speed. Only a hint: nothing fails without it.
+        ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
         // Only a file that takes less room than its size has holes worth looking for; files
         // whose recorded size is wrong (those of /proc) are never looked at this way.
         const bool sparse = source.st_size > 0 && qint64(source.st_blocks) * 512 < qint64(source.st_size);

@@ -34,6 +34,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -55,24 +57,51 @@ QComboBox* combo(QWidget* parent, const char* name, const QStringList& items) {
     return c;
 }
 
-// A list shown in a fixed number of columns, filled row by row, as the pattern list is.
+// A list shown in a fixed number of columns, filled row by row, as the pattern list is. Every
+// column is as wide as the widest entry, and at least a sixth of the list, so no entry is cut.
 class ColumnList : public QListWidget {
 public:
     ColumnList(QWidget* parent, int columns) : QListWidget(parent), columns_(columns) {
         setFlow(QListView::LeftToRight);
         setWrapping(true);
         setResizeMode(QListView::Adjust);
-        setUniformItemSizes(true);
+        const auto relayout = [this] { updateGrid(); };
+        connect(model(), &QAbstractItemModel::rowsInserted, this, relayout);
+        connect(model(), &QAbstractItemModel::rowsRemoved, this, relayout);
+        connect(model(), &QAbstractItemModel::dataChanged, this, relayout);
+        connect(model(), &QAbstractItemModel::modelReset, this, relayout);
     }
+    // The model empties itself while the list is taken down, when there is no grid to update.
+    ~ColumnList() override { disconnect(model(), nullptr, this, nullptr); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override {
+        updateGrid();
         QListWidget::resizeEvent(event);
-        const int width = (viewport()->width() - 2) / columns_;
-        setGridSize(QSize(qMax(width, 20), fontMetrics().height() + 2));
+    }
+    void changeEvent(QEvent* event) override {
+        QListWidget::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            updateGrid();
     }
 
 private:
+    void updateGrid() {
+        const QFontMetrics fm = fontMetrics();
+        // The delegate keeps this much free on either side of a text before it elides it.
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+        int widest = 0;
+        for (int i = 0; i < count(); ++i)
+            widest = qMax(widest, fm.horizontalAdvance(item(i)->text()));
+        // The list lays its rows out in the room left beside a vertical scroll bar, shown or not.
+        const int room = maximumViewportSize().width() -
+                         style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+        const int sixth = (room - 1) / columns_;
+        const QSize grid(qMax(sixth, widest + 2 * margin), fm.height() + 2);
+        if (grid != gridSize())
+            setGridSize(grid);
+    }
+
     int columns_;
 };
 

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 
@@ -240,6 +241,55 @@ TEST_F(Form1Test, ClashButtonsAreOneGroup) {
         pick->click();
         for (QRadioButton* rb : all)
             EXPECT_EQ(rb->isChecked(), rb == pick);
+    }
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+// The room the list's delegate needs around a text so that it draws it without "…".
+int wholeTextWidth(const QListWidget* list, const QString& text) {
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    return list->fontMetrics().horizontalAdvance(text) + 2 * margin;
+}
+
+TEST_F(Form1Test, RestoredPatternsAreShownWhole) {
+    dir.file(QStringLiteral("Velquin.ini"), "[Parameter]\r\nSuffixFilter=*.txt|*.jpeg|*.html|*.mp3|\r\n");
+    open();
+    form->show();
+    QApplication::processEvents();
+    QListWidget* list = form->ListBox2;
+    ASSERT_EQ(list->count(), 4);
+    for (int i = 0; i < list->count(); ++i) {
+        const QRect cell = list->visualItemRect(list->item(i));
+        EXPECT_GE(cell.width(), wholeTextWidth(list, list->item(i)->text())) << i;
+        EXPECT_EQ(cell.top(), list->visualItemRect(list->item(0)).top()) << "one row: " << i;
+    }
+}
+
+TEST_F(Form1Test, PatternListHoldsSixColumnsAndWidensForALongEntry) {
+    form->show();
+    QListWidget* list = form->ListBox2;
+    list->addItems({QStringLiteral("*.a"), QStringLiteral("*.b"), QStringLiteral("*.c"),
+                    QStringLiteral("*.d"), QStringLiteral("*.e"), QStringLiteral("*.f"),
+                    QStringLiteral("*.g")});
+    QApplication::processEvents();
+    const int firstRow = list->visualItemRect(list->item(0)).top();
+    for (int i = 1; i < 6; ++i)
+        EXPECT_EQ(list->visualItemRect(list->item(i)).top(), firstRow) << i;
+    EXPECT_GT(list->visualItemRect(list->item(6)).top(), firstRow) << "the seventh starts a new row";
+
+    list->insertItem(1, QStringLiteral("*.a_very_long_extension_name"));
+    QApplication::processEvents();
+    for (int i = 0; i < list->count(); ++i) {
+        const QRect cell = list->visualItemRect(list->item(i));
+        EXPECT_GE(cell.width(), wholeTextWidth(list, list->item(i)->text())) << i;
+        if (i > 0 && cell.top() == list->visualItemRect(list->item(i - 1)).top()) {
+            EXPECT_GT(cell.left(), list->visualItemRect(list->item(i - 1)).right()) << "overlaps: " << i;
+        }
     }
 }
 

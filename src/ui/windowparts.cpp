@@ -1,6 +1,7 @@
 #include "ui/windowparts.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -181,6 +182,16 @@ void installKeyFilter(QLineEdit* field, const QString& extra) {
 void installKeyFilter(QLineEdit* field, std::function<bool(QChar)> keep) {
     field->setAttribute(Qt::WA_InputMethodEnabled, false);
     field->installEventFilter(new KeyFilter(field, std::move(keep)));
+}
+
+void installKeyFilter(QComboBox* field, std::function<bool(QChar)> keep) {
+    auto* filter = new KeyFilter(field, std::move(keep));
+    field->setAttribute(Qt::WA_InputMethodEnabled, false);
+    field->installEventFilter(filter);
+    if (QLineEdit* edit = field->lineEdit()) {
+        edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+        edit->installEventFilter(filter);
+    }
 }
 
 } // namespace velquin

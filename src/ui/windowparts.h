@@ -7,7 +7,9 @@
 #include <array>
 #include <functional>
 
+class QAbstractButton;
 class QButtonGroup;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -71,5 +73,8 @@ void installKeyFilter(QLineEdit* field, const QString& extra = QString());
 // The same with the window's own rule: `keep` says whether a typed character reaches the field
 // (backspace always does).
 void installKeyFilter(QLineEdit* field, std::function<bool(QChar)> keep);
+// The same for an editable drop-down list. Its keys reach the box before its text field, so the
+// filter sits on both.
+void installKeyFilter(QComboBox* field, std::function<bool(QChar)> keep);
 
 } // namespace velquin

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
 #include "ui/form3.h"
@@ -216,6 +217,7 @@ void TForm1::buildPages() {
         CmbCondition = combo(p, "CmbCondition", {QStringLiteral("大于"), QStringLiteral("小于")});
         EdtSize = named(new QLineEdit(p), "EdtSize");
         EdtSize->setFixedWidth(120);
+        nameAfterLabel(EdtSize, Label6->text());
         CmbUnit = combo(p, "CmbUnit", {QStringLiteral("KB"), QStringLiteral("MB")});
         auto* row = new QHBoxLayout;
         row->setSpacing(6);
@@ -238,6 +240,7 @@ void TForm1::buildPages() {
         RbCreateTime = named(new QRadioButton(QStringLiteral("文件创建时间"), p), "RbCreateTime");
         RbModifyTime = named(new QRadioButton(QStringLiteral("文件修改时间"), p), "RbModifyTime");
         RbCreateTime->setChecked(true);
+        tabToCheckedButton({RbCreateTime, RbModifyTime});
         CmbFileDate = combo(p, "CmbFileDate", {QStringLiteral("早于"), QStringLiteral("晚于")});
         DtDate = named(new QDateEdit(QDate(2013, 5, 6), p), "DtDate");
         DtDate->setCalendarPopup(true);
@@ -267,11 +270,19 @@ void TForm1::buildPages() {
         RbPicW = named(new QRadioButton(QStringLiteral("图片宽："), p), "RbPicW");
         RbPicH = named(new QRadioButton(QStringLiteral("图片高："), p), "RbPicH");
         RbPicW->setChecked(true);
+        tabToCheckedButton({RbPicW, RbPicH});
         CmbPic = combo(p, "CmbPic",
                        {QStringLiteral("大于等于"), QStringLiteral("小于等于"), QStringLiteral("等于")});
         EdtPic = named(new QLineEdit(p), "EdtPic");
         EdtPic->setFixedWidth(90);
         Label8 = namedLabel(p, "Label8", QStringLiteral("像素"));
+        // The threshold is the width or the height, whichever button is checked, in pixels.
+        const auto nameThreshold = [this] {
+            nameAfterLabel(EdtPic, (RbPicH->isChecked() ? RbPicH : RbPicW)->text());
+        };
+        nameThreshold();
+        connect(RbPicH, &QRadioButton::toggled, EdtPic, nameThreshold);
+        EdtPic->setAccessibleDescription(Label8->text());
         auto* row = new QHBoxLayout;
         row->setSpacing(6);
         row->addSpacing(30);

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
 #include "ui/form1.h"
@@ -70,8 +71,8 @@ TForm6::TForm6(AppContext& ctx, QWidget* parent)
     connect(RbForm1, &QRadioButton::clicked, this, [this] { RbForm1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    // Selecting the move option, by a click or from code, is what asks the question.
-    connect(RbMove, &QRadioButton::toggled, this, [this](bool checked) {
+    // Only the user's selecting of the move option asks the question.
+    connect(RbMove, &QRadioButton::clicked, this, [this](bool checked) {
         if (checked)
             RbMoveClick();
     });
@@ -123,6 +124,8 @@ void TForm6::buildPages() {
         EdtFileCount = named(new QLineEdit(QStringLiteral("3"), p), "EdtFileCount");
         EdtFileCount->setFixedWidth(60);
         Label6 = namedLabel(p, "Label6", QStringLiteral("的文件夹"));
+        nameAfterLabel(EdtFileCount, Label5->text());
+        EdtFileCount->setAccessibleDescription(Label6->text());
         // EdtFileCountKeyPress: digits and backspace only; the run checks what gets in otherwise.
         installKeyFilter(EdtFileCount);
         auto* row = new QHBoxLayout;

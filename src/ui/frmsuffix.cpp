@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/text.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 
@@ -25,6 +26,7 @@ TfrmSuffix::TfrmSuffix(AppContext& ctx) : ctx_(ctx) {
     Label1->setObjectName(QStringLiteral("Label1"));
     Edit1 = new QLineEdit(QStringLiteral("*."), this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
+    nameAfterLabel(Edit1, Label1->text());
     Edit1->setFixedWidth(qMax(81, Edit1->fontMetrics().horizontalAdvance(QStringLiteral("*.xxxxxxx")) + 12));
     // Patterns are Latin text: start typing without a composing input method.
     Edit1->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);

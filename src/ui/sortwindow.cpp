@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/frmabout.h"
 #include "ui/illustrations.h"
@@ -44,6 +45,7 @@ constexpr int kWindowMargin = 6;
 SortWindow::SortWindow(AppContext& ctx, QWidget* parent, const char* objectName, SourceListModel* list,
                        ListKind kind)
     : QWidget(parent), ctx_(ctx), list_(list), kind_(kind) {
+    enableToggleAsClick();
     setObjectName(QLatin1String(objectName));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -63,6 +65,7 @@ void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
     RbForm1 = named(new QRadioButton(QStringLiteral("文件分拣"), Panel9), "RbForm1");
     RbForm6 = named(new QRadioButton(QStringLiteral("文件夹（目录）分拣"), Panel9), "RbForm6");
     (fileWindow ? RbForm1 : RbForm6)->setChecked(true);
+    tabToCheckedButton({RbForm1, RbForm6});
     auto* strip = new QHBoxLayout(Panel9);
     strip->setContentsMargins(0, 0, kGroupInset, 0);
     strip->setSpacing(24);
@@ -121,6 +124,7 @@ QLabel* SortWindow::buildKeywordPage(const QString& heading,
     QLabel* keys = namedLabel(p, keysLabelName, keysLabel);
     EdtKeys = named(new QLineEdit(p), "EdtKeys");
     EdtKeys->setMinimumWidth(360);
+    nameAfterLabel(EdtKeys, keysLabel);
     auto* grid = new QGridLayout(p);
     grid->setContentsMargins(6, 4, 12, 4);
     grid->setHorizontalSpacing(24);
@@ -150,6 +154,10 @@ void SortWindow::buildNamePage(const QString& heading,
                    "Image4");
     EdtFilter = named(new QLineEdit(p), "EdtFilter");
     ChkOnlyMatchDir = named(new QCheckBox(onlyMatchCaption, p), "ChkOnlyMatchDir");
+    // The range line reads as one sentence: each field is named by the words before it.
+    nameAfterLabel(EdtPartNameBegin, rangeCaption);
+    nameAfterLabel(EdtPartNameEnd, Label11->text());
+    nameAfterLabel(EdtFilter, Image4->text());
 
     auto* range = new QHBoxLayout;
     range->setSpacing(4);
@@ -199,6 +207,7 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     RbMove = named(new QRadioButton(moveCaption, GroupBox2), "RbMove");
     RbCopy = named(new QRadioButton(copyCaption, GroupBox2), "RbCopy");
     RbCopy->setChecked(true);
+    tabToCheckedButton({RbMove, RbCopy});
     auto* modes = new QVBoxLayout(GroupBox2);
     modes->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
     modes->setSpacing(2);

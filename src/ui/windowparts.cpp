@@ -1,5 +1,7 @@
 #include "ui/windowparts.h"
 
+#include "ui/accessibility.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
@@ -13,6 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velquin {
 
@@ -111,6 +115,7 @@ ResultGroup buildResultGroup(QWidget* parent) {
     g.Label1 = named(new QLabel(QStringLiteral("分拣结果输出到："), g.root), "Label1");
     g.EdtOutDir = named(new QLineEdit(g.root), "EdtOutDir");
     g.EdtOutDir->setFixedWidth(415);
+    nameAfterLabel(g.EdtOutDir, g.Label1->text());
     g.Button3 = button(g.root, "Button3", QStringLiteral("选择"));
     g.Label2 = named(new QLabel(QStringLiteral("目标文件夹下存在同名文件时："), g.root), "Label2");
     g.RbOverwrite = radio(g.root, "RbOverwrite", QStringLiteral("覆盖"));
@@ -124,6 +129,7 @@ ResultGroup buildResultGroup(QWidget* parent) {
     g.clashGroup->addButton(g.RbAsk, int(ClashPolicy::Ask));
     g.clashGroup->addButton(g.RbRename, int(ClashPolicy::AutoNumber));
     g.clashGroup->addButton(g.RbEditFileTime, int(ClashPolicy::ReplaceOlder));
+    tabToCheckedButton(g.clashGroup->buttons());
 
     auto* rows = new QVBoxLayout(g.root);
     rows->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
@@ -171,6 +177,18 @@ int checkedClashCode(const ResultGroup& group) {
 void checkClashCode(const ResultGroup& group, int code) {
     QAbstractButton* b = (code >= 1 && code <= 4) ? group.clashGroup->button(code) : group.RbSkip;
     b->setChecked(true);
+}
+
+void tabToCheckedButton(const QList<QAbstractButton*>& group) {
+    const auto follow = [group] {
+        const bool anyChecked =
+            std::any_of(group.begin(), group.end(), [](auto* b) { return b->isChecked(); });
+        for (QAbstractButton* b : group)
+            b->setFocusPolicy(!anyChecked || b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (QAbstractButton* b : group)
+        QObject::connect(b, &QAbstractButton::toggled, b, follow);
+    follow();
 }
 
 void installKeyFilter(QLineEdit* field, const QString& extra) {

@@ -2,6 +2,7 @@
 
 #include "engine/types.h"
 
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -64,6 +65,11 @@ ClashPolicy clashPolicyOf(const ResultGroup& group);
 int checkedClashCode(const ResultGroup& group);
 // Checks the button of `code`; any code outside 1..4 checks RbSkip.
 void checkClashCode(const ResultGroup& group, int code);
+
+// Tab into a group of radio buttons lands on its checked button (on the first while none is
+// checked), as in native toolkits, so Space there never changes the choice by accident; a click
+// still focuses any of them.
+void tabToCheckedButton(const QList<QAbstractButton*>& group);
 
 // A field's key filter: of the typed characters only the digits, backspace and the characters
 // in `extra` reach the field; every other typed character (control characters of Ctrl+letter

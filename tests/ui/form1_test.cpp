@@ -1,5 +1,6 @@
 #include "ui/form1_fixture.h"
 
+#include "ui/accessible.h"
 #include "ui/illustrations.h"
 
 #include <QApplication>
@@ -291,6 +292,76 @@ TEST_F(Form1Test, PatternListHoldsSixColumnsAndWidensForALongEntry) {
             EXPECT_GT(cell.left(), list->visualItemRect(list->item(i - 1)).right()) << "overlaps: " << i;
         }
     }
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+TEST_F(Form1Test, AScreenReadersToggleRunsTheBoxesHandlersAndCodeRunsNone) {
+    form->show();
+    toggleByScreenReader(form->ChkInclude);
+    toggleByScreenReader(form->ChkExclude);
+    EXPECT_FALSE(form->ChkInclude->isChecked());
+    EXPECT_TRUE(form->ChkExclude->isChecked());
+    EXPECT_TRUE(form->BtnAddSuffix->isEnabled());
+    EXPECT_TRUE(form->BtnDelSuffix->isEnabled());
+    toggleByScreenReader(form->ChkExclude);
+    EXPECT_FALSE(form->BtnAddSuffix->isEnabled());
+
+    toggleByScreenReader(form->ChkFileNamePart);
+    EXPECT_EQ(form->EdtPartNameBegin->text(), QStringLiteral("1"));
+    toggleByScreenReader(form->ChkFileNamePart);
+    EXPECT_TRUE(form->EdtPartNameBegin->text().isEmpty());
+
+    // A state set from code (as the settings load does) runs no handler.
+    form->ChkInclude->setChecked(true);
+    EXPECT_FALSE(form->BtnAddSuffix->isEnabled());
+    form->ChkFileNamePart->setChecked(true);
+    EXPECT_TRUE(form->EdtPartNameBegin->text().isEmpty());
+}
+
+TEST_F(Form1Test, FieldsAreNamedByTheirLabels) {
+    const std::pair<QWidget*, QString> fields[] = {
+        {form->EdtKeys, QStringLiteral("请输入关键字（多个关键字以空格分隔）：")},
+        {form->EdtPartNameBegin, QStringLiteral("只按文件名部分进行分拣，从：")},
+        {form->EdtPartNameEnd, QStringLiteral("字符到：")},
+        {form->EdtFilter, QStringLiteral("判断文件名时过滤以下字符（多个字符以*（星号）分隔）：")},
+        {form->EdtSize, QStringLiteral("分拣出满足条件的文件：")},
+        {form->EdtPic, QStringLiteral("图片宽：")},
+        {form->EdtOutDir, QStringLiteral("分拣结果输出到：")},
+        {suffix->Edit1, QStringLiteral("输入文件扩展名如:*.txt")},
+    };
+    for (const auto& [field, name] : fields)
+        EXPECT_EQ(accessibleName(field), name) << field->objectName().toStdString();
+    // The image threshold is named by the side it compares.
+    form->RbPicH->click();
+    EXPECT_EQ(accessibleName(form->EdtPic), QStringLiteral("图片高："));
+}
+
+TEST_F(Form1Test, TabEntersARadioGroupAtItsCheckedButton) {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(form->RbSkip->isChecked());
+    form->Button3->setFocus();
+    QTest::keyClick(form->Button3, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbSkip);
+    QTest::keyClick(form->RbSkip, Qt::Key_Space);
+    EXPECT_TRUE(form->RbSkip->isChecked());
+    // Out of the group, into the transfer modes at the checked copy mode.
+    QTest::keyClick(form->RbSkip, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbCopy);
+    QTest::keyClick(form->RbCopy, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbSkip);
+    // An arrow key moves the choice; Tab then enters at the new one.
+    QTest::keyClick(form->RbSkip, Qt::Key_Right);
+    EXPECT_TRUE(form->RbRename->isChecked());
+    form->Button3->setFocus();
+    QTest::keyClick(form->Button3, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbRename);
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "ui/form3.h"
 
 #include "support/testdir.h"
+#include "ui/accessible.h"
 
-#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -93,23 +93,13 @@ TEST(TForm3, TheTwoModesExcludeEachOtherAndTheDepthFollowsTheSecond) {
     EXPECT_FALSE(all->isChecked());
 }
 
-// A screen reader toggles a box through its accessible action.
-void toggleByScreenReader(QWidget* box) {
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
-    ASSERT_NE(accessible, nullptr);
-    QAccessibleActionInterface* actions = accessible->actionInterface();
-    ASSERT_NE(actions, nullptr);
-    ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
-    actions->doAction(QAccessibleActionInterface::toggleAction());
-}
-
 TEST(TForm3, TheModesFollowAScreenReadersToggleButNotStatesSetFromCode) {
     TForm3 form;
     form.show();
-    toggleByScreenReader(form.CheckBox2);
+    test::toggleByScreenReader(form.CheckBox2);
     EXPECT_TRUE(form.CheckBox2->isChecked());
     EXPECT_TRUE(form.ComboBox1->isEnabled());
-    toggleByScreenReader(form.CheckBox1);
+    test::toggleByScreenReader(form.CheckBox1);
     EXPECT_TRUE(form.CheckBox1->isChecked());
     EXPECT_FALSE(form.CheckBox2->isChecked());
     EXPECT_FALSE(form.ComboBox1->isEnabled());

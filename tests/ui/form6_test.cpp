@@ -1,4 +1,5 @@
 #include "shots.h"
+#include "ui/accessible.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 #include "ui/form6.h"
@@ -133,7 +134,7 @@ TEST_F(FolderWindow, SelectingMoveAsksTheWarningQuestion) {
         auto w = makeWindow();
         dialogs.calls.clear();
         dialogs.answers = {yes};
-        w->RbMove->setChecked(true);
+        w->RbMove->click();
         ASSERT_EQ(dialogs.calls.size(), 1);
         EXPECT_EQ(dialogs.calls[0].kind, Kind::WarningQuestion);
         EXPECT_EQ(dialogs.calls[0].text, question);
@@ -478,6 +479,26 @@ TEST_F(BothWindows, SwitchingKeepsEachWindowsState) {
     EXPECT_EQ(form6->EdtFileCount->text(), QStringLiteral("7"));
     EXPECT_TRUE(form6->RbEditFileTime->isChecked());
     EXPECT_TRUE(dialogs.calls.isEmpty());
+}
+
+TEST_F(BothWindows, AScreenReaderSwitchesTheWindowsWithTheSwitchButtons) {
+    test::toggleByScreenReader(form1->RbForm6);
+    ASSERT_TRUE(form6->isVisible());
+    EXPECT_FALSE(form1->isVisible());
+    EXPECT_TRUE(form6->RbForm6->isChecked());
+    test::toggleByScreenReader(form6->RbForm1);
+    EXPECT_TRUE(form1->isVisible());
+    EXPECT_FALSE(form6->isVisible());
+    EXPECT_TRUE(form1->RbForm1->isChecked());
+}
+
+TEST_F(FolderWindow, FieldsAreNamedByTheirLabels) {
+    auto w = makeWindow();
+    EXPECT_EQ(test::accessibleName(w->EdtKeys), QStringLiteral("请输入关键字（多个关键字以空格分隔）："));
+    EXPECT_EQ(test::accessibleName(w->EdtPartNameBegin), QStringLiteral("只按目录名部分进行分拣，从："));
+    EXPECT_EQ(test::accessibleName(w->EdtFileCount),
+              QStringLiteral("分拣出目录（文件夹）下文件数（不包括子目录下文件）等于"));
+    EXPECT_EQ(test::accessibleName(w->EdtOutDir), QStringLiteral("分拣结果输出到："));
 }
 
 TEST_F(BothWindows, EachWindowSavesOnlyItsOwnSection) {

@@ -109,8 +109,7 @@ private:
 } // namespace
 
 QString applicationTitle() {
-    const QString title = QApplication::applicationDisplayName();
-    return title.isEmpty() ? QStringLiteral("Velquin") : title;
+    return QStringLiteral("Velquin");
 }
 
 void QtDialogs::information(QObject* owner, const QString& text) {

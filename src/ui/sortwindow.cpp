@@ -8,6 +8,7 @@
 #include "ui/appcontext.h"
 #include "ui/frmabout.h"
 #include "ui/illustrations.h"
+#include "ui/placement.h"
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
 
@@ -252,11 +253,7 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
 
 void SortWindow::finishCreate() {
     setWindowTitle(applicationTitle());
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreWindow(this, centringArea(this, nullptr));
 }
 
 template <class Settings> void SortWindow::applyLeadingSettings(const Settings& s) {

@@ -98,10 +98,12 @@ QLabel* pageHeading(QWidget* parent, const char* name, const QString& text) {
 QFrame* whitePanel(QWidget* page) {
     auto* panel = new QFrame(page);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The base colour of the theme (white in a light one) with its text colour: what the panel
+    // holds inherits the role, so every caption on it reads in a light and in a dark theme, and
+    // follows a change of theme.
+    panel->setBackgroundRole(QPalette::Base);
+    panel->setForegroundRole(QPalette::Text);
     panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    panel->setPalette(pal);
     auto* outer = new QVBoxLayout(page);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(panel);

@@ -38,7 +38,8 @@ template <typename W> W* named(W* widget, const char* name) {
 QLabel* namedLabel(QWidget* parent, const char* name, const QString& text);
 // A bold page heading, its text taken as given (leading blanks indent it).
 QLabel* pageHeading(QWidget* parent, const char* name, const QString& text);
-// The white, lowered panel that fills a criterion page, as the page's only child.
+// The lowered panel in the theme's base colour (white in a light theme) that fills a criterion
+// page, as the page's only child.
 QFrame* whitePanel(QWidget* page);
 
 // Region 5: output folder and clash policy (75 pixels). All five clash buttons start unchecked;

@@ -3,6 +3,7 @@
 #include "ui/accessible.h"
 #include "ui/illustrations.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -362,6 +363,78 @@ TEST_F(Form1Test, TabEntersARadioGroupAtItsCheckedButton) {
     form->Button3->setFocus();
     QTest::keyClick(form->Button3, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), form->RbRename);
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xee, 0xee, 0xee);
+    dark.setColor(QPalette::Window, window);
+    dark.setColor(QPalette::WindowText, text);
+    dark.setColor(QPalette::Base, base);
+    dark.setColor(QPalette::AlternateBase, window);
+    dark.setColor(QPalette::Text, text);
+    dark.setColor(QPalette::Button, window);
+    dark.setColor(QPalette::ButtonText, text);
+    return dark;
+}
+
+// How many pixels of `area` (in `page`) stand out from the panel's background, which the pixel
+// near the page's bottom right corner shows.
+int pixelsStandingOut(const QImage& shot, const QRect& area) {
+    const QColor background = shot.pixelColor(shot.width() - 8, shot.height() - 8);
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qAbs(shot.pixelColor(x, y).lightnessF() - background.lightnessF()) > 0.4)
+                ++count;
+        }
+    }
+    return count;
+}
+
+class Form1DarkTest : public Form1Test {
+public:
+    void SetUp() override {
+        saved_ = QApplication::palette();
+        QApplication::setPalette(darkPalette());
+        Form1Test::SetUp();
+    }
+    void TearDown() override { QApplication::setPalette(saved_); }
+
+private:
+    QPalette saved_;
+};
+
+TEST_F(Form1DarkTest, EveryPageReadsInADarkTheme) {
+    form->show();
+    struct Caption {
+        int page;
+        QWidget* widget;
+    };
+    const Caption captions[] = {
+        {0, form->Label10},         {0, form->findChild<QWidget*>(QStringLiteral("EdtKeysLabel"))},
+        {0, form->Image3},          {1, form->Image4},
+        {1, form->ChkOnlyMatchDir}, {3, form->Label6},
+        {4, form->RbCreateTime},    {5, form->RbPicW},
+        {5, form->Label7}};
+    for (const Caption& c : captions) {
+        ASSERT_NE(c.widget, nullptr);
+        form->PageControl1->setCurrentIndex(c.page);
+        QApplication::processEvents();
+        QWidget* page = form->PageControl1->currentWidget();
+        const QImage shot = page->grab().toImage();
+        // The caption's text, right of any check mark or radio indicator.
+        QRect area(c.widget->mapTo(page, QPoint()), c.widget->size());
+        if (qobject_cast<QAbstractButton*>(c.widget))
+            area.setLeft(area.left() + 24);
+        EXPECT_GT(pixelsStandingOut(shot, area), 20) << c.widget->objectName().toStdString();
+    }
 }
 
 } // namespace

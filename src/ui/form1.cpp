@@ -309,7 +309,6 @@ void TForm1::buildPages() {
 
 void TForm1::buildOptions() {
     GroupBox5 = named(new QGroupBox(QStringLiteral("分拣选项"), this), "GroupBox5");
-    GroupBox5->setFixedHeight(64);
     lblOption = namedLabel(GroupBox5, "lblOption", QString());
     lblOption->setFixedWidth(240);
 
@@ -322,16 +321,19 @@ void TForm1::buildOptions() {
     BtnDelSuffix = named(new QPushButton(QStringLiteral("删除"), PnlOption), "BtnDelSuffix");
     BtnAddSuffix->setEnabled(false);
     BtnDelSuffix->setEnabled(false);
+    // Two small buttons stacked beside the list: each as tall as its caption inside the button's
+    // frame needs, whatever the font and scale.
+    const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, BtnAddSuffix);
     for (QPushButton* b : {BtnAddSuffix, BtnDelSuffix}) {
-        b->setFixedHeight(20);
-        b->setFixedWidth(56);
+        b->setFixedHeight(qMax(20, b->fontMetrics().height() + 2 * frame + 2));
+        b->setFixedWidth(qMax(56, b->fontMetrics().horizontalAdvance(b->text()) + 16));
     }
     auto* checks = new QVBoxLayout;
     checks->setSpacing(0);
     checks->addWidget(ChkInclude);
     checks->addWidget(ChkExclude);
     auto* buttons = new QVBoxLayout;
-    buttons->setSpacing(1);
+    buttons->setSpacing(2);
     buttons->addWidget(BtnAddSuffix);
     buttons->addWidget(BtnDelSuffix);
     auto* filterRow = new QHBoxLayout(PnlOption);
@@ -365,6 +367,16 @@ void TForm1::buildOptions() {
     row->addWidget(lblOption);
     row->addWidget(PnlOption, 1);
     row->addWidget(PnlOption2, 1);
+    // 64 pixels as designed, or what its title and the two stacked check boxes and buttons need in
+    // a larger font; the lists take the height there is.
+    for (QListWidget* list : {ListBox2, ChkLstPic}) {
+        list->setMinimumHeight(0);
+        list->setSizePolicy(list->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
+    }
+    const int rows = qMax(ChkInclude->sizeHint().height() + ChkExclude->sizeHint().height(),
+                          BtnAddSuffix->height() + buttons->spacing() + BtnDelSuffix->height());
+    const QMargins around = GroupBox5->contentsMargins() + row->contentsMargins();
+    GroupBox5->setFixedHeight(qMax(64, around.top() + rows + around.bottom()));
 }
 
 void TForm1::FormCreate() {

@@ -11,9 +11,10 @@ namespace velquin {
 
 namespace {
 
-// The decoration around a shown window: what lies between its frame and its client area.
+// The decoration around a window that has been shown: what lies between its frame and its client
+// area (none before the window manager has framed it).
 QMargins frameOf(const QWidget* w) {
-    if (!w || !w->isVisible())
+    if (!w)
         return {};
     const QRect frame = w->frameGeometry();
     const QRect client = w->geometry();
@@ -22,6 +23,10 @@ QMargins frameOf(const QWidget* w) {
 }
 
 } // namespace
+
+bool isFramed(const QWidget* window) {
+    return !frameOf(window).isNull();
+}
 
 void centreWindow(QWidget* window, const QRect& area, const QWidget* like) {
     QMargins margins = frameOf(window);

@@ -12,6 +12,7 @@
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -254,6 +255,28 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
 void SortWindow::finishCreate() {
     setWindowTitle(applicationTitle());
     centreWindow(this, centringArea(this, nullptr));
+    centring_ = true;
+}
+
+bool SortWindow::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Before its first showing the window's frame is unknown: the window is centred again when
+    // it is shown, with the frame of the other main window if that one has been framed, and
+    // once more when it first paints, by when the window manager has framed it.
+    if (centring_ && event->type() == QEvent::Show) {
+        const SortWindow* other = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w != this && (other = dynamic_cast<const SortWindow*>(w)))
+                break;
+        }
+        centreWindow(this, centringArea(this, nullptr), other);
+        centring_ = !isFramed(this);
+    } else if (centring_ && event->type() == QEvent::Paint && isFramed(this)) {
+        centring_ = false;
+        QMetaObject::invokeMethod(
+            this, [this] { centreWindow(this, centringArea(this, nullptr)); }, Qt::QueuedConnection);
+    }
+    return handled;
 }
 
 template <class Settings> void SortWindow::applyLeadingSettings(const Settings& s) {

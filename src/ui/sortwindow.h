@@ -159,6 +159,8 @@ protected:
 
     // FormClose.
     void closeEvent(QCloseEvent* event) override;
+    // Centres the window at its first showing, once more when its frame turns out to differ.
+    bool event(QEvent* event) override;
 
     AppContext& ctx_;
     QVBoxLayout* column_ = nullptr; // the regions, top to bottom
@@ -166,6 +168,7 @@ protected:
 private:
     SourceListModel* list_;
     ListKind kind_;
+    bool centring_ = false; // until the first showing has been centred with the frame counted
 };
 
 } // namespace velquin

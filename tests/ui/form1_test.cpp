@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -434,6 +435,30 @@ TEST_F(Form1DarkTest, EveryPageReadsInADarkTheme) {
         if (qobject_cast<QAbstractButton*>(c.widget))
             area.setLeft(area.left() + 24);
         EXPECT_GT(pixelsStandingOut(shot, area), 20) << c.widget->objectName().toStdString();
+    }
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+TEST_F(Form1Test, TheTypeFilterButtonsAreWholeAndApart) {
+    form->show();
+    QApplication::processEvents();
+    QPushButton* add = form->BtnAddSuffix;
+    QPushButton* del = form->BtnDelSuffix;
+    const QRect addArea(add->mapTo(form->GroupBox5, QPoint()), add->size());
+    const QRect delArea(del->mapTo(form->GroupBox5, QPoint()), del->size());
+    EXPECT_FALSE(addArea.intersects(delArea));
+    EXPECT_GT(delArea.top(), addArea.bottom());
+    for (QPushButton* b : {add, del}) {
+        const QRect area(b->mapTo(form->GroupBox5, QPoint()), b->size());
+        EXPECT_TRUE(form->GroupBox5->contentsRect().contains(area)) << b->objectName().toStdString();
+        // Room for the caption inside the button's frame.
+        const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+        EXPECT_GE(b->height(), b->fontMetrics().height() + 2 * frame) << b->objectName().toStdString();
     }
 }
 

@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -40,6 +41,22 @@
 namespace velquin {
 
 namespace {
+
+// Draws a tab bar whose current tab is hidden without that tab: the tab bar draws its current tab
+// last, over the others, hidden or not, and a hidden one has no room, so only a scrap of its frame
+// and caption would show at the bar's left end.
+class WithoutHiddenTabs : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const bool tab =
+            element == CE_TabBarTab || element == CE_TabBarTabShape || element == CE_TabBarTabLabel;
+        if (tab && option->rect.isEmpty())
+            return;
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
 
 constexpr int kDatePage = int(FolderSortCriterion::ByFolderDate);
 
@@ -98,6 +115,10 @@ void TForm6::buildPages() {
     // Ctrl+Tab pass it by while its controls stay usable.
     PageControl1->setTabVisible(kDatePage, false);
     PageControl1->tabBar()->setTabEnabled(kDatePage, false);
+    // A stored page index can make it the current page all the same.
+    auto* tabStyle = new WithoutHiddenTabs;
+    tabStyle->setParent(PageControl1->tabBar());
+    PageControl1->tabBar()->setStyle(tabStyle);
 
     const auto keywordPicture = [](QWidget* p) {
         return new Illustration(

@@ -2,7 +2,9 @@
 
 #include "ui/accessibility.h"
 
+#include <QAbstractSpinBox>
 #include <QButtonGroup>
+#include <QChildEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -95,8 +97,44 @@ QLabel* pageHeading(QWidget* parent, const char* name, const QString& text) {
     return l;
 }
 
+namespace {
+
+// A criterion panel. On the base colour of a dark theme a field (drawn in that same colour, with a
+// frame only a shade darker than the window) would vanish into the panel, so there the fields
+// are drawn a little lighter than it; in a light theme they keep the theme's own colours.
+class CriterionPanel : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QFrame::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange)
+            setFieldColours();
+    }
+    void childEvent(QChildEvent* event) override {
+        QFrame::childEvent(event);
+        if (event->type() == QEvent::ChildPolished)
+            setFieldColours();
+    }
+
+private:
+    void setFieldColours() {
+        const QColor base = palette().color(QPalette::Base);
+        QPalette fields;
+        if (base.lightnessF() < 0.5)
+            fields.setColor(QPalette::Base, base.lighter(160));
+        for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w))
+                w->setPalette(fields);
+        }
+    }
+};
+
+} // namespace
+
 QFrame* whitePanel(QWidget* page) {
-    auto* panel = new QFrame(page);
+    auto* panel = new CriterionPanel(page);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The base colour of the theme (white in a light one) with its text colour: what the panel
     // holds inherits the role, so every caption on it reads in a light and in a dark theme, and

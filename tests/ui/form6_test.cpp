@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -114,6 +115,20 @@ TEST_F(FolderWindow, DatePageIsNeverOfferedAsATab) {
     // Made active from a stored index, its controls are usable.
     w->PageControl1->setCurrentIndex(3);
     EXPECT_TRUE(w->DtDate->isEnabled());
+}
+
+TEST_F(FolderWindow, AStoredDatePageLeavesTheTabBarClean) {
+    writeSettings("[Parameter2]\r\nPage=3\r\n");
+    auto w = makeWindow();
+    w->show();
+    ASSERT_EQ(w->PageControl1->currentIndex(), 3);
+    QTabBar* tabs = w->PageControl1->tabBar();
+    // The first tab reads as it does with any other page current that is not its neighbour.
+    const QRect first = tabs->tabRect(0).adjusted(0, 0, -4, 0).united(QRect(0, 0, 1, 1));
+    const QImage withDatePage = tabs->grab(first).toImage();
+    w->PageControl1->setCurrentIndex(2);
+    const QImage withCountPage = tabs->grab(first).toImage();
+    EXPECT_EQ(withDatePage, withCountPage);
 }
 
 TEST_F(FolderWindow, OnlyTheCopyModeIsOfferedAndChecked) {

@@ -9,7 +9,7 @@ namespace velquin {
 // frame of another window, or a screen's available area), and kept on that screen. The frame is
 // the window's own once it has been framed; before that it is taken to be as large as that of
 // `like`, a window of the program that has been (a window manager decorates them alike), else
-// none.
+// none, and the window is put right when it first paints with its frame.
 void centreWindow(QWidget* window, const QRect& area, const QWidget* like = nullptr);
 
 // Whether the window manager has put a frame around `window` yet (it does so only once the window

@@ -260,21 +260,17 @@ void SortWindow::finishCreate() {
 
 bool SortWindow::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    // Before its first showing the window's frame is unknown: the window is centred again when
-    // it is shown, with the frame of the other main window if that one has been framed, and
-    // once more when it first paints, by when the window manager has framed it.
+    // Before its first showing the window's frame is unknown, and the layout may have made it
+    // larger: it is centred again when shown, with the frame of the other main window if that one
+    // has been framed (and put right once its own frame is known).
     if (centring_ && event->type() == QEvent::Show) {
+        centring_ = false;
         const SortWindow* other = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w != this && (other = dynamic_cast<const SortWindow*>(w)))
                 break;
         }
         centreWindow(this, centringArea(this, nullptr), other);
-        centring_ = !isFramed(this);
-    } else if (centring_ && event->type() == QEvent::Paint && isFramed(this)) {
-        centring_ = false;
-        QMetaObject::invokeMethod(
-            this, [this] { centreWindow(this, centringArea(this, nullptr)); }, Qt::QueuedConnection);
     }
     return handled;
 }

@@ -159,7 +159,7 @@ protected:
 
     // FormClose.
     void closeEvent(QCloseEvent* event) override;
-    // Centres the window at its first showing, once more when its frame turns out to differ.
+    // Centres the window again at its first showing.
     bool event(QEvent* event) override;
 
     AppContext& ctx_;
@@ -168,7 +168,7 @@ protected:
 private:
     SourceListModel* list_;
     ListKind kind_;
-    bool centring_ = false; // until the first showing has been centred with the frame counted
+    bool centring_ = false; // until the first showing has been centred
 };
 
 } // namespace velquin

@@ -8,7 +8,7 @@ endif
 WERROR := $(if $(CI),-DVELQUIN_WERROR=ON,)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps build run test test-dev test-asan fuzz bench clean
+.PHONY: all deps build run test test-dev test-asan fuzz bench package clean
 
 all: build
 
@@ -41,6 +41,13 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 	./build/release/bench/velquin_bench
+
+# A Debian package in build/package, checked with lintian.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cd build/package && cpack -G DEB
+	@lintian --fail-on error build/package/velquin_*.deb
 
 clean:
 	rm -rf build

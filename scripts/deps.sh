@@ -6,9 +6,14 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make
   qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n qt6-gtk-platformtheme
+  # A native Wayland session needs Qt's Wayland platform plugin.
+  qt6-wayland
   libgtest-dev
   fonts-wqy-microhei
   xvfb xauth
+  # `make package` (dpkg-shlibdeps reads the binary's libraries with file), its lintian check,
+  # and the tests that validate the AppStream metadata and the menu entry.
+  dpkg-dev file lintian appstream desktop-file-utils
 )
 # Optional helpers: a compiler cache for faster rebuilds, clang for the fuzz targets.
 optional=(ccache clang libclang-rt-14-dev)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make
+  cmake ninja-build g++ make clang-format
   qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n qt6-gtk-platformtheme
   # A native Wayland session needs Qt's Wayland platform plugin.
   qt6-wayland

@@ -95,6 +95,11 @@ public:
     QFileDialog* operator->() const { return dialog_; }
     // The chosen files, none when cancelled.
     QStringList run() {
+        // The toolkit's own caption of an open or a save chooser, in the program's language (a
+        // native chooser would otherwise have none).
+        dialog_->setWindowTitle(dialog_->acceptMode() == QFileDialog::AcceptSave
+                                    ? QCoreApplication::translate("QFileDialog", "Save As")
+                                    : QCoreApplication::translate("QFileDialog", "Open"));
         const NormalPointer pointer;
         if (dialog_->exec() != QDialog::Accepted)
             return {};

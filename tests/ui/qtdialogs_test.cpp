@@ -161,7 +161,6 @@ struct ChooserSeen {
     QStringList names;
     QString objectName;
     QString startFolder;
-    QString title;
 };
 
 void watchChooser(ChooserSeen& seen, const QString& folder, int listed) {
@@ -169,7 +168,6 @@ void watchChooser(ChooserSeen& seen, const QString& folder, int listed) {
         auto* chooser = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(chooser, nullptr);
         seen.objectName = chooser->objectName();
-        seen.title = chooser->windowTitle();
         seen.startFolder = chooser->directory().absolutePath();
         auto* types = chooser->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         ASSERT_NE(types, nullptr);
@@ -203,7 +201,6 @@ TEST(QtDialogs, ChoosersShowTheirTypeOnceAndStarAllMeansEveryFile) {
     watchChooser(seen, dir.path(), 4);
     EXPECT_TRUE(dialogs.openFiles(&window, QStringLiteral("*.*"), QStringLiteral("*.*")).isEmpty());
     EXPECT_EQ(seen.objectName, QStringLiteral("OpenDialog1"));
-    EXPECT_EQ(seen.title, QCoreApplication::translate("QFileDialog", "Open"));
     EXPECT_EQ(seen.type, QStringLiteral("*.*"));
     EXPECT_EQ(seen.names, (QStringList{QStringLiteral("Makefile"), QStringLiteral("README"),
                                        QStringLiteral("a.txt"), QStringLiteral("list.lst")}));
@@ -212,7 +209,6 @@ TEST(QtDialogs, ChoosersShowTheirTypeOnceAndStarAllMeansEveryFile) {
     dialogs.saveFile(&window, QStringLiteral("列表文件(*.lst)"), QStringLiteral("*.lst"),
                      QStringLiteral("file.lst"));
     EXPECT_EQ(seen.objectName, QStringLiteral("SaveDialog1"));
-    EXPECT_EQ(seen.title, QCoreApplication::translate("QFileDialog", "Save As"));
     EXPECT_EQ(seen.type, QStringLiteral("列表文件(*.lst)"));
 
     watchChooser(seen, dir.path(), 1);

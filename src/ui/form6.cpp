@@ -115,9 +115,10 @@ void TForm6::buildPages() {
     // Ctrl+Tab pass it by while its controls stay usable.
     PageControl1->setTabVisible(kDatePage, false);
     PageControl1->tabBar()->setTabEnabled(kDatePage, false);
-    // A stored page index can make it the current page all the same.
+    // A stored page index can make it the current page all the same. The style belongs to the
+    // window, so it outlives the tab bar that uses it.
     auto* tabStyle = new WithoutHiddenTabs;
-    tabStyle->setParent(PageControl1->tabBar());
+    tabStyle->setParent(this);
     PageControl1->tabBar()->setStyle(tabStyle);
 
     const auto keywordPicture = [](QWidget* p) {

@@ -8,7 +8,7 @@ endif
 WERROR := $(if $(CI),-DVELQUIN_WERROR=ON,)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps build run test test-dev test-asan fuzz bench clean
+.PHONY: all deps build run test test-dev test-asan format-check fuzz bench package clean
 
 all: build
 
@@ -22,9 +22,14 @@ build: deps
 run: build
 	./build/dev/velquin
 
-# Every test: short fuzz runs (when clang is present), the suite under the address and
-# undefined-behaviour sanitizers, then the suite in the normal build.
-test: deps fuzz test-asan test-dev
+# Every test: the formatting check, short fuzz runs (when clang is present), the suite under the
+# address and undefined-behaviour sanitizers, then the suite in the normal build.
+test: deps format-check fuzz test-asan test-dev
+
+# The C++ files changed since FORMAT_BASE (a commit or branch) follow .clang-format; every tracked
+# C++ file when FORMAT_BASE is unset.
+format-check: deps
+	@scripts/check-format.sh $(FORMAT_BASE)
 
 test-dev: build
 	@QT_QPA_PLATFORM=offscreen ctest --preset dev -j $(JOBS)
@@ -41,6 +46,13 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 	./build/release/bench/velquin_bench
+
+# A Debian package in build/package, checked with lintian.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cd build/package && cpack -G DEB
+	@lintian --fail-on error build/package/velquin_*.deb
 
 clean:
 	rm -rf build

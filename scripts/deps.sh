@@ -4,11 +4,16 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make
+  cmake ninja-build g++ make clang-format
   qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n qt6-gtk-platformtheme
+  # A native Wayland session needs Qt's Wayland platform plugin.
+  qt6-wayland
   libgtest-dev
   fonts-wqy-microhei
   xvfb xauth
+  # `make package` (dpkg-shlibdeps reads the binary's libraries with file), its lintian check,
+  # and the tests that validate the AppStream metadata and the menu entry.
+  dpkg-dev file lintian appstream desktop-file-utils
 )
 # Test packages: the fault suite makes and mounts small drives of these kinds (FUSE for FAT,
 # exFAT and NTFS, loop devices for btrfs and xfs) and sets ACLs and attributes.

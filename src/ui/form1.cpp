@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
 #include "ui/form3.h"
@@ -35,6 +36,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -56,24 +59,51 @@ QComboBox* combo(QWidget* parent, const char* name, const QStringList& items) {
     return c;
 }
 
-// A list shown in a fixed number of columns, filled row by row, as the pattern list is.
+// A list shown in a fixed number of columns, filled row by row, as the pattern list is. Every
+// column is as wide as the widest entry, and at least a sixth of the list, so no entry is cut.
 class ColumnList : public QListWidget {
 public:
     ColumnList(QWidget* parent, int columns) : QListWidget(parent), columns_(columns) {
         setFlow(QListView::LeftToRight);
         setWrapping(true);
         setResizeMode(QListView::Adjust);
-        setUniformItemSizes(true);
+        const auto relayout = [this] { updateGrid(); };
+        connect(model(), &QAbstractItemModel::rowsInserted, this, relayout);
+        connect(model(), &QAbstractItemModel::rowsRemoved, this, relayout);
+        connect(model(), &QAbstractItemModel::dataChanged, this, relayout);
+        connect(model(), &QAbstractItemModel::modelReset, this, relayout);
     }
+    // The model empties itself while the list is taken down, when there is no grid to update.
+    ~ColumnList() override { disconnect(model(), nullptr, this, nullptr); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override {
+        updateGrid();
         QListWidget::resizeEvent(event);
-        const int width = (viewport()->width() - 2) / columns_;
-        setGridSize(QSize(qMax(width, 20), fontMetrics().height() + 2));
+    }
+    void changeEvent(QEvent* event) override {
+        QListWidget::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            updateGrid();
     }
 
 private:
+    void updateGrid() {
+        const QFontMetrics fm = fontMetrics();
+        // The delegate keeps this much free on either side of a text before it elides it.
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+        int widest = 0;
+        for (int i = 0; i < count(); ++i)
+            widest = qMax(widest, fm.horizontalAdvance(item(i)->text()));
+        // The list lays its rows out in the room left beside a vertical scroll bar, shown or not.
+        const int room = maximumViewportSize().width() -
+                         style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+        const int sixth = (room - 1) / columns_;
+        const QSize grid(qMax(sixth, widest + 2 * margin), fm.height() + 2);
+        if (grid != gridSize())
+            setGridSize(grid);
+    }
+
     int columns_;
 };
 
@@ -188,6 +218,7 @@ void TForm1::buildPages() {
         CmbCondition = combo(p, "CmbCondition", {QStringLiteral("大于"), QStringLiteral("小于")});
         EdtSize = named(new QLineEdit(p), "EdtSize");
         EdtSize->setFixedWidth(120);
+        nameAfterLabel(EdtSize, Label6->text());
         CmbUnit = combo(p, "CmbUnit", {QStringLiteral("KB"), QStringLiteral("MB")});
         auto* row = new QHBoxLayout;
         row->setSpacing(6);
@@ -210,6 +241,7 @@ void TForm1::buildPages() {
         RbCreateTime = named(new QRadioButton(QStringLiteral("文件创建时间"), p), "RbCreateTime");
         RbModifyTime = named(new QRadioButton(QStringLiteral("文件修改时间"), p), "RbModifyTime");
         RbCreateTime->setChecked(true);
+        tabToCheckedButton({RbCreateTime, RbModifyTime});
         CmbFileDate = combo(p, "CmbFileDate", {QStringLiteral("早于"), QStringLiteral("晚于")});
         DtDate = named(new QDateEdit(QDate(2013, 5, 6), p), "DtDate");
         DtDate->setCalendarPopup(true);
@@ -239,11 +271,19 @@ void TForm1::buildPages() {
         RbPicW = named(new QRadioButton(QStringLiteral("图片宽："), p), "RbPicW");
         RbPicH = named(new QRadioButton(QStringLiteral("图片高："), p), "RbPicH");
         RbPicW->setChecked(true);
+        tabToCheckedButton({RbPicW, RbPicH});
         CmbPic = combo(p, "CmbPic",
                        {QStringLiteral("大于等于"), QStringLiteral("小于等于"), QStringLiteral("等于")});
         EdtPic = named(new QLineEdit(p), "EdtPic");
         EdtPic->setFixedWidth(90);
         Label8 = namedLabel(p, "Label8", QStringLiteral("像素"));
+        // The threshold is the width or the height, whichever button is checked, in pixels.
+        const auto nameThreshold = [this] {
+            nameAfterLabel(EdtPic, (RbPicH->isChecked() ? RbPicH : RbPicW)->text());
+        };
+        nameThreshold();
+        connect(RbPicH, &QRadioButton::toggled, EdtPic, nameThreshold);
+        EdtPic->setAccessibleDescription(Label8->text());
         auto* row = new QHBoxLayout;
         row->setSpacing(6);
         row->addSpacing(30);
@@ -270,7 +310,6 @@ void TForm1::buildPages() {
 
 void TForm1::buildOptions() {
     GroupBox5 = named(new QGroupBox(QStringLiteral("分拣选项"), this), "GroupBox5");
-    GroupBox5->setFixedHeight(64);
     lblOption = namedLabel(GroupBox5, "lblOption", QString());
     lblOption->setFixedWidth(240);
 
@@ -283,16 +322,19 @@ void TForm1::buildOptions() {
     BtnDelSuffix = named(new QPushButton(QStringLiteral("删除"), PnlOption), "BtnDelSuffix");
     BtnAddSuffix->setEnabled(false);
     BtnDelSuffix->setEnabled(false);
+    // Two small buttons stacked beside the list: each as tall as its caption inside the button's
+    // frame needs, whatever the font and scale.
+    const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, BtnAddSuffix);
     for (QPushButton* b : {BtnAddSuffix, BtnDelSuffix}) {
-        b->setFixedHeight(20);
-        b->setFixedWidth(56);
+        b->setFixedHeight(qMax(20, b->fontMetrics().height() + 2 * frame + 2));
+        b->setFixedWidth(qMax(56, b->fontMetrics().horizontalAdvance(b->text()) + 16));
     }
     auto* checks = new QVBoxLayout;
     checks->setSpacing(0);
     checks->addWidget(ChkInclude);
     checks->addWidget(ChkExclude);
     auto* buttons = new QVBoxLayout;
-    buttons->setSpacing(1);
+    buttons->setSpacing(2);
     buttons->addWidget(BtnAddSuffix);
     buttons->addWidget(BtnDelSuffix);
     auto* filterRow = new QHBoxLayout(PnlOption);
@@ -326,6 +368,16 @@ void TForm1::buildOptions() {
     row->addWidget(lblOption);
     row->addWidget(PnlOption, 1);
     row->addWidget(PnlOption2, 1);
+    // 64 pixels as designed, or what its title and the two stacked check boxes and buttons need in
+    // a larger font; the lists take the height there is.
+    for (QListWidget* list : {ListBox2, ChkLstPic}) {
+        list->setMinimumHeight(0);
+        list->setSizePolicy(list->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
+    }
+    const int rows = qMax(ChkInclude->sizeHint().height() + ChkExclude->sizeHint().height(),
+                          BtnAddSuffix->height() + buttons->spacing() + BtnDelSuffix->height());
+    const QMargins around = GroupBox5->contentsMargins() + row->contentsMargins();
+    GroupBox5->setFixedHeight(qMax(64, around.top() + rows + around.bottom()));
 }
 
 void TForm1::FormCreate() {

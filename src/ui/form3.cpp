@@ -1,5 +1,9 @@
 #include "ui/form3.h"
 
+#include "ui/accessibility.h"
+#include "ui/placement.h"
+#include "ui/windowparts.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -12,15 +16,11 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTreeView>
+#include <QWindow>
 
 namespace velquin {
 
 namespace {
-
-template <typename T> T* named(T* widget, const char* name) {
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QDir::Filters folderFilter(bool hideHidden) {
     const QDir::Filters base = QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot;
@@ -37,7 +37,9 @@ QString startFolder() {
 
 } // namespace
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+TForm3::TForm3(std::function<QWidget*()> mainWindow, QWidget* parent)
+    : QDialog(parent), mainWindow_(std::move(mainWindow)) {
+    enableToggleAsClick();
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("选择要添加的目录（文件夹）"));
     setFixedSize(409, 416);
@@ -73,7 +75,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     ComboBox1->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
     ComboBox1->setEditText(QStringLiteral("1"));
     ComboBox1->setEnabled(false);
-    ComboBox1->lineEdit()->installEventFilter(this);
+    ComboBox1->setAccessibleName(CheckBox2->text());
+    installKeyFilter(ComboBox1, &TForm3::ComboBox1KeyPress);
     Label1 = named(new QLabel(QStringLiteral("级子目录中所有文件"), this), "Label1");
     Label1->setGeometry(200, 363, 209, 21);
 
@@ -83,9 +86,9 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     BitBtn2 = named(new QPushButton(QStringLiteral("取消"), this), "BitBtn2");
     BitBtn2->setGeometry(224, 389, 75, 25);
 
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm3::CheckBox1Click);
-    connect(CheckBox2, &QCheckBox::toggled, this, &TForm3::CheckBox2Click);
-    connect(ChkOtHidden, &QCheckBox::toggled, this, &TForm3::ChkOtHiddenClick);
+    connect(CheckBox1, &QCheckBox::clicked, this, &TForm3::CheckBox1Click);
+    connect(CheckBox2, &QCheckBox::clicked, this, &TForm3::CheckBox2Click);
+    connect(ChkOtHidden, &QCheckBox::clicked, this, &TForm3::ChkOtHiddenClick);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -111,6 +114,14 @@ void TForm3::selectFolder(const QString& path) {
 }
 
 void TForm3::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        QWidget* anchor = mainWindow_ ? mainWindow_() : nullptr;
+        if (anchor && anchor->isVisible()) {
+            if (QWindow* handle = windowHandle())
+                handle->setTransientParent(anchor->windowHandle());
+        }
+        centreWindow(this, centringArea(this, anchor), anchor);
+    }
     QDialog::showEvent(event);
     // The tree has no size before it is first shown, so the selection is scrolled to here.
     if (!shownOnce_) {
@@ -120,8 +131,10 @@ void TForm3::showEvent(QShowEvent* event) {
 }
 
 void TForm3::CheckBox1Click() {
-    if (CheckBox1->isChecked())
+    if (CheckBox1->isChecked()) {
         CheckBox2->setChecked(false);
+        ComboBox1->setEnabled(false);
+    }
 }
 
 void TForm3::CheckBox2Click() {
@@ -131,39 +144,18 @@ void TForm3::CheckBox2Click() {
 }
 
 void TForm3::ChkOtHiddenClick() {
-    const QString selected = selectedPath();
     folders_->setFilter(folderFilter(ChkOtHidden->isChecked()));
-    // Keep the choice where the folder is still shown; a hidden one that was just left out of
-    // the tree cannot stay selected.
-    if (!selected.isEmpty() && selectedPath().isEmpty())
-        selectFolder(selected);
+    // The tree starts again from its root, which is left expanded and selected; the earlier
+    // expansion and selection go, so OK never acts on a folder that has just been left out.
+    ShellTreeView1->collapseAll();
+    const QModelIndex root = folders_->index(folders_->rootPath());
+    ShellTreeView1->expand(root);
+    ShellTreeView1->setCurrentIndex(root);
+    ShellTreeView1->scrollToTop();
 }
 
-bool TForm3::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ComboBox1->lineEdit() && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Typed characters other than digits and backspace are dropped; keys that type nothing
-        // (arrows, Delete), the dialog's keys (Enter, Esc, Tab) and shortcuts (copy, paste,
-        // undo) keep working.
-        switch (key->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-            return false;
-        default:
-            break;
-        }
-        if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier))
-            return false;
-        if (text.size() == 1 && (text.at(0).isDigit() || text.at(0) == QLatin1Char('\b')) &&
-            text.at(0).unicode() < 0x80)
-            return false;
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
+bool TForm3::ComboBox1KeyPress(QChar key) {
+    return key >= QLatin1Char('0') && key <= QLatin1Char('9');
 }
 
 } // namespace velquin

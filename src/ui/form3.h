@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QFileSystemModel;
@@ -19,7 +21,9 @@ namespace velquin {
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* parent = nullptr);
+    // `mainWindow` names the window the picker is centred on and modal to (the file window,
+    // looked up when the picker is shown); the screen when it gives nullptr.
+    explicit TForm3(std::function<QWidget*()> mainWindow = {}, QWidget* parent = nullptr);
 
     // The selected folder's path; empty when nothing is selected.
     QString selectedPath() const;
@@ -35,16 +39,20 @@ public:
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
 
+    // Handlers, named after control and event; each runs when the user changes its box.
+    void CheckBox1Click();   // all levels: the depth mode goes off
+    void CheckBox2Click();   // down to n levels: the other mode goes off, the depth box follows
+    void ChkOtHiddenClick(); // hidden folders in or out; the tree is rebuilt, its root selected
+    // The depth's key filter: whether a typed character reaches ComboBox1 (backspace always does).
+    static bool ComboBox1KeyPress(QChar key);
+
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
-    void CheckBox1Click();
-    void CheckBox2Click();
-    void ChkOtHiddenClick();
     void selectFolder(const QString& path);
 
+    std::function<QWidget*()> mainWindow_;
     QFileSystemModel* folders_;
     bool shownOnce_ = false;
 };

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
 #include "ui/form1.h"
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -39,6 +41,22 @@
 namespace velquin {
 
 namespace {
+
+// Draws a tab bar whose current tab is hidden without that tab: the tab bar draws its current tab
+// last, over the others, hidden or not, and a hidden one has no room, so only a scrap of its frame
+// and caption would show at the bar's left end.
+class WithoutHiddenTabs : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const bool tab =
+            element == CE_TabBarTab || element == CE_TabBarTabShape || element == CE_TabBarTabLabel;
+        if (tab && option->rect.isEmpty())
+            return;
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
 
 constexpr int kDatePage = int(FolderSortCriterion::ByFolderDate);
 
@@ -70,8 +88,8 @@ TForm6::TForm6(AppContext& ctx, QWidget* parent)
     connect(RbForm1, &QRadioButton::clicked, this, [this] { RbForm1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    // Selecting the move option, by a click or from code, is what asks the question.
-    connect(RbMove, &QRadioButton::toggled, this, [this](bool checked) {
+    // Only the user's selecting of the move option asks the question.
+    connect(RbMove, &QRadioButton::clicked, this, [this](bool checked) {
         if (checked)
             RbMoveClick();
     });
@@ -97,6 +115,11 @@ void TForm6::buildPages() {
     // Ctrl+Tab pass it by while its controls stay usable.
     PageControl1->setTabVisible(kDatePage, false);
     PageControl1->tabBar()->setTabEnabled(kDatePage, false);
+    // A stored page index can make it the current page all the same. The style belongs to the
+    // window, so it outlives the tab bar that uses it.
+    auto* tabStyle = new WithoutHiddenTabs;
+    tabStyle->setParent(this);
+    PageControl1->tabBar()->setStyle(tabStyle);
 
     const auto keywordPicture = [](QWidget* p) {
         return new Illustration(
@@ -123,6 +146,8 @@ void TForm6::buildPages() {
         EdtFileCount = named(new QLineEdit(QStringLiteral("3"), p), "EdtFileCount");
         EdtFileCount->setFixedWidth(60);
         Label6 = namedLabel(p, "Label6", QStringLiteral("的文件夹"));
+        nameAfterLabel(EdtFileCount, Label5->text());
+        EdtFileCount->setAccessibleDescription(Label6->text());
         // EdtFileCountKeyPress: digits and backspace only; the run checks what gets in otherwise.
         installKeyFilter(EdtFileCount);
         auto* row = new QHBoxLayout;

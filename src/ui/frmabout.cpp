@@ -1,5 +1,8 @@
 #include "ui/frmabout.h"
 
+#include "ui/placement.h"
+#include "ui/qtdialogs.h"
+
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QNetworkAccessManager>
@@ -93,7 +96,7 @@ TfrmAbout::~TfrmAbout() {
 }
 
 void TfrmAbout::FormCreate() {
-    setWindowTitle(QStringLiteral("关于 - ") + QGuiApplication::applicationDisplayName());
+    setWindowTitle(QStringLiteral("关于 - ") + applicationTitle());
 }
 
 QUrl TfrmAbout::aboutPageUrl() const {
@@ -112,7 +115,7 @@ void TfrmAbout::setServerForTests(const QUrl& server) {
 QString TfrmAbout::localText() {
     return QStringLiteral("<div align=\"center\"><br><br><h2>%1</h2>"
                           "<p>产品版本：%2<br>文件版本：%3</p></div>")
-        .arg(QGuiApplication::applicationDisplayName().toHtmlEscaped(), QString::fromLatin1(kProductVersion),
+        .arg(applicationTitle().toHtmlEscaped(), QString::fromLatin1(kProductVersion),
              QString::fromLatin1(kFileVersion));
 }
 
@@ -156,16 +159,9 @@ void TfrmAbout::pageArrived(QNetworkReply* reply) {
 
 void TfrmAbout::centreOverMainWindow() {
     QWidget* anchor = mainWindow_ ? mainWindow_() : nullptr;
-    QRect over;
-    if (anchor)
-        over = anchor->frameGeometry();
-    else if (QScreen* screen = QGuiApplication::primaryScreen())
-        over = screen->availableGeometry();
-    if (over.isValid()) {
-        QRect frame(QPoint(), frameGeometry().size());
-        frame.moveCenter(over.center());
-        move(frame.topLeft());
-    }
+    // Over the file window even while it is hidden (the folder window opened the box).
+    const QRect over = anchor ? anchor->frameGeometry() : centringArea(this, nullptr);
+    centreWindow(this, over, anchor && anchor->isVisible() ? anchor : nullptr);
 }
 
 } // namespace velquin

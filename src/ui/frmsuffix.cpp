@@ -2,8 +2,10 @@
 
 #include "platform/dialogs.h"
 #include "platform/text.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
+#include "ui/placement.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -25,20 +27,24 @@ TfrmSuffix::TfrmSuffix(AppContext& ctx) : ctx_(ctx) {
     Label1->setObjectName(QStringLiteral("Label1"));
     Edit1 = new QLineEdit(QStringLiteral("*."), this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setFixedWidth(qMax(81, Edit1->fontMetrics().horizontalAdvance(QStringLiteral("*.xxxxxxx")) + 12));
+    nameAfterLabel(Edit1, Label1->text());
+    Edit1->setFixedWidth(qMax(81, Edit1->fontMetrics().horizontalAdvance(QStringLiteral("*.xxxxxx")) + 12));
     // Patterns are Latin text: start typing without a composing input method.
     Edit1->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferLatin | Qt::ImhNoPredictiveText);
     Button1 = new QPushButton(QStringLiteral("添加"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setDefault(true);
+    Button1->setFixedWidth(qMax(75, Button1->fontMetrics().horizontalAdvance(Button1->text()) + 24));
 
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(10, 8, 10, 10);
-    grid->setHorizontalSpacing(10);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
     grid->addWidget(Label1, 0, 0, 1, 2);
     grid->addWidget(Edit1, 1, 0);
     grid->addWidget(Button1, 1, 1);
-    grid->setSizeConstraint(QLayout::SetFixedSize);
+    // A small box of a fixed size; only a font too large for it makes it as big as its contents.
+    setFixedSize(QSize(178, 57).expandedTo(grid->minimumSize()));
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
@@ -47,7 +53,7 @@ void TfrmSuffix::showEvent(QShowEvent* event) {
     if (ctx_.form1 && ctx_.form1->isVisible()) {
         if (QWindow* handle = windowHandle())
             handle->setTransientParent(ctx_.form1->windowHandle());
-        move(ctx_.form1->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+        centreWindow(this, ctx_.form1->frameGeometry(), ctx_.form1);
     }
     QDialog::showEvent(event);
 }

@@ -12,6 +12,14 @@ const QColor kFolder(0xF3, 0xC6, 0x4E);
 const QColor kFolderEdge(0xC8, 0x96, 0x1E);
 const QColor kPaper(0xFF, 0xFF, 0xFF);
 const QColor kArrow(0x2F, 0x6F, 0xC0);
+const QColor kArrowOnDark(0x74, 0xA8, 0xF0);
+const QColor kStar(Qt::red);
+const QColor kStarOnDark(0xFF, 0x6B, 0x6B);
+
+// Whether `w` is drawn on a dark background (a dark theme's base colour).
+bool onDark(const QWidget* w) {
+    return w->palette().color(w->backgroundRole()).lightnessF() < 0.5;
+}
 
 void drawFile(QPainter& p, const QRectF& r) {
     const qreal fold = r.width() * 0.3;
@@ -45,8 +53,8 @@ void drawFolder(QPainter& p, const QRectF& r) {
     p.drawPath(shape);
 }
 
-void drawArrow(QPainter& p, QPointF from, QPointF to) {
-    p.setPen(QPen(kArrow, 1.4));
+void drawArrow(QPainter& p, QPointF from, QPointF to, const QColor& colour) {
+    p.setPen(QPen(colour, 1.4));
     p.drawLine(from, to);
     const QLineF line(to, from);
     QLineF head1 = line;
@@ -82,6 +90,10 @@ void Illustration::paintEvent(QPaintEvent*) {
     const qreal icon = qMin<qreal>(fm.height(), line - 2);
     qreal y = 2 + (line - icon) / 2;
     const qreal arrowFrom = 110, arrowTo = 150;
+    // The names in the theme's text colour; the drawings keep their own colours, the arrows a
+    // lighter blue on a dark background.
+    const QColor text = palette().color(foregroundRole());
+    const QColor arrow = onDark(this) ? kArrowOnDark : kArrow;
     for (const Group& g : groups_) {
         const qreal top = y;
         for (const QString& name : g.sources) {
@@ -90,7 +102,7 @@ void Illustration::paintEvent(QPaintEvent*) {
                 drawFile(p, iconRect);
             else
                 drawFolder(p, iconRect);
-            p.setPen(kInk);
+            p.setPen(text);
             p.drawText(QPointF(iconRect.right() + 5, y + icon / 2 + (fm.ascent() - fm.descent()) / 2.0),
                        name);
             y += line;
@@ -98,10 +110,10 @@ void Illustration::paintEvent(QPaintEvent*) {
         const qreal middle = top + (y - top) / 2 - line / 2 + icon / 2;
         qreal rowY = top + icon / 2;
         for (qsizetype i = 0; i < g.sources.size(); ++i, rowY += line)
-            drawArrow(p, QPointF(arrowFrom, rowY), QPointF(arrowTo, middle));
+            drawArrow(p, QPointF(arrowFrom, rowY), QPointF(arrowTo, middle), arrow);
         const QRectF folder(arrowTo + 4, middle - icon / 2, icon * 1.3, icon);
         drawFolder(p, folder);
-        p.setPen(kInk);
+        p.setPen(text);
         p.drawText(QPointF(folder.right() + 5, middle + (fm.ascent() - fm.descent()) / 2.0), g.target);
     }
 }
@@ -128,7 +140,7 @@ void StarLabel::paintEvent(QPaintEvent*) {
         while (end < text_.size() && (text_.at(end) == QLatin1Char('*')) == star)
             ++end;
         const QString run = text_.mid(start, end - start);
-        p.setPen(star ? QColor(Qt::red) : palette().color(QPalette::WindowText));
+        p.setPen(star ? (onDark(this) ? kStarOnDark : kStar) : palette().color(foregroundRole()));
         p.drawText(QPointF(x, baseline), run);
         x += fm.horizontalAdvance(run);
         start = end;

@@ -1,9 +1,15 @@
 #include "ui/qtdialogs.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
+
+#include <memory>
 
 namespace velquin {
 
@@ -13,28 +19,102 @@ QWidget* ownerWidget(QObject* owner) {
     return qobject_cast<QWidget*>(owner);
 }
 
+// A run or a folder walk holds the busy pointer; a box that wants an answer shows the normal one
+// over it for as long as it is open.
+class NormalPointer {
+public:
+    NormalPointer() : busy_(QGuiApplication::overrideCursor() != nullptr) {
+        if (busy_)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    }
+    ~NormalPointer() {
+        if (busy_)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    NormalPointer(const NormalPointer&) = delete;
+    NormalPointer& operator=(const NormalPointer&) = delete;
+
+private:
+    bool busy_;
+};
+
 // Shown with exec() so the box is modal to its window, or to the whole application when it
 // has none.
+int runBox(QMessageBox& box) {
+    if (!box.parentWidget())
+        box.setWindowModality(Qt::ApplicationModal);
+    const NormalPointer pointer;
+    return box.exec();
+}
+
 int runBox(QObject* owner, QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons,
            QMessageBox::StandardButton defaultButton) {
     QMessageBox box(icon, applicationTitle(), text, buttons, ownerWidget(owner));
     box.setDefaultButton(defaultButton);
-    if (!box.parentWidget())
-        box.setWindowModality(Qt::ApplicationModal);
-    return box.exec();
+    return runBox(box);
 }
 
-// QFileDialog takes a type as "name (pattern pattern ...)".
-QString filterText(const QString& filterName, const QString& pattern) {
-    return filterName + QStringLiteral(" (") + QString(pattern).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-           QLatin1Char(')');
+// Where a chooser opens the first time: the user's desktop folder, else the home folder.
+QString desktopFolder() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
 }
+
+// A file type as QFileDialog takes it, "name (pattern pattern ...)", for a type list that shows
+// `filterName` alone. "*.*" stands for every file, as it does in the patterns the program is
+// given; on its own here it would leave out names without a dot (README, Makefile).
+QString nameFilter(const QString& filterName, const QString& pattern) {
+    QStringList patterns = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& p : patterns) {
+        if (p == QLatin1String("*.*"))
+            p = QStringLiteral("*");
+    }
+    return filterName + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+// The window's chooser named `name` (OpenDialog1, OpenDialog2, SaveDialog1): made at its first
+// use, rooted at the desktop, and kept as a child of the window, so each later use opens in the
+// folder it last showed. A chooser without a window lasts for one use.
+class Chooser {
+public:
+    Chooser(QObject* owner, const char* name, const QString& filterName, const QString& pattern) {
+        QWidget* window = ownerWidget(owner);
+        if (window)
+            dialog_ = window->findChild<QFileDialog*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+        if (!dialog_) {
+            dialog_ = new QFileDialog(window);
+            dialog_->setObjectName(QLatin1String(name));
+            dialog_->setDirectory(desktopFolder());
+            if (!window)
+                owned_.reset(dialog_);
+        }
+        dialog_->setOption(QFileDialog::HideNameFilterDetails);
+        dialog_->setNameFilter(nameFilter(filterName, pattern));
+    }
+
+    QFileDialog* operator->() const { return dialog_; }
+    // The chosen files, none when cancelled.
+    QStringList run() {
+        // The toolkit's own caption of an open or a save chooser, in the program's language (a
+        // native chooser would otherwise have none).
+        dialog_->setWindowTitle(dialog_->acceptMode() == QFileDialog::AcceptSave
+                                    ? QCoreApplication::translate("QFileDialog", "Save As")
+                                    : QCoreApplication::translate("QFileDialog", "Open"));
+        const NormalPointer pointer;
+        if (dialog_->exec() != QDialog::Accepted)
+            return {};
+        return dialog_->selectedFiles();
+    }
+
+private:
+    QFileDialog* dialog_ = nullptr;
+    std::unique_ptr<QFileDialog> owned_;
+};
 
 } // namespace
 
 QString applicationTitle() {
-    const QString title = QApplication::applicationDisplayName();
-    return title.isEmpty() ? QStringLiteral("Velquin") : title;
+    return QStringLiteral("Velquin");
 }
 
 void QtDialogs::information(QObject* owner, const QString& text) {
@@ -51,9 +131,7 @@ void QtDialogs::informationWithDetails(QObject* owner, const QString& text, cons
     box.setDefaultButton(QMessageBox::Ok);
     box.setInformativeText(line);
     box.setDetailedText(details);
-    if (!box.parentWidget())
-        box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    runBox(box);
 }
 
 bool QtDialogs::question(QObject* owner, const QString& text, bool yesIsDefault) {
@@ -71,39 +149,45 @@ void QtDialogs::error(QObject* owner, const QString& text) {
 }
 
 std::optional<QString> QtDialogs::chooseFolder(QObject* owner, const QString& caption) {
-    const QString dir =
-        QFileDialog::getExistingDirectory(ownerWidget(owner), caption, QString(), QFileDialog::ShowDirsOnly);
+    const NormalPointer pointer;
+    const QString dir = QFileDialog::getExistingDirectory(ownerWidget(owner), caption, desktopFolder(),
+                                                          QFileDialog::ShowDirsOnly);
     if (dir.isEmpty())
         return std::nullopt;
     return dir;
 }
 
 QStringList QtDialogs::openFiles(QObject* owner, const QString& filterName, const QString& pattern) {
-    return QFileDialog::getOpenFileNames(ownerWidget(owner), QString(), QString(),
-                                         filterText(filterName, pattern));
+    Chooser chooser(owner, "OpenDialog1", filterName, pattern);
+    chooser->setAcceptMode(QFileDialog::AcceptOpen);
+    chooser->setFileMode(QFileDialog::ExistingFiles);
+    return chooser.run();
 }
 
 std::optional<QString> QtDialogs::openFile(QObject* owner, const QString& filterName,
                                            const QString& pattern) {
-    QFileDialog dialog(ownerWidget(owner), QString(), QString(), filterText(filterName, pattern));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    Chooser chooser(owner, "OpenDialog2", filterName, pattern);
+    chooser->setAcceptMode(QFileDialog::AcceptOpen);
+    chooser->setFileMode(QFileDialog::ExistingFile);
+    const QStringList chosen = chooser.run();
+    if (chosen.isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return chosen.constFirst();
 }
 
 std::optional<QString> QtDialogs::saveFile(QObject* owner, const QString& filterName, const QString& pattern,
                                            const QString& defaultName) {
-    QFileDialog dialog(ownerWidget(owner), QString(), QString(), filterText(filterName, pattern));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDefaultSuffix(QString());
-    dialog.selectFile(defaultName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    Chooser chooser(owner, "SaveDialog1", filterName, pattern);
+    chooser->setAcceptMode(QFileDialog::AcceptSave);
+    chooser->setFileMode(QFileDialog::AnyFile);
+    chooser->setOption(QFileDialog::DontConfirmOverwrite);
+    chooser->setDefaultSuffix(QString());
+    // Every export offers the default name again, never the one typed last time.
+    chooser->selectFile(defaultName);
+    const QStringList chosen = chooser.run();
+    if (chosen.isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return chosen.constFirst();
 }
 
 } // namespace velquin

@@ -6,7 +6,11 @@ namespace velquin {
 
 // The program's boxes and choosers over QMessageBox and QFileDialog. Every box is modal and
 // captioned with the application title; an owner that is no widget (or nullptr) makes the box
-// application-modal with no parent window.
+// application-modal with no parent window. Over a busy pointer every box and chooser shows the
+// normal one. The file choosers are the owner window's OpenDialog1 (openFiles), OpenDialog2
+// (openFile) and SaveDialog1 (saveFile), made at their first use in the user's desktop folder
+// (else home) and kept, so each opens where it was left; their type lists show the filter name
+// alone.
 class QtDialogs : public Dialogs {
 public:
     void information(QObject* owner, const QString& text) override;

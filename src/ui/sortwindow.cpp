@@ -4,14 +4,17 @@
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "settings/windowsettings.h"
+#include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 #include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/illustrations.h"
+#include "ui/placement.h"
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -47,6 +50,7 @@ constexpr int kWindowMargin = 6;
 SortWindow::SortWindow(AppContext& ctx, QWidget* parent, const char* objectName, SourceListModel* list,
                        ListKind kind)
     : QWidget(parent), ctx_(ctx), list_(list), kind_(kind) {
+    enableToggleAsClick();
     setObjectName(QLatin1String(objectName));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -66,6 +70,7 @@ void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
     RbForm1 = named(new QRadioButton(QStringLiteral("文件分拣"), Panel9), "RbForm1");
     RbForm6 = named(new QRadioButton(QStringLiteral("文件夹（目录）分拣"), Panel9), "RbForm6");
     (fileWindow ? RbForm1 : RbForm6)->setChecked(true);
+    tabToCheckedButton({RbForm1, RbForm6});
     auto* strip = new QHBoxLayout(Panel9);
     strip->setContentsMargins(0, 0, kGroupInset, 0);
     strip->setSpacing(24);
@@ -124,6 +129,7 @@ QLabel* SortWindow::buildKeywordPage(const QString& heading,
     QLabel* keys = namedLabel(p, keysLabelName, keysLabel);
     EdtKeys = named(new QLineEdit(p), "EdtKeys");
     EdtKeys->setMinimumWidth(360);
+    nameAfterLabel(EdtKeys, keysLabel);
     auto* grid = new QGridLayout(p);
     grid->setContentsMargins(6, 4, 12, 4);
     grid->setHorizontalSpacing(24);
@@ -153,6 +159,10 @@ void SortWindow::buildNamePage(const QString& heading,
                    "Image4");
     EdtFilter = named(new QLineEdit(p), "EdtFilter");
     ChkOnlyMatchDir = named(new QCheckBox(onlyMatchCaption, p), "ChkOnlyMatchDir");
+    // The range line reads as one sentence: each field is named by the words before it.
+    nameAfterLabel(EdtPartNameBegin, rangeCaption);
+    nameAfterLabel(EdtPartNameEnd, Label11->text());
+    nameAfterLabel(EdtFilter, Image4->text());
 
     auto* range = new QHBoxLayout;
     range->setSpacing(4);
@@ -202,6 +212,7 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     RbMove = named(new QRadioButton(moveCaption, GroupBox2), "RbMove");
     RbCopy = named(new QRadioButton(copyCaption, GroupBox2), "RbCopy");
     RbCopy->setChecked(true);
+    tabToCheckedButton({RbMove, RbCopy});
     auto* modes = new QVBoxLayout(GroupBox2);
     modes->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
     modes->setSpacing(2);
@@ -257,11 +268,25 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
 
 void SortWindow::finishCreate() {
     setWindowTitle(applicationTitle());
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+    centreWindow(this, centringArea(this, nullptr));
+    centring_ = true;
+}
+
+bool SortWindow::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Before its first showing the window's frame is unknown, and the layout may have made it
+    // larger: it is centred again when shown, with the frame of the other main window if that one
+    // has been framed (and put right once its own frame is known).
+    if (centring_ && event->type() == QEvent::Show) {
+        centring_ = false;
+        const SortWindow* other = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w != this && (other = dynamic_cast<const SortWindow*>(w)))
+                break;
+        }
+        centreWindow(this, centringArea(this, nullptr), other);
     }
+    return handled;
 }
 
 template <class Settings> void SortWindow::applyLeadingSettings(const Settings& s) {

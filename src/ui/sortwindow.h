@@ -172,6 +172,8 @@ protected:
 
     // FormClose.
     void closeEvent(QCloseEvent* event) override;
+    // Centres the window again at its first showing.
+    bool event(QEvent* event) override;
 
     AppContext& ctx_;
     QVBoxLayout* column_ = nullptr; // the regions, top to bottom
@@ -187,6 +189,7 @@ private:
     bool stopRequested_ = false;
     bool closePending_ = false;
     QShortcut* escape_ = nullptr;
+    bool centring_ = false; // until the first showing has been centred
 };
 
 } // namespace velquin

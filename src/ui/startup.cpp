@@ -16,7 +16,9 @@ namespace velquin {
 
 QTranslator* prepareApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("Velquin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velquin"));
+    // No display name of its own: Qt would append it to every caption (" — Velquin"), and each
+    // window and box already has its caption as the program gives it.
+    QApplication::setApplicationVersion(QStringLiteral("2.4.1.0"));
     QApplication::setOrganizationName(QString());
     QGuiApplication::setDesktopFileName(QStringLiteral("velquin"));
 
@@ -42,7 +44,7 @@ ProgramWindows::ProgramWindows(AppContext& ctx) : ctx_(ctx) {
     ctx.form1 = form1_.get();
     form6_ = std::make_unique<TForm6>(ctx);
     ctx.form6 = form6_.get();
-    form3_ = std::make_unique<TForm3>();
+    form3_ = std::make_unique<TForm3>([&ctx]() -> QWidget* { return ctx.form1; });
     ctx.form3 = form3_.get();
     about_ = std::make_unique<TfrmAbout>([&ctx]() -> QWidget* { return ctx.form1; });
     ctx.about = about_.get();

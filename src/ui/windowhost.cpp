@@ -62,15 +62,8 @@ template <class Base> ClashPolicy WindowRunHost<Base>::clashPolicy() {
 }
 
 template <class Base> bool WindowRunHost<Base>::askOverwrite(const QString& target) {
-    // The question wants an answer: the normal pointer over it, the busy one again afterwards.
-    const bool busy = busy_ != nullptr;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const bool yes = c_.dialogs->question(
-        nullptr, QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？"), true);
-    if (busy)
-        QApplication::restoreOverrideCursor();
-    return yes;
+    return c_.dialogs->question(nullptr,
+                                QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？"), true);
 }
 
 template <class Base> void WindowRunHost<Base>::setProgress(int position) {

@@ -1,6 +1,11 @@
 #include "ui/windowparts.h"
 
+#include "ui/accessibility.h"
+
+#include <QAbstractSpinBox>
 #include <QButtonGroup>
+#include <QChildEvent>
+#include <QComboBox>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -12,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velquin {
 
@@ -90,13 +97,51 @@ QLabel* pageHeading(QWidget* parent, const char* name, const QString& text) {
     return l;
 }
 
+namespace {
+
+// A criterion panel. On the base colour of a dark theme a field (drawn in that same colour, with a
+// frame only a shade darker than the window) would vanish into the panel, so there the fields
+// are drawn a little lighter than it; in a light theme they keep the theme's own colours.
+class CriterionPanel : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QFrame::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange)
+            setFieldColours();
+    }
+    void childEvent(QChildEvent* event) override {
+        QFrame::childEvent(event);
+        if (event->type() == QEvent::ChildPolished)
+            setFieldColours();
+    }
+
+private:
+    void setFieldColours() {
+        const QColor base = palette().color(QPalette::Base);
+        QPalette fields;
+        if (base.lightnessF() < 0.5)
+            fields.setColor(QPalette::Base, base.lighter(160));
+        for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w))
+                w->setPalette(fields);
+        }
+    }
+};
+
+} // namespace
+
 QFrame* whitePanel(QWidget* page) {
-    auto* panel = new QFrame(page);
+    auto* panel = new CriterionPanel(page);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The base colour of the theme (white in a light one) with its text colour: what the panel
+    // holds inherits the role, so every caption on it reads in a light and in a dark theme, and
+    // follows a change of theme.
+    panel->setBackgroundRole(QPalette::Base);
+    panel->setForegroundRole(QPalette::Text);
     panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    panel->setPalette(pal);
     auto* outer = new QVBoxLayout(page);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(panel);
@@ -110,6 +155,7 @@ ResultGroup buildResultGroup(QWidget* parent) {
     g.Label1 = named(new QLabel(QStringLiteral("分拣结果输出到："), g.root), "Label1");
     g.EdtOutDir = named(new QLineEdit(g.root), "EdtOutDir");
     g.EdtOutDir->setFixedWidth(415);
+    nameAfterLabel(g.EdtOutDir, g.Label1->text());
     g.Button3 = button(g.root, "Button3", QStringLiteral("选择"));
     g.Label2 = named(new QLabel(QStringLiteral("目标文件夹下存在同名文件时："), g.root), "Label2");
     g.RbOverwrite = radio(g.root, "RbOverwrite", QStringLiteral("覆盖"));
@@ -123,6 +169,7 @@ ResultGroup buildResultGroup(QWidget* parent) {
     g.clashGroup->addButton(g.RbAsk, int(ClashPolicy::Ask));
     g.clashGroup->addButton(g.RbRename, int(ClashPolicy::AutoNumber));
     g.clashGroup->addButton(g.RbEditFileTime, int(ClashPolicy::ReplaceOlder));
+    tabToCheckedButton(g.clashGroup->buttons());
 
     auto* rows = new QVBoxLayout(g.root);
     rows->setContentsMargins(kGroupInset, 2, kGroupInset, 4);
@@ -172,6 +219,18 @@ void checkClashCode(const ResultGroup& group, int code) {
     b->setChecked(true);
 }
 
+void tabToCheckedButton(const QList<QAbstractButton*>& group) {
+    const auto follow = [group] {
+        const bool anyChecked =
+            std::any_of(group.begin(), group.end(), [](auto* b) { return b->isChecked(); });
+        for (QAbstractButton* b : group)
+            b->setFocusPolicy(!anyChecked || b->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (QAbstractButton* b : group)
+        QObject::connect(b, &QAbstractButton::toggled, b, follow);
+    follow();
+}
+
 void installKeyFilter(QLineEdit* field, const QString& extra) {
     installKeyFilter(field, [extra](QChar c) {
         return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || extra.contains(c);
@@ -181,6 +240,16 @@ void installKeyFilter(QLineEdit* field, const QString& extra) {
 void installKeyFilter(QLineEdit* field, std::function<bool(QChar)> keep) {
     field->setAttribute(Qt::WA_InputMethodEnabled, false);
     field->installEventFilter(new KeyFilter(field, std::move(keep)));
+}
+
+void installKeyFilter(QComboBox* field, std::function<bool(QChar)> keep) {
+    auto* filter = new KeyFilter(field, std::move(keep));
+    field->setAttribute(Qt::WA_InputMethodEnabled, false);
+    field->installEventFilter(filter);
+    if (QLineEdit* edit = field->lineEdit()) {
+        edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+        edit->installEventFilter(filter);
+    }
 }
 
 } // namespace velquin

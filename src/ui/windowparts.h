@@ -2,12 +2,15 @@
 
 #include "engine/types.h"
 
+#include <QList>
 #include <QString>
 
 #include <array>
 #include <functional>
 
+class QAbstractButton;
 class QButtonGroup;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -35,7 +38,8 @@ template <typename W> W* named(W* widget, const char* name) {
 QLabel* namedLabel(QWidget* parent, const char* name, const QString& text);
 // A bold page heading, its text taken as given (leading blanks indent it).
 QLabel* pageHeading(QWidget* parent, const char* name, const QString& text);
-// The white, lowered panel that fills a criterion page, as the page's only child.
+// The lowered panel in the theme's base colour (white in a light theme) that fills a criterion
+// page, as the page's only child.
 QFrame* whitePanel(QWidget* page);
 
 // Region 5: output folder and clash policy (75 pixels). All five clash buttons start unchecked;
@@ -63,6 +67,11 @@ int checkedClashCode(const ResultGroup& group);
 // Checks the button of `code`; any code outside 1..4 checks RbSkip.
 void checkClashCode(const ResultGroup& group, int code);
 
+// Tab into a group of radio buttons lands on its checked button (on the first while none is
+// checked), as in native toolkits, so Space there never changes the choice by accident; a click
+// still focuses any of them.
+void tabToCheckedButton(const QList<QAbstractButton*>& group);
+
 // A field's key filter: of the typed characters only the digits, backspace and the characters
 // in `extra` reach the field; every other typed character (control characters of Ctrl+letter
 // included) is discarded silently. Keys that type nothing (arrows, Delete, Home, End, Tab) keep
@@ -71,5 +80,8 @@ void installKeyFilter(QLineEdit* field, const QString& extra = QString());
 // The same with the window's own rule: `keep` says whether a typed character reaches the field
 // (backspace always does).
 void installKeyFilter(QLineEdit* field, std::function<bool(QChar)> keep);
+// The same for an editable drop-down list. Its keys reach the box before its text field, so the
+// filter sits on both.
+void installKeyFilter(QComboBox* field, std::function<bool(QChar)> keep);
 
 } // namespace velquin

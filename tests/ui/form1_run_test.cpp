@@ -211,7 +211,9 @@ public:
     QList<int> shapes;
 };
 
-TEST(Form1Cursor, TheClashQuestionShowsTheNormalPointerAndTheRunTheBusyOne) {
+// The busy pointer stays held while the question is up; the boxes themselves show the normal
+// one over it (QtDialogs).
+TEST(Form1Cursor, TheRunHoldsTheBusyPointerThroughItsStepsAndTheClashQuestion) {
     TestDir dir;
     CursorWatchingDialogs dialogs;
     FileOps fs;
@@ -229,7 +231,7 @@ TEST(Form1Cursor, TheClashQuestionShowsTheNormalPointerAndTheRunTheBusyOne) {
         busyAtSteps.append(cursor ? int(cursor->shape()) : -1);
     });
     form.BtnCopy->click();
-    EXPECT_EQ(dialogs.shapes, (QList<int>{Qt::ArrowCursor, Qt::ArrowCursor}));
+    EXPECT_EQ(dialogs.shapes, (QList<int>{Qt::WaitCursor, Qt::WaitCursor}));
     // The bar moves to 50 and 100 under the busy cursor, and back to 0 after the unlock.
     EXPECT_EQ(busyAtSteps, (QList<int>{Qt::WaitCursor, Qt::WaitCursor, -1}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -1,10 +1,13 @@
 #include "ui/form1_fixture.h"
 
+#include "ui/accessible.h"
 #include "ui/illustrations.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 
@@ -240,6 +244,221 @@ TEST_F(Form1Test, ClashButtonsAreOneGroup) {
         pick->click();
         for (QRadioButton* rb : all)
             EXPECT_EQ(rb->isChecked(), rb == pick);
+    }
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+// The room the list's delegate needs around a text so that it draws it without "…".
+int wholeTextWidth(const QListWidget* list, const QString& text) {
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    return list->fontMetrics().horizontalAdvance(text) + 2 * margin;
+}
+
+TEST_F(Form1Test, RestoredPatternsAreShownWhole) {
+    dir.file(QStringLiteral("Velquin.ini"), "[Parameter]\r\nSuffixFilter=*.txt|*.jpeg|*.html|*.mp3|\r\n");
+    open();
+    form->show();
+    QApplication::processEvents();
+    QListWidget* list = form->ListBox2;
+    ASSERT_EQ(list->count(), 4);
+    for (int i = 0; i < list->count(); ++i) {
+        const QRect cell = list->visualItemRect(list->item(i));
+        EXPECT_GE(cell.width(), wholeTextWidth(list, list->item(i)->text())) << i;
+        EXPECT_EQ(cell.top(), list->visualItemRect(list->item(0)).top()) << "one row: " << i;
+    }
+}
+
+TEST_F(Form1Test, PatternListHoldsSixColumnsAndWidensForALongEntry) {
+    form->show();
+    QListWidget* list = form->ListBox2;
+    list->addItems({QStringLiteral("*.a"), QStringLiteral("*.b"), QStringLiteral("*.c"),
+                    QStringLiteral("*.d"), QStringLiteral("*.e"), QStringLiteral("*.f"),
+                    QStringLiteral("*.g")});
+    QApplication::processEvents();
+    const int firstRow = list->visualItemRect(list->item(0)).top();
+    for (int i = 1; i < 6; ++i)
+        EXPECT_EQ(list->visualItemRect(list->item(i)).top(), firstRow) << i;
+    EXPECT_GT(list->visualItemRect(list->item(6)).top(), firstRow) << "the seventh starts a new row";
+
+    list->insertItem(1, QStringLiteral("*.a_very_long_extension_name"));
+    QApplication::processEvents();
+    for (int i = 0; i < list->count(); ++i) {
+        const QRect cell = list->visualItemRect(list->item(i));
+        EXPECT_GE(cell.width(), wholeTextWidth(list, list->item(i)->text())) << i;
+        if (i > 0 && cell.top() == list->visualItemRect(list->item(i - 1)).top()) {
+            EXPECT_GT(cell.left(), list->visualItemRect(list->item(i - 1)).right()) << "overlaps: " << i;
+        }
+    }
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+TEST_F(Form1Test, AScreenReadersToggleRunsTheBoxesHandlersAndCodeRunsNone) {
+    form->show();
+    toggleByScreenReader(form->ChkInclude);
+    toggleByScreenReader(form->ChkExclude);
+    EXPECT_FALSE(form->ChkInclude->isChecked());
+    EXPECT_TRUE(form->ChkExclude->isChecked());
+    EXPECT_TRUE(form->BtnAddSuffix->isEnabled());
+    EXPECT_TRUE(form->BtnDelSuffix->isEnabled());
+    toggleByScreenReader(form->ChkExclude);
+    EXPECT_FALSE(form->BtnAddSuffix->isEnabled());
+
+    toggleByScreenReader(form->ChkFileNamePart);
+    EXPECT_EQ(form->EdtPartNameBegin->text(), QStringLiteral("1"));
+    toggleByScreenReader(form->ChkFileNamePart);
+    EXPECT_TRUE(form->EdtPartNameBegin->text().isEmpty());
+
+    // A state set from code (as the settings load does) runs no handler.
+    form->ChkInclude->setChecked(true);
+    EXPECT_FALSE(form->BtnAddSuffix->isEnabled());
+    form->ChkFileNamePart->setChecked(true);
+    EXPECT_TRUE(form->EdtPartNameBegin->text().isEmpty());
+}
+
+TEST_F(Form1Test, FieldsAreNamedByTheirLabels) {
+    const std::pair<QWidget*, QString> fields[] = {
+        {form->EdtKeys, QStringLiteral("请输入关键字（多个关键字以空格分隔）：")},
+        {form->EdtPartNameBegin, QStringLiteral("只按文件名部分进行分拣，从：")},
+        {form->EdtPartNameEnd, QStringLiteral("字符到：")},
+        {form->EdtFilter, QStringLiteral("判断文件名时过滤以下字符（多个字符以*（星号）分隔）：")},
+        {form->EdtSize, QStringLiteral("分拣出满足条件的文件：")},
+        {form->EdtPic, QStringLiteral("图片宽：")},
+        {form->EdtOutDir, QStringLiteral("分拣结果输出到：")},
+        {suffix->Edit1, QStringLiteral("输入文件扩展名如:*.txt")},
+    };
+    for (const auto& [field, name] : fields)
+        EXPECT_EQ(accessibleName(field), name) << field->objectName().toStdString();
+    // The image threshold is named by the side it compares.
+    form->RbPicH->click();
+    EXPECT_EQ(accessibleName(form->EdtPic), QStringLiteral("图片高："));
+}
+
+TEST_F(Form1Test, TabEntersARadioGroupAtItsCheckedButton) {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(form->RbSkip->isChecked());
+    form->Button3->setFocus();
+    QTest::keyClick(form->Button3, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbSkip);
+    QTest::keyClick(form->RbSkip, Qt::Key_Space);
+    EXPECT_TRUE(form->RbSkip->isChecked());
+    // Out of the group, into the transfer modes at the checked copy mode.
+    QTest::keyClick(form->RbSkip, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbCopy);
+    QTest::keyClick(form->RbCopy, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbSkip);
+    // An arrow key moves the choice; Tab then enters at the new one.
+    QTest::keyClick(form->RbSkip, Qt::Key_Right);
+    EXPECT_TRUE(form->RbRename->isChecked());
+    form->Button3->setFocus();
+    QTest::keyClick(form->Button3, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form->RbRename);
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xee, 0xee, 0xee);
+    dark.setColor(QPalette::Window, window);
+    dark.setColor(QPalette::WindowText, text);
+    dark.setColor(QPalette::Base, base);
+    dark.setColor(QPalette::AlternateBase, window);
+    dark.setColor(QPalette::Text, text);
+    dark.setColor(QPalette::Button, window);
+    dark.setColor(QPalette::ButtonText, text);
+    return dark;
+}
+
+// How many pixels of `area` (in `page`) stand out from the panel's background, which the pixel
+// near the page's bottom right corner shows.
+int pixelsStandingOut(const QImage& shot, const QRect& area) {
+    const QColor background = shot.pixelColor(shot.width() - 8, shot.height() - 8);
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qAbs(shot.pixelColor(x, y).lightnessF() - background.lightnessF()) > 0.4)
+                ++count;
+        }
+    }
+    return count;
+}
+
+class Form1DarkTest : public Form1Test {
+public:
+    void SetUp() override {
+        saved_ = QApplication::palette();
+        QApplication::setPalette(darkPalette());
+        Form1Test::SetUp();
+    }
+    void TearDown() override { QApplication::setPalette(saved_); }
+
+private:
+    QPalette saved_;
+};
+
+TEST_F(Form1DarkTest, EveryPageReadsInADarkTheme) {
+    form->show();
+    struct Caption {
+        int page;
+        QWidget* widget;
+    };
+    const Caption captions[] = {
+        {0, form->Label10},         {0, form->findChild<QWidget*>(QStringLiteral("EdtKeysLabel"))},
+        {0, form->Image3},          {1, form->Image4},
+        {1, form->ChkOnlyMatchDir}, {3, form->Label6},
+        {4, form->RbCreateTime},    {5, form->RbPicW},
+        {5, form->Label7}};
+    for (const Caption& c : captions) {
+        ASSERT_NE(c.widget, nullptr);
+        form->PageControl1->setCurrentIndex(c.page);
+        QApplication::processEvents();
+        QWidget* page = form->PageControl1->currentWidget();
+        const QImage shot = page->grab().toImage();
+        // The caption's text, right of any check mark or radio indicator.
+        QRect area(c.widget->mapTo(page, QPoint()), c.widget->size());
+        if (qobject_cast<QAbstractButton*>(c.widget))
+            area.setLeft(area.left() + 24);
+        EXPECT_GT(pixelsStandingOut(shot, area), 20) << c.widget->objectName().toStdString();
+    }
+}
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+TEST_F(Form1Test, TheTypeFilterButtonsAreWholeAndApart) {
+    form->show();
+    QApplication::processEvents();
+    QPushButton* add = form->BtnAddSuffix;
+    QPushButton* del = form->BtnDelSuffix;
+    const QRect addArea(add->mapTo(form->GroupBox5, QPoint()), add->size());
+    const QRect delArea(del->mapTo(form->GroupBox5, QPoint()), del->size());
+    EXPECT_FALSE(addArea.intersects(delArea));
+    EXPECT_GT(delArea.top(), addArea.bottom());
+    for (QPushButton* b : {add, del}) {
+        const QRect area(b->mapTo(form->GroupBox5, QPoint()), b->size());
+        EXPECT_TRUE(form->GroupBox5->contentsRect().contains(area)) << b->objectName().toStdString();
+        // Room for the caption inside the button's frame.
+        const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+        EXPECT_GE(b->height(), b->fontMetrics().height() + 2 * frame) << b->objectName().toStdString();
     }
 }
 

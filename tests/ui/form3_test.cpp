@@ -1,6 +1,7 @@
 #include "ui/form3.h"
 
 #include "support/testdir.h"
+#include "ui/accessible.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -83,26 +85,49 @@ TEST(TForm3, TheTwoModesExcludeEachOtherAndTheDepthFollowsTheSecond) {
     EXPECT_FALSE(all->isChecked());
     EXPECT_TRUE(form.ComboBox1->isEnabled());
     form.ComboBox1->setEditText(QStringLiteral("2"));
-    down->setChecked(false);
+    down->setFocus();
+    QTest::keyClick(down, Qt::Key_Space);
+    EXPECT_FALSE(down->isChecked());
     EXPECT_FALSE(form.ComboBox1->isEnabled());
     EXPECT_EQ(form.ComboBox1->currentText(), QStringLiteral("2")) << "the text stays";
     EXPECT_FALSE(all->isChecked());
 }
 
-TEST(TForm3, OnlyDigitsAndBackspaceCanBeTyped) {
+TEST(TForm3, TheModesFollowAScreenReadersToggleButNotStatesSetFromCode) {
     TForm3 form;
     form.show();
+    test::toggleByScreenReader(form.CheckBox2);
+    EXPECT_TRUE(form.CheckBox2->isChecked());
+    EXPECT_TRUE(form.ComboBox1->isEnabled());
+    test::toggleByScreenReader(form.CheckBox1);
+    EXPECT_TRUE(form.CheckBox1->isChecked());
+    EXPECT_FALSE(form.CheckBox2->isChecked());
+    EXPECT_FALSE(form.ComboBox1->isEnabled());
+    // Code that sets a state runs no handler.
     form.CheckBox2->setChecked(true);
-    QLineEdit* edit = form.ComboBox1->lineEdit();
-    edit->setFocus();
-    edit->end(false);
-    QTest::keyClicks(edit, QStringLiteral("a-7 x9."));
-    EXPECT_EQ(form.ComboBox1->currentText(), QStringLiteral("179"));
+    EXPECT_TRUE(form.CheckBox1->isChecked());
+    EXPECT_FALSE(form.ComboBox1->isEnabled());
+}
+
+TEST(TForm3, OnlyDigitsAndBackspaceCanBeTypedIntoTheDepth) {
+    TForm3 form;
+    form.show();
+    form.CheckBox2->click();
+    QComboBox* depth = form.ComboBox1;
+    depth->setFocus();
+    depth->lineEdit()->end(false);
+    // Typed into the box, as the keyboard does, and straight into its text field.
+    QTest::keyClicks(depth, QStringLiteral("a-7 x9."));
+    EXPECT_EQ(depth->currentText(), QStringLiteral("179"));
+    QTest::keyClicks(depth->lineEdit(), QStringLiteral("-b"));
+    EXPECT_EQ(depth->currentText(), QStringLiteral("179"));
     for (int i = 0; i < 4; ++i)
-        QTest::keyClick(edit, Qt::Key_Backspace);
-    EXPECT_EQ(form.ComboBox1->currentText(), QString());
-    QTest::keyClicks(edit, QStringLiteral("12"));
+        QTest::keyClick(depth, Qt::Key_Backspace);
+    EXPECT_EQ(depth->currentText(), QString());
+    QTest::keyClicks(depth, QStringLiteral("12"));
     EXPECT_EQ(form.pick().depthText, QStringLiteral("12"));
+    EXPECT_TRUE(TForm3::ComboBox1KeyPress(QLatin1Char('7')));
+    EXPECT_FALSE(TForm3::ComboBox1KeyPress(QLatin1Char('-')));
 }
 
 TEST(TForm3, EnterAcceptsAndEscapeCancels) {
@@ -110,9 +135,9 @@ TEST(TForm3, EnterAcceptsAndEscapeCancels) {
     form.show();
     QSignalSpy accepted(&form, &QDialog::accepted);
     QSignalSpy rejected(&form, &QDialog::rejected);
-    form.CheckBox2->setChecked(true);
-    form.ComboBox1->lineEdit()->setFocus();
-    QTest::keyClick(form.ComboBox1->lineEdit(), Qt::Key_Return);
+    form.CheckBox2->click();
+    form.ComboBox1->setFocus();
+    QTest::keyClick(form.ComboBox1, Qt::Key_Return);
     EXPECT_EQ(accepted.count(), 1);
     form.show();
     QTest::keyClick(&form, Qt::Key_Escape);
@@ -147,12 +172,50 @@ TEST(TForm3, HiddenFoldersAppearOnlyWhileAllowed) {
     const QStringList shown{QStringLiteral("Shown")};
     const QStringList all{QStringLiteral(".Hidden"), QStringLiteral("Shown")};
     EXPECT_TRUE(QTest::qWaitFor([&] { return names() == shown; })) << names().join(u',').toStdString();
-    form.ChkOtHidden->setChecked(false);
+    form.ChkOtHidden->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return names() == all; })) << names().join(u',').toStdString();
-    form.ShellTreeView1->setCurrentIndex(model->index(dir.path(QStringLiteral("top/Shown"))));
-    form.ChkOtHidden->setChecked(true);
+    form.ShellTreeView1->setCurrentIndex(model->index(dir.path(QStringLiteral("top/.Hidden"))));
+    form.ChkOtHidden->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return names() == shown; })) << names().join(u',').toStdString();
-    EXPECT_EQ(form.selectedPath(), dir.path(QStringLiteral("top/Shown")));
+}
+
+TEST(TForm3, ChangingTheHiddenSettingRebuildsTheTreeWithItsRootSelected) {
+    test::TestDir dir;
+    dir.folder(QStringLiteral("top/Shown"));
+    TForm3 form;
+    form.show();
+    auto* model = qobject_cast<QFileSystemModel*>(form.ShellTreeView1->model());
+    ASSERT_NE(model, nullptr);
+    const QModelIndex top = model->index(dir.path(QStringLiteral("top")));
+    form.ShellTreeView1->expand(top);
+    form.ShellTreeView1->setCurrentIndex(model->index(dir.path(QStringLiteral("top/Shown"))));
+    ASSERT_EQ(form.selectedPath(), dir.path(QStringLiteral("top/Shown")));
+    for (int i = 0; i < 2; ++i) {
+        form.ChkOtHidden->click();
+        const QModelIndex root = model->index(QStringLiteral("/"));
+        EXPECT_EQ(form.selectedPath(), QStringLiteral("/")) << i;
+        EXPECT_TRUE(form.ShellTreeView1->isExpanded(root)) << i;
+        EXPECT_FALSE(form.ShellTreeView1->isExpanded(model->index(dir.path(QStringLiteral("top"))))) << i;
+        EXPECT_EQ(form.pick().path, QStringLiteral("/")) << i;
+    }
+}
+
+} // namespace
+} // namespace velquin
+
+namespace velquin {
+namespace {
+
+TEST(TForm3, OpensCentredOnTheFileWindowAndModalToIt) {
+    QWidget main;
+    main.setGeometry(10, 20, 600, 500);
+    main.show();
+    TForm3 form([&main] { return &main; });
+    form.show();
+    const QPoint offset = form.frameGeometry().center() - main.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+    ASSERT_NE(form.windowHandle(), nullptr);
+    EXPECT_EQ(form.windowHandle()->transientParent(), main.windowHandle());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "shots.h"
+#include "ui/accessible.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 #include "ui/form6.h"
@@ -22,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -115,6 +117,20 @@ TEST_F(FolderWindow, DatePageIsNeverOfferedAsATab) {
     EXPECT_TRUE(w->DtDate->isEnabled());
 }
 
+TEST_F(FolderWindow, AStoredDatePageLeavesTheTabBarClean) {
+    writeSettings("[Parameter2]\r\nPage=3\r\n");
+    auto w = makeWindow();
+    w->show();
+    ASSERT_EQ(w->PageControl1->currentIndex(), 3);
+    QTabBar* tabs = w->PageControl1->tabBar();
+    // The first tab reads as it does with any other page current that is not its neighbour.
+    const QRect first = tabs->tabRect(0).adjusted(0, 0, -4, 0).united(QRect(0, 0, 1, 1));
+    const QImage withDatePage = tabs->grab(first).toImage();
+    w->PageControl1->setCurrentIndex(2);
+    const QImage withCountPage = tabs->grab(first).toImage();
+    EXPECT_EQ(withDatePage, withCountPage);
+}
+
 TEST_F(FolderWindow, OnlyTheCopyModeIsOfferedAndChecked) {
     auto w = makeWindow();
     w->show();
@@ -133,7 +149,7 @@ TEST_F(FolderWindow, SelectingMoveAsksTheWarningQuestion) {
         auto w = makeWindow();
         dialogs.calls.clear();
         dialogs.answers = {yes};
-        w->RbMove->setChecked(true);
+        w->RbMove->click();
         ASSERT_EQ(dialogs.calls.size(), 1);
         EXPECT_EQ(dialogs.calls[0].kind, Kind::WarningQuestion);
         EXPECT_EQ(dialogs.calls[0].text, question);
@@ -507,6 +523,26 @@ TEST_F(BothWindows, AFileRunInsideAFolderRunLeavesBothWhole) {
               (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     EXPECT_FALSE(form1->BtnStop->isEnabled());
     EXPECT_FALSE(form6->BtnStop->isEnabled());
+}
+
+TEST_F(BothWindows, AScreenReaderSwitchesTheWindowsWithTheSwitchButtons) {
+    test::toggleByScreenReader(form1->RbForm6);
+    ASSERT_TRUE(form6->isVisible());
+    EXPECT_FALSE(form1->isVisible());
+    EXPECT_TRUE(form6->RbForm6->isChecked());
+    test::toggleByScreenReader(form6->RbForm1);
+    EXPECT_TRUE(form1->isVisible());
+    EXPECT_FALSE(form6->isVisible());
+    EXPECT_TRUE(form1->RbForm1->isChecked());
+}
+
+TEST_F(FolderWindow, FieldsAreNamedByTheirLabels) {
+    auto w = makeWindow();
+    EXPECT_EQ(test::accessibleName(w->EdtKeys), QStringLiteral("请输入关键字（多个关键字以空格分隔）："));
+    EXPECT_EQ(test::accessibleName(w->EdtPartNameBegin), QStringLiteral("只按目录名部分进行分拣，从："));
+    EXPECT_EQ(test::accessibleName(w->EdtFileCount),
+              QStringLiteral("分拣出目录（文件夹）下文件数（不包括子目录下文件）等于"));
+    EXPECT_EQ(test::accessibleName(w->EdtOutDir), QStringLiteral("分拣结果输出到："));
 }
 
 TEST_F(BothWindows, EachWindowSavesOnlyItsOwnSection) {

@@ -40,6 +40,14 @@ TEST_F(SuffixTest, LooksAsDescribed) {
     EXPECT_EQ(ctx.suffix, suffix.get());
     suffix->show();
     EXPECT_EQ(suffix->minimumSize(), suffix->maximumSize());
+    EXPECT_EQ(suffix->size(), QSize(178, 57));
+    // Everything in it is whole.
+    for (QWidget* w : {static_cast<QWidget*>(suffix->Label1), static_cast<QWidget*>(suffix->Edit1),
+                       static_cast<QWidget*>(suffix->Button1)}) {
+        EXPECT_TRUE(suffix->rect().contains(w->geometry())) << w->objectName().toStdString();
+        EXPECT_GE(w->height(), w->minimumSizeHint().height()) << w->objectName().toStdString();
+    }
+    EXPECT_GE(suffix->Label1->width(), suffix->Label1->sizeHint().width());
 }
 
 TEST_F(SuffixTest, ShowsCentredOnTheFileWindow) {

@@ -1,9 +1,18 @@
 #include "ui/qtdialogs.h"
 
+#include "support/testdir.h"
+
 #include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -113,6 +122,123 @@ TEST(QtDialogs, OpenChooserWantsAnExistingFile) {
         chooser->reject();
     });
     EXPECT_EQ(dialogs.openFile(nullptr, QStringLiteral("*.lst"), QStringLiteral("*.lst")), std::nullopt);
+}
+
+} // namespace
+} // namespace velquin
+
+namespace velquin {
+namespace {
+
+int pointerShape() {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor ? int(cursor->shape()) : -1;
+}
+
+TEST(QtDialogs, BoxesAndChoosersShowTheNormalPointerOverTheBusyOne) {
+    QtDialogs dialogs;
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    QList<int> seen;
+    whenModal([&seen](QWidget* modal) {
+        seen.append(pointerShape());
+        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+    });
+    dialogs.error(nullptr, QStringLiteral("'a' is not a valid integer value"));
+    whenModal([&seen](QWidget* modal) {
+        seen.append(pointerShape());
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    dialogs.openFile(nullptr, QStringLiteral("*.lst"), QStringLiteral("*.lst"));
+    seen.append(pointerShape());
+    QGuiApplication::restoreOverrideCursor();
+    EXPECT_EQ(seen, (QList<int>{Qt::ArrowCursor, Qt::ArrowCursor, Qt::WaitCursor}));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// What the chooser's type list shows, and the names it lists from `folder` once `listed` are read.
+struct ChooserSeen {
+    QString type;
+    QStringList names;
+    QString objectName;
+    QString startFolder;
+};
+
+void watchChooser(ChooserSeen& seen, const QString& folder, int listed) {
+    whenModal([&seen, folder, listed](QWidget* modal) {
+        auto* chooser = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(chooser, nullptr);
+        seen.objectName = chooser->objectName();
+        seen.startFolder = chooser->directory().absolutePath();
+        auto* types = chooser->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_NE(types, nullptr);
+        seen.type = types->currentText();
+        chooser->setDirectory(folder);
+        auto* view = chooser->findChild<QListView*>(QStringLiteral("listView"));
+        ASSERT_NE(view, nullptr);
+        const auto names = [view] {
+            QStringList out;
+            for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+                out.append(view->model()->index(row, 0, view->rootIndex()).data().toString());
+            out.sort();
+            return out;
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return names().size() >= listed; }, 5000)) << names().size();
+        seen.names = names();
+        chooser->reject();
+    });
+}
+
+TEST(QtDialogs, ChoosersShowTheirTypeOnceAndStarAllMeansEveryFile) {
+    test::TestDir dir;
+    dir.file(QStringLiteral("README"));
+    dir.file(QStringLiteral("Makefile"));
+    dir.file(QStringLiteral("a.txt"));
+    dir.file(QStringLiteral("list.lst"));
+    QtDialogs dialogs;
+    QWidget window;
+    ChooserSeen seen;
+
+    watchChooser(seen, dir.path(), 4);
+    EXPECT_TRUE(dialogs.openFiles(&window, QStringLiteral("*.*"), QStringLiteral("*.*")).isEmpty());
+    EXPECT_EQ(seen.objectName, QStringLiteral("OpenDialog1"));
+    EXPECT_EQ(seen.type, QStringLiteral("*.*"));
+    EXPECT_EQ(seen.names, (QStringList{QStringLiteral("Makefile"), QStringLiteral("README"),
+                                       QStringLiteral("a.txt"), QStringLiteral("list.lst")}));
+
+    watchChooser(seen, dir.path(), 1);
+    dialogs.saveFile(&window, QStringLiteral("列表文件(*.lst)"), QStringLiteral("*.lst"),
+                     QStringLiteral("file.lst"));
+    EXPECT_EQ(seen.objectName, QStringLiteral("SaveDialog1"));
+    EXPECT_EQ(seen.type, QStringLiteral("列表文件(*.lst)"));
+
+    watchChooser(seen, dir.path(), 1);
+    dialogs.openFile(&window, QStringLiteral("*.lst"), QStringLiteral("*.lst"));
+    EXPECT_EQ(seen.objectName, QStringLiteral("OpenDialog2"));
+    EXPECT_EQ(seen.type, QStringLiteral("*.lst"));
+}
+
+TEST(QtDialogs, AWindowsChoosersStartOnTheDesktopAndReopenWhereTheyWereLeft) {
+    test::TestDir dir;
+    dir.file(QStringLiteral("a"));
+    dir.file(QStringLiteral("b"));
+    dir.file(QStringLiteral("c"));
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString start = QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+    QtDialogs dialogs;
+    QWidget window;
+    ChooserSeen seen;
+    watchChooser(seen, dir.path(), 3);
+    dialogs.openFiles(&window, QStringLiteral("*.*"), QStringLiteral("*.*"));
+    EXPECT_EQ(seen.startFolder, QDir(start).absolutePath());
+    ASSERT_NE(window.findChild<QFileDialog*>(QStringLiteral("OpenDialog1")), nullptr);
+    watchChooser(seen, dir.path(), 3);
+    dialogs.openFiles(&window, QStringLiteral("*.*"), QStringLiteral("*.*"));
+    EXPECT_EQ(seen.startFolder, QDir(dir.path()).absolutePath());
+    // Another window's chooser, and a chooser without a window, start on the desktop again.
+    QWidget other;
+    watchChooser(seen, dir.path(), 3);
+    dialogs.openFiles(&other, QStringLiteral("*.*"), QStringLiteral("*.*"));
+    EXPECT_EQ(seen.startFolder, QDir(start).absolutePath());
 }
 
 } // namespace

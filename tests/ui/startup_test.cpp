@@ -90,7 +90,12 @@ TEST_F(StartUp, ApplicationIsNamedAndSpeaksChinese) {
     ASSERT_NE(app, nullptr);
     QTranslator* translator = prepareApplication(*app);
     EXPECT_EQ(QApplication::applicationName(), QStringLiteral("Velquin"));
-    EXPECT_EQ(QApplication::applicationDisplayName(), QStringLiteral("Velquin"));
+    EXPECT_EQ(QApplication::applicationVersion(), QStringLiteral("2.4.1.0"));
+    // No display name is set, so Qt appends none to the captions: the one it reports is only
+    // the application's name, and follows it.
+    QApplication::setApplicationName(QStringLiteral("probe"));
+    EXPECT_EQ(QApplication::applicationDisplayName(), QStringLiteral("probe"));
+    QApplication::setApplicationName(QStringLiteral("Velquin"));
     EXPECT_TRUE(QApplication::organizationName().isEmpty());
     EXPECT_FALSE(QApplication::windowIcon().isNull());
     ASSERT_NE(translator, nullptr) << "Qt's Simplified Chinese catalogue (qt6-translations-l10n) is missing";

@@ -30,6 +30,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace velquin {
 namespace {
 
@@ -390,6 +392,50 @@ protected:
     }
     std::unique_ptr<TForm6> w;
 };
+
+// A folder holding one file big enough that copying it takes several event intervals.
+class LongCopy : public FolderWindow {
+protected:
+    void SetUp() override {
+        FolderWindow::SetUp();
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        quint32 x = 2463534242u;
+        for (qsizetype i = 0; i + 4 <= block.size(); i += 4) {
+            x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+            std::memcpy(block.data() + i, &x, 4);
+        }
+        big = dir.file(QStringLiteral("src/Album/big.bin"), block.repeated(kMegabytes));
+        w = makeWindow();
+        w->PageControl1->setCurrentIndex(int(FolderSortCriterion::ByName));
+        w->EdtOutDir->setText(dir.path(QStringLiteral("out")));
+        w->folders()->addUnique(dir.path(QStringLiteral("src/Album")));
+        w->show();
+    }
+    // The copy's target, which appears only once the copy is whole.
+    bool copied() const { return dir.existsFile(QStringLiteral("out/Album/Album/big.bin")); }
+    static constexpr int kMegabytes = 96;
+    QString big;
+    std::unique_ptr<TForm6> w;
+};
+
+TEST_F(LongCopy, TheWindowAnswersWhileOneBigFileIsCopied) {
+    bool answeredDuringTheCopy = false;
+    QTimer::singleShot(0, w.get(), [&] { answeredDuringTheCopy = w->BtnStop->isEnabled() && !copied(); });
+    w->BtnCopy->click();
+    EXPECT_TRUE(answeredDuringTheCopy);
+    EXPECT_TRUE(copied());
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣工作完成！")});
+}
+
+TEST_F(LongCopy, AStopInTheMiddleOfABigFileLeavesNothingOfIt) {
+    QTimer::singleShot(0, w.get(), [&] { w->BtnStop->click(); });
+    w->BtnCopy->click();
+    EXPECT_FALSE(copied());
+    EXPECT_TRUE(dir.entries(QStringLiteral("out/Album/Album")).isEmpty()) << "a temporary was left";
+    EXPECT_EQ(dir.read(QStringLiteral("src/Album/big.bin")).value_or(QByteArray()).size(), kMegabytes << 20);
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣已停止！")});
+    EXPECT_TRUE(w->BtnCopy->isEnabled());
+}
 
 TEST_F(FolderRunFromWindow, ByKeyword) {
     w->PageControl1->setCurrentIndex(0);

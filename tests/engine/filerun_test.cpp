@@ -244,6 +244,23 @@ TEST_F(FileRun, FailedTransfersAreCountedAndListedButAClashLeftAloneIsNot) {
     EXPECT_EQ(dir.read(QStringLiteral("out/.jpg/d.jpg")), QByteArray("kept by Skip"));
 }
 
+TEST_F(FileRun, AWriteProtectedTargetIsLeftAloneAndCounted) {
+    add(QStringLiteral("a.txt"), "new");
+    const QString target = dir.file(QStringLiteral("out/.txt/a.txt"), "old");
+    ASSERT_EQ(::chmod(encodeLocal8(target).constData(), 0444), 0);
+    job.Criterion = SortCriterion::ByType;
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        host = ScriptedFileRunHost();
+        host.outputText = dir.path(QStringLiteral("out"));
+        host.policy = ClashPolicy::Overwrite;
+        host.mode = mode;
+        EXPECT_EQ(run(), RunEnd::Completed);
+        EXPECT_EQ(host.closingLine, u("有 1 个项目未能分拣。"));
+        EXPECT_EQ(dir.read(QStringLiteral("out/.txt/a.txt")), QByteArray("old"));
+        EXPECT_EQ(dir.read(QStringLiteral("src/a.txt")), QByteArray("new"));
+    }
+}
+
 TEST_F(FileRun, FixedFolderIsMadeEvenWhenEveryFileIsFilteredOut) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));

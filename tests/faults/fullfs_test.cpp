@@ -5,6 +5,7 @@
 #include "ledger.h"
 #include "sandbox.h"
 
+#include "engine/runframe.h"
 #include "support/faultcalls.h"
 #include "support/testdir.h"
 
@@ -89,6 +90,7 @@ void FullFileSystem::fill(bool oldTargets) {
             small.append(name);
     }
 
+    QString closingLine = QStringLiteral("<in a child>");
     const auto runAll = [&](const FileOps& fs) {
         HeadlessHost host;
         host.outputText = output;
@@ -98,6 +100,7 @@ void FullFileSystem::fill(bool oldTargets) {
             runFolderSort(folderByNameJob({sources.path(QStringLiteral("T"))}), host, fs);
         else
             runFileSort(byTypeJob(files), host, fs);
+        closingLine = host.closingLine;
         return host.endedNormally();
     };
 
@@ -150,6 +153,10 @@ void FullFileSystem::fill(bool oldTargets) {
     }
     EXPECT_GT(arrived, 1);
     EXPECT_LT(arrived, files.size());
+    // The closing box tells how many did not arrive.
+    if (c.filler != Filler::FileSizeLimit) {
+        EXPECT_EQ(closingLine, failureLine(files.size() - arrived));
+    }
 }
 
 TEST_P(FullFileSystem, FilesThatFitArriveWholeTheRestStay) {

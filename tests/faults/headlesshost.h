@@ -27,6 +27,10 @@ public:
     TransferMode transferMode() override { return mode; }
     TypeFilter typeFilter() override { return {}; }
     QStringList pictureTypes() override { return {}; }
+    void closingMessage(const QString& text, const QString& line, const QString&) override {
+        information(text);
+        closingLine = line;
+    }
 
     // True when the run closed as every run must: unlocked, "分拣工作完成！" as the only
     // message, the bar at 100 before it and back at 0 after it.
@@ -40,6 +44,7 @@ public:
     std::function<void(const QString&)> onAsk; // runs while the clash question is open
 
     QStringList messages;
+    QString closingLine; // the closing box's count of failed transfers, "" when none failed
     std::vector<int> progress;
 
 private:

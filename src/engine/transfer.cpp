@@ -218,7 +218,8 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
         r.decision.number = n;
     }
     if (r.fs.ok()) {
-        r.outcome = TransferOutcome::Done;
+        // Nothing written: the target already was the source itself.
+        r.outcome = r.fs.wrote ? TransferOutcome::Done : TransferOutcome::Unchanged;
         hints.used(subFolder, name, r.decision.number);
     } else {
         r.outcome = r.fs.error == ECANCELED && host.stopRequested() ? TransferOutcome::Stopped

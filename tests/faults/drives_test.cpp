@@ -7,6 +7,7 @@
 #include "ledger.h"
 #include "sandbox.h"
 
+#include "engine/folderrun.h"
 #include "platform/names.h"
 #include "support/faultcalls.h"
 #include "support/testdir.h"
@@ -112,6 +113,39 @@ TEST_P(TwoSpellings, AFileIsNeverReplacedByItselfUnderAnotherSpelling) {
             if (folds && policy != ClashPolicy::AutoNumber) {
                 EXPECT_EQ(treeState(out), before);
             }
+        }
+    }
+}
+
+// out/TRIP/Trip, the copy of an earlier keyword "TRIP", is listed again and sorted by the
+// keyword "trip": on a drive that folds letter case its destination out/trip/Trip is itself.
+TEST_P(TwoSpellings, AFolderIsNeverCopiedOntoItselfUnderAnotherSpelling) {
+    const bool folds = foldsCase(GetParam());
+    int run = 0;
+    for (ClashPolicy policy : {ClashPolicy::Overwrite, ClashPolicy::AutoNumber, ClashPolicy::ReplaceOlder}) {
+        SCOPED_TRACE(testing::Message() << "policy " << int(policy));
+        ASSERT_TRUE(QFileInfo(root()).isDir()) << "the drive is gone";
+        const QString out = root(QStringLiteral("folders%1/out").arg(run++));
+        Ledger ledger;
+        const QString listed = out + QStringLiteral("/TRIP/Trip");
+        ledger.add(listed + QStringLiteral("/a.txt"), identifiedContent(100 + run, 3000));
+        ledger.add(listed + QStringLiteral("/sub/b.txt"), identifiedContent(200 + run, 4000));
+        const QMap<QString, QByteArray> before = treeState(out);
+        HeadlessHost host;
+        host.outputText = out;
+        host.policy = policy;
+        FolderSortJob job;
+        job.Folders = {listed};
+        job.fields.EdtKeys = QStringLiteral("trip");
+        runFolderSort(job, host, FileOps());
+        EXPECT_TRUE(host.endedNormally());
+        const Verdict verdict = ledger.verify({out});
+        tally(
+            QStringLiteral("4 one folder under two spellings (%1)").arg(QLatin1String(driveName(GetParam()))),
+            verdict);
+        EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+        if (folds) {
+            EXPECT_EQ(treeState(out), before);
         }
     }
 }

@@ -75,8 +75,9 @@ private:
     bool removeCopy(const JournalEntry& e) {
         const std::optional<FileStamp> now = fs_.stamp(e.target);
         if (!now) {
+            // Something that cannot be followed (a broken link) is not the file the run made.
             if (fs_.exists(e.target)) {
-                fail(e, systemReason(EACCES));
+                fail(e, changedReason());
                 return false;
             }
             // Gone already (deleted by the user): nothing to delete. A vanished folder above
@@ -112,8 +113,9 @@ private:
     bool moveBack(const JournalEntry& e) {
         const std::optional<FileStamp> now = fs_.stamp(e.target);
         if (!now) {
-            fail(e, systemReason(fs_.exists(e.target) ? EACCES : ENOENT));
-            return !fs_.exists(e.target) && fs_.isDir(folderOf(e.target));
+            const bool taken = fs_.exists(e.target);
+            fail(e, taken ? changedReason() : systemReason(ENOENT));
+            return !taken && fs_.isDir(folderOf(e.target));
         }
         if (*now != e.made) {
             fail(e, changedReason());

@@ -137,8 +137,8 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
     const TransferDecision d = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
     const bool puts = transfers(d.action);
     preview_.rows.push_back(PreviewRow{source, d.target, actionWords(d), true, isConflict(d.action)});
-    preview_.transfers += puts ? 1 : 0;
-    preview_.conflicts += isConflict(d.action) ? 1 : 0;
+    preview_.counts.transfers += puts ? 1 : 0;
+    preview_.counts.conflicts += isConflict(d.action) ? 1 : 0;
     if (!puts)
         return TransferOutcome::Unchanged;
     // Copies keep their source's time, which a later ReplaceOlder compares with.
@@ -154,7 +154,7 @@ void PlanActions::copyLink(const QString& source, const QString& target) {
     const bool taken = disk_.exists(target);
     preview_.rows.push_back(
         PreviewRow{source, target, taken ? QStringLiteral("跳过（已存在）") : QStringLiteral("复制"), true, taken});
-    preview_.conflicts += taken ? 1 : 0;
+    preview_.counts.conflicts += taken ? 1 : 0;
     if (!taken)
         disk_.planFile(target, std::nullopt);
 }
@@ -170,7 +170,7 @@ void PlanActions::notMatched(const QString& source) {
 
 Preview PlanActions::take() {
     Preview out = std::move(preview_);
-    out.unmatched = qsizetype(unmatched_.size());
+    out.counts.unmatched = int(unmatched_.size());
     out.rows.insert(out.rows.end(), std::make_move_iterator(unmatched_.begin()),
                     std::make_move_iterator(unmatched_.end()));
     preview_ = Preview();

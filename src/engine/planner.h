@@ -21,9 +21,7 @@ struct FolderSortJob;
 // What a run would do, before it does it.
 struct Preview {
     std::vector<PreviewRow> rows; // the transfers in run order, then the items not sorted
-    qsizetype transfers = 0;      // files that would be copied or moved
-    qsizetype conflicts = 0;      // transfers that meet a file already at their target
-    qsizetype unmatched = 0;      // listed items the criterion does not sort
+    PreviewCounts counts;         // files that would be copied or moved, clashes, items not sorted
 };
 
 // The disk as it will be once the transfers planned so far are done: planned copies are there

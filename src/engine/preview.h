@@ -4,14 +4,20 @@
 
 namespace velquin {
 
-// One row of the preview: one transfer the run would make, in run order, or one listed item
-// the criterion does not sort (`matched` false; shown greyed at the end).
+// One transfer a run would make, as the preview shows it, in run order.
 struct PreviewRow {
     QString source;
-    QString target; // full path; empty for an item that is not sorted
-    QString action; // what would happen, in words
-    bool matched = true;
-    bool conflict = false; // a file is already at the target
+    QString target; // full path
+    QString action; // in words: "复制", "移动", "跳过（已存在）", "覆盖", "自动编号为 <name>", ...
+    bool matched = true;   // false: no rule takes the item ("不匹配"); shown after the others
+    bool conflict = false; // the target exists already
+};
+
+// The totals of the preview's count line.
+struct PreviewCounts {
+    int transfers = 0; // files that would be copied (or moved)
+    int conflicts = 0;
+    int unmatched = 0;
 };
 
 } // namespace velquin

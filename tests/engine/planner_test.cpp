@@ -64,7 +64,7 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
     ASSERT_TRUE(preview);
     EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), before) << "the preview made something";
     EXPECT_TRUE(host.questions.isEmpty());
-    EXPECT_EQ(preview->unmatched, b.unmatched);
+    EXPECT_EQ(preview->counts.unmatched, b.unmatched);
     ASSERT_EQ(preview->rows.size(), b.words.size() + size_t(b.unmatched));
     for (size_t i = 0; i < b.words.size(); ++i)
         EXPECT_EQ(preview->rows[i].action, u(b.words[i])) << i;
@@ -195,8 +195,8 @@ TEST(Preview, AFolderRunListsEveryFileOfItsTrees) {
     EXPECT_EQ(preview->rows[2].target, d.path(QStringLiteral("out/trip/Trip/x_1.jpg")));
     EXPECT_EQ(words.back(), u("不匹配"));
     EXPECT_FALSE(preview->rows.back().matched);
-    EXPECT_EQ(preview->transfers, 3);
-    EXPECT_EQ(preview->conflicts, 1);
+    EXPECT_EQ(preview->counts.transfers, 3);
+    EXPECT_EQ(preview->counts.conflicts, 1);
     EXPECT_FALSE(d.existsFolder(QStringLiteral("out")));
 }
 

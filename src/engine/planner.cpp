@@ -152,8 +152,8 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
 
 void PlanActions::copyLink(const QString& source, const QString& target) {
     const bool taken = disk_.exists(target);
-    preview_.rows.push_back(
-        PreviewRow{source, target, taken ? QStringLiteral("跳过（已存在）") : QStringLiteral("复制"), true, taken});
+    preview_.rows.push_back(PreviewRow{
+        source, target, taken ? QStringLiteral("跳过（已存在）") : QStringLiteral("复制"), true, taken});
     preview_.counts.conflicts += taken ? 1 : 0;
     if (!taken)
         disk_.planFile(target, std::nullopt);
@@ -161,7 +161,8 @@ void PlanActions::copyLink(const QString& source, const QString& target) {
 
 void PlanActions::unlistable(const QString& source, const QString& target, int error) {
     preview_.rows.push_back(
-        PreviewRow{source, target, QStringLiteral("无法读取（") + systemReason(error) + QStringLiteral("）"), true, false});
+        PreviewRow{source, target, QStringLiteral("无法读取（") + systemReason(error) + QStringLiteral("）"),
+                   true, false});
 }
 
 void PlanActions::notMatched(const QString& source) {

@@ -31,12 +31,38 @@ private:
 };
 
 DiskActions::DiskActions(const FileOps& fs, RunHost& host) : fs_(fs), host_(host), disk_(fs) {
+    if (const QString path = host_.journalPath(); !path.isEmpty())
+        journal_ = JournalWriter::begin(path);
 }
 
 DiskActions::~DiskActions() = default;
 
 void DiskActions::makeFolder(const QString& path) {
-    fs_.makePath(path);
+    QStringList created;
+    fs_.makePath(path, journal_ ? &created : nullptr);
+    for (const QString& folder : std::as_const(created)) {
+        JournalEntry entry;
+        entry.kind = JournalKind::FolderCreated;
+        entry.target = folder;
+        entry.made = fs_.stamp(folder).value_or(FileStamp());
+        journal_->append(entry);
+    }
+}
+
+void DiskActions::record(const TransferResult& result, TransferMode mode) {
+    if (!journal_ || result.outcome != TransferOutcome::Done)
+        return;
+    const bool move = mode == TransferMode::Move;
+    JournalEntry entry;
+    entry.kind = result.fs.replaced           ? (move ? JournalKind::ReplaceMove : JournalKind::ReplaceCopy)
+                 : result.decision.number > 0 ? (move ? JournalKind::NumberedMove : JournalKind::NumberedCopy)
+                 : move                       ? JournalKind::Move
+                                              : JournalKind::Copy;
+    entry.source = result.source;
+    entry.target = result.decision.target;
+    entry.made = result.fs.made;
+    entry.keptAs = result.fs.keptAs;
+    journal_->append(entry);
 }
 
 TransferOutcome DiskActions::transfer(const QString& source, const QString& subFolder, const QString& name,
@@ -54,6 +80,7 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
         disk_.noteMoved(source);
     if (countsAsFailure(result))
         fail(source, result.decision.target, result.fs.error);
+    record(result, mode);
     results_.append(result);
     return result.outcome;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/journal.h"
 #include "engine/transfer.h"
 #include "engine/types.h"
 #include "platform/fileops.h"
@@ -56,7 +57,8 @@ struct RunFailure {
 
 // Carries a run's decisions out on the disk: asks the host the clash question, lets the host's
 // events run and its bar move inside long copies, stops when the host asks, keeps replaced files
-// through the host's keeper, and keeps the list of what failed.
+// through the host's keeper, writes every transfer and every folder it makes to the host's
+// journal as it happens (a new journal from the first), and keeps the list of what failed.
 class DiskActions : public RunActions {
 public:
     DiskActions(const FileOps& fs, RunHost& host);
@@ -82,6 +84,7 @@ private:
     class Progress;
 
     void fail(const QString& source, const QString& target, int error);
+    void record(const TransferResult& result, TransferMode mode);
     // Moves the bar to `fraction` of the current item and lets events run.
     void reportFraction(double fraction);
 
@@ -91,6 +94,7 @@ private:
     NameHints hints_;
     QList<RunFailure> failures_;
     QList<TransferResult> results_;
+    std::optional<JournalWriter> journal_;
     qsizetype index_ = 0;
     qsizetype count_ = 1;
     double partFrom_ = 0;

@@ -19,6 +19,10 @@ struct AppContext {
     Dialogs& dialogs;
     const FileOps& fs;
     QString settingsPath; // the settings file both main windows load and save
+    // Where each window keeps the journal of its last run, for undo; "" for no journal.
+    QString journalFolder = QString();
+    // The home trash that keeps the files a run replaces; "" for none (they are then gone).
+    QString trashFolder = QString();
 
     TForm1* form1 = nullptr;
     TForm6* form6 = nullptr;

@@ -120,7 +120,8 @@ QStringList listEntries(const QListWidget* list) {
 // The file run's view of this window; the per-item options are read from the controls each time.
 class TForm1::Host : public WindowRunHost<FileRunHost> {
 public:
-    explicit Host(TForm1& form) : WindowRunHost<FileRunHost>(form.runControls()), form_(form) {}
+    explicit Host(TForm1& form, ReplaceKeeper* keeper = nullptr)
+        : WindowRunHost<FileRunHost>(form.runControls(keeper)), form_(form) {}
 
     TransferMode transferMode() override {
         return form_.RbMove->isChecked() ? TransferMode::Move : TransferMode::Copy;
@@ -385,6 +386,7 @@ void TForm1::FormCreate() {
     for (int i = 0; i < ChkLstPic->count(); ++i)
         ChkLstPic->item(i)->setCheckState(Qt::Checked);
     loadSettings();
+    refreshUndo();
     finishCreate();
 }
 
@@ -493,10 +495,19 @@ FileSortJob TForm1::runJob() const {
 
 void TForm1::BtnCopyClick() {
     const FileSortJob job = runJob();
-    runActivity([&] {
-        Host host(*this);
+    runWithTrash([&](ReplaceKeeper* keeper) {
+        Host host(*this, keeper);
         runFileSort(job, host, ctx_.fs);
     });
+}
+
+std::optional<Preview> TForm1::previewRun() {
+    Host host(*this);
+    return previewFileSort(runJob(), host, ctx_.fs);
+}
+
+TransferMode TForm1::previewMode() const {
+    return RbMove->isChecked() ? TransferMode::Move : TransferMode::Copy;
 }
 
 void TForm1::Button1Click() {

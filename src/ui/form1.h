@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/filerun.h"
+#include "engine/journal.h"
 #include "ui/sortwindow.h"
 
 class QCheckBox;
@@ -88,6 +89,10 @@ private:
     void loadSettings();
     QString saveSettings() override;
     QWidget* ownField(FocusTarget target) override;
+    const char* journalName() const override { return kFilesJournal; }
+    std::optional<Preview> previewRun() override;
+    TransferMode previewMode() const override;
+    void startRun() override { BtnCopyClick(); }
 };
 
 } // namespace velquin

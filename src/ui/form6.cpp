@@ -68,7 +68,8 @@ const QString kMoveWarning = QStringLiteral("错误移动系统目录可能导�
 // The folder run's view of this window: what both main windows share, over this window's fields.
 class TForm6::Host : public WindowRunHost<RunHost> {
 public:
-    explicit Host(TForm6& w) : WindowRunHost<RunHost>(w.runControls()) {}
+    explicit Host(TForm6& w, ReplaceKeeper* keeper = nullptr)
+        : WindowRunHost<RunHost>(w.runControls(keeper)) {}
 };
 
 TForm6::TForm6(AppContext& ctx, QWidget* parent)
@@ -97,6 +98,7 @@ TForm6::TForm6(AppContext& ctx, QWidget* parent)
 
     resize(830, 623);
     loadSettings();
+    refreshUndo();
     finishCreate();
 }
 
@@ -248,10 +250,15 @@ FolderSortJob TForm6::runJob() const {
 
 void TForm6::BtnCopyClick() {
     const FolderSortJob job = runJob();
-    runActivity([&] {
-        Host host(*this);
+    runWithTrash([&](ReplaceKeeper* keeper) {
+        Host host(*this, keeper);
         runFolderSort(job, host, ctx_.fs);
     });
+}
+
+std::optional<Preview> TForm6::previewRun() {
+    Host host(*this);
+    return previewFolderSort(runJob(), host, ctx_.fs);
 }
 
 } // namespace velquin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/folderrun.h"
+#include "engine/journal.h"
 #include "ui/sortwindow.h"
 
 class QLabel;
@@ -48,6 +49,10 @@ private:
     void loadSettings();
     QString saveSettings() override;
     QWidget* ownField(FocusTarget target) override;
+    const char* journalName() const override { return kFoldersJournal; }
+    std::optional<Preview> previewRun() override;
+    TransferMode previewMode() const override { return TransferMode::Copy; }
+    void startRun() override { BtnCopyClick(); }
 
     SourceListModel* folders_ = nullptr;
 };

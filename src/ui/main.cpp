@@ -1,4 +1,6 @@
+#include "engine/journal.h"
 #include "platform/fileops.h"
+#include "platform/trash.h"
 #include "settings/windowsettings.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
@@ -13,7 +15,8 @@ int main(int argc, char* argv[]) {
 
     velquin::QtDialogs dialogs;
     const velquin::FileOps fs;
-    velquin::AppContext ctx{dialogs, fs, velquin::settingsFilePath()};
+    velquin::AppContext ctx{dialogs, fs, velquin::settingsFilePath(), velquin::journalFolder(),
+                            velquin::Trash::defaultHomeTrash()};
     velquin::ProgramWindows windows(ctx);
 
     windows.form1().show();

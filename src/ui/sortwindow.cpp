@@ -1,11 +1,16 @@
 #include "ui/sortwindow.h"
 
+#include "engine/journal.h"
+#include "engine/undo.h"
 #include "lists/sourcelistmodel.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "platform/trash.h"
 #include "settings/windowsettings.h"
 #include "ui/accessibility.h"
 #include "ui/appcontext.h"
+#include "ui/busycursor.h"
+#include "ui/dlgpreview.h"
 #include "ui/form1.h"
 #include "ui/form6.h"
 #include "ui/frmabout.h"
@@ -13,6 +18,7 @@
 #include "ui/placement.h"
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
+#include "ui/windowhost.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -238,6 +244,8 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     Panel1 = named(new QFrame(this), "Panel1");
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setFixedHeight(38);
+    BtnUndo = named(new QPushButton(QStringLiteral("撤销上次分拣"), Panel1), "BtnUndo");
+    BtnPreview = named(new QPushButton(QStringLiteral("预览"), Panel1), "BtnPreview");
     BtnCopy = named(new QPushButton(QStringLiteral("开始处理"), Panel1), "BtnCopy");
     BtnStop = named(new QPushButton(QStringLiteral("停止"), Panel1), "BtnStop");
     BtnAout = named(new QPushButton(QStringLiteral("关于"), Panel1), "BtnAout");
@@ -245,9 +253,14 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     BtnStop->setMinimumWidth(80);
     BtnAout->setMinimumWidth(80);
     BtnStop->setEnabled(false);
+    BtnUndo->setEnabled(false);
+    BtnPreview->setMinimumWidth(80);
     auto* bar = new QHBoxLayout(Panel1);
     bar->setContentsMargins(8, 4, 8, 4);
+    bar->addWidget(BtnUndo);
     bar->addStretch(3);
+    bar->addWidget(BtnPreview);
+    bar->addSpacing(8);
     bar->addWidget(BtnCopy);
     bar->addSpacing(8);
     bar->addWidget(BtnStop);
@@ -263,6 +276,8 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
 
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(BtnStop, &QPushButton::clicked, this, [this] { BtnStopClick(); });
+    connect(BtnPreview, &QPushButton::clicked, this, [this] { BtnPreviewClick(); });
+    connect(BtnUndo, &QPushButton::clicked, this, [this] { BtnUndoClick(); });
     connect(BtnAout, &QPushButton::clicked, this, [this] { BtnAoutClick(); });
 }
 
@@ -329,7 +344,7 @@ template void SortWindow::applyTrailingSettings(const FolderWindowSettings&);
 template void SortWindow::storeSharedSettings(FileWindowSettings&) const;
 template void SortWindow::storeSharedSettings(FolderWindowSettings&) const;
 
-WindowRunControls SortWindow::runControls() {
+WindowRunControls SortWindow::runControls(ReplaceKeeper* keeper) {
     return {this,
             &ctx_.dialogs,
             EdtOutDir,
@@ -341,7 +356,10 @@ WindowRunControls SortWindow::runControls() {
             [this](FocusTarget t) { focusField(t); },
             [this] { Button3Click(); },
             [this] { return stopRequested_; },
-            [this] { return closePending(); }};
+            [this] { return closePending(); },
+            {BtnPreview, BtnUndo},
+            keeper,
+            journalPath()};
 }
 
 void SortWindow::focusField(FocusTarget target) {
@@ -378,6 +396,81 @@ void SortWindow::Button3Click() {
 void SortWindow::BtnAoutClick() {
     if (ctx_.about)
         ctx_.about->exec();
+}
+
+QString SortWindow::journalPath() const {
+    if (ctx_.journalFolder.isEmpty())
+        return QString();
+    return withTrailingSeparator(ctx_.journalFolder) + QLatin1String(journalName());
+}
+
+void SortWindow::refreshUndo() {
+    const QString path = journalPath();
+    BtnUndo->setEnabled(!busy() && !path.isEmpty() && journalExists(path));
+}
+
+void SortWindow::runWithTrash(const std::function<void(ReplaceKeeper*)>& work) {
+    runActivity([&] {
+        // One trash per run: it remembers the drives it could not have one on.
+        std::optional<Trash> trash;
+        if (!ctx_.trashFolder.isEmpty())
+            trash.emplace(ctx_.trashFolder);
+        work(trash ? &*trash : nullptr);
+    });
+    refreshUndo();
+}
+
+void SortWindow::BtnPreviewClick() {
+    std::optional<Preview> preview;
+    {
+        const BusyCursor busy;
+        preview = previewRun();
+    }
+    if (!preview)
+        return;
+    DlgPreview dialog(this, std::move(preview->rows), preview->counts, previewMode());
+    if (dialog.exec() == QDialog::Accepted)
+        startRun();
+}
+
+void SortWindow::BtnUndoClick() {
+    const QString path = journalPath();
+    if (path.isEmpty() || !journalExists(path) || busy()) {
+        refreshUndo();
+        return;
+    }
+    const std::vector<JournalEntry> entries = readJournal(path);
+    if (!ctx_.dialogs.question(this, undoQuestion(planUndo(entries)), false))
+        return;
+    runActivity([&] {
+        UndoResult result;
+        {
+            // Locked as for a run: nothing may start a run or change the output meanwhile.
+            WindowRunHost<RunHost> host(runControls());
+            host.setLocked(true);
+            Trash trash(ctx_.trashFolder);
+            result = runUndo(ctx_.fs, trash, entries, [&](int done, int total) {
+                host.setProgress(total > 0 ? int(qint64(done) * 100 / total) : 0);
+                return !stopRequested();
+            });
+            host.setProgress(100);
+        }
+        // A stopped undo keeps the journal of what it did not reach; otherwise it is gone.
+        if (result.stopped && result.left > 0) {
+            if (std::optional<JournalWriter> rest = JournalWriter::begin(path)) {
+                for (int i = 0; i < result.left; ++i)
+                    rest->append(entries[size_t(i)]);
+            }
+        } else {
+            removeJournal(path);
+        }
+        if (!closePending()) {
+            const UndoReport report = undoReport(result);
+            ctx_.dialogs.informationWithDetails(this, report.text, report.line, report.details);
+        }
+        ProgressBar1->setValue(0);
+    });
+    refreshUndo();
 }
 
 void SortWindow::BtnStopClick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/planner.h"
 #include "lists/listfile.h"
 #include "ui/windowhost.h"
 #include "ui/windowparts.h"
@@ -21,6 +22,7 @@ class QTabWidget;
 class QTime;
 class QTimeEdit;
 class QShortcut;
+class QElapsedTimer;
 class QVBoxLayout;
 
 namespace velquin {
@@ -47,6 +49,8 @@ public:
     void Button3Click();         // output folder chooser
     void BtnAoutClick();         // the about box, modal
     void BtnStopClick();         // ends the run or walk under way after the file in flight
+    void BtnPreviewClick();      // the checks of a run, then what it would do, in the preview dialog
+    void BtnUndoClick();         // takes back the last run of this window
     // Saves the window's settings section (a failure in the error box), then ends the program.
     void FormClose();
 
@@ -108,6 +112,8 @@ public:
     QProgressBar* ProgressBar1 = nullptr;
     // Region 7: buttons
     QFrame* Panel1 = nullptr;
+    QPushButton* BtnUndo = nullptr;
+    QPushButton* BtnPreview = nullptr;
     QPushButton* BtnCopy = nullptr;
     QPushButton* BtnStop = nullptr;
     QPushButton* BtnAout = nullptr;
@@ -158,8 +164,21 @@ protected:
     void focusField(FocusTarget target);
     // The window's own field for `target`; nullptr when it has none.
     virtual QWidget* ownField(FocusTarget target) = 0;
-    // What a run needs of this window's controls.
-    WindowRunControls runControls();
+    // What a run needs of this window's controls; `keeper` keeps the files it replaces.
+    WindowRunControls runControls(ReplaceKeeper* keeper = nullptr);
+    // The window's journal, "" when the program keeps none.
+    QString journalPath() const;
+    // Runs `work` as a run of this window: an activity, with a trash for the files it replaces
+    // where the program has one; BtnUndo follows the journal afterwards.
+    void runWithTrash(const std::function<void(ReplaceKeeper*)>& work);
+    // BtnUndo is enabled while the window has a journal and nothing runs.
+    void refreshUndo();
+    // The window's own: its journal's file name, the preview of a run over its controls as
+    // they are now (nullopt when a check failed), the mode that preview shows, and its start.
+    virtual const char* journalName() const = 0;
+    virtual std::optional<Preview> previewRun() = 0;
+    virtual TransferMode previewMode() const = 0;
+    virtual void startRun() = 0;
     // What ListBox1 shows.
     SourceListModel* sourceList() const { return list_; }
     // Runs `work` (a run or a walk) as this window's activity: the stop button and Esc stop it,

@@ -51,6 +51,8 @@ template <class Base> void WindowRunHost<Base>::setLocked(bool locked) {
     c_.PageControl1->setEnabled(!locked);
     c_.Button3->setEnabled(!locked);
     c_.EdtOutDir->setReadOnly(locked);
+    for (QWidget* w : std::as_const(c_.lockedToo))
+        w->setEnabled(!locked);
     if (locked && !busy_)
         busy_ = std::make_unique<BusyCursor>();
     else if (!locked)

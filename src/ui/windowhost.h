@@ -3,6 +3,7 @@
 #include "engine/runhost.h"
 
 #include <QElapsedTimer>
+#include <QList>
 
 #include <functional>
 #include <memory>
@@ -31,6 +32,9 @@ struct WindowRunControls {
     std::function<void()> chooseOutputFolder; // the window's Button3Click
     std::function<bool()> stopRequested;      // the stop button, Esc or closing the window
     std::function<bool()> closing;            // the window closes once the run is over: no closing box
+    QList<QWidget*> lockedToo;                // the window's own buttons that wait for the run's end
+    ReplaceKeeper* keeper = nullptr;          // where replaced files go (the trash); nullptr: nowhere
+    QString journalPath;                      // the window's journal; "" for none
 };
 
 // What both main windows do for a run, over their controls: `Base` is RunHost (folder runs) or
@@ -57,6 +61,8 @@ public:
     // Moves the bar inside a long item and lets pending events run at most every 15 ms.
     void partialProgress(int position) override;
     bool stopRequested() override;
+    ReplaceKeeper* replaceKeeper() override { return c_.keeper; }
+    QString journalPath() override { return c_.journalPath; }
     // The closing box with the failure line and details; none when the window is closing.
     void closingMessage(const QString& text, const QString& line, const QString& details) override;
 

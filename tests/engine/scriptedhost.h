@@ -24,6 +24,8 @@ public:
     TransferMode transferMode() override { return mode; }
     TypeFilter typeFilter() override { return filter; }
     bool stopRequested() override { return stop && stop(); }
+    ReplaceKeeper* replaceKeeper() override { return keeper; }
+    QString journalPath() override { return journal; }
     // Recorded as a message, with its line and details.
     void closingMessage(const QString& text, const QString& line, const QString& details) override;
     QStringList pictureTypes() override { return pictures; }
@@ -38,6 +40,8 @@ public:
     QString chosenFolder;                // put into the field when the chooser opens, if not empty
     std::function<void(int)> onProgress; // runs after each progress step is recorded
     std::function<bool()> stop;          // the stop button
+    ReplaceKeeper* keeper = nullptr;     // where replaced files go
+    QString journal;                     // the run's journal, "" for none
 
     // What the run did.
     QStringList messages;

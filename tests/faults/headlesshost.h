@@ -27,6 +27,7 @@ public:
     TransferMode transferMode() override { return mode; }
     TypeFilter typeFilter() override { return {}; }
     QStringList pictureTypes() override { return {}; }
+    QString journalPath() override { return journal; }
     void closingMessage(const QString& text, const QString& line, const QString&) override {
         information(text);
         closingLine = line;
@@ -40,6 +41,7 @@ public:
     ClashPolicy policy = ClashPolicy::Skip;
     TransferMode mode = TransferMode::Copy;
     bool answerYes = false;
+    QString journal; // the run's journal, "" for none
     std::function<void(int)> betweenItems;
     std::function<void(const QString&)> onAsk; // runs while the clash question is open
 

@@ -6,9 +6,13 @@
 #include "ledger.h"
 #include "sandbox.h"
 
+#include "engine/journal.h"
+#include "engine/undo.h"
+#include "platform/trash.h"
 #include "support/testdir.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +129,46 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
     if (c.replacing) {
         EXPECT_EQ(movedSoFar(), kFiles) << "an overwriting run again leaves nothing behind";
     }
+}
+
+// The journal of a killed move is true up to the file in flight: undo from it puts every file
+// that moved back at its source, and nothing is lost or half-written.
+TEST(KilledMoveUndone, EveryMovedFileGoesBackFromTheJournal) {
+    constexpr int kCount = 400;
+    TestDir sources(QStringLiteral("/dev/shm"));
+    TestDir outputBase;
+    TestDir state;
+    const QString output = outputBase.folder(QStringLiteral("out"));
+    const QString journal = state.path(QStringLiteral("files.journal"));
+    Ledger ledger;
+    QStringList files;
+    for (int i = 0; i < kCount; ++i)
+        files.append(ledger.add(sources.path(QStringLiteral("f%1.bin").arg(i)), identifiedContent(i, 20000)));
+    ChildProcess child([&] {
+        HeadlessHost host;
+        host.outputText = output;
+        host.mode = TransferMode::Move;
+        host.journal = journal;
+        runFileSort(byTypeJob(files), host, FileOps());
+        return 0;
+    });
+    ASSERT_TRUE(waitUntil(
+        [&] { return countEntries(output + QStringLiteral("/.bin")) >= 50 || !child.running(); }, 60000));
+    child.kill(SIGKILL);
+    ASSERT_EQ(child.wait(), 128 + SIGKILL) << "the child was not killed part-way";
+
+    const std::vector<JournalEntry> entries = readJournal(journal);
+    ASSERT_GE(entries.size(), 49u); // the folder, and every file but the one in flight
+    Trash trash(state.path(QStringLiteral("Trash")));
+    const UndoResult result = runUndo(FileOps(), trash, entries);
+    EXPECT_TRUE(result.failures.empty()) << undoReport(result).details.toStdString();
+    for (const QString& f : files)
+        EXPECT_TRUE(QFileInfo::exists(f)) << f.toStdString();
+    // At most the file in flight, which the journal never heard of, is there a second time.
+    EXPECT_LE(countEntries(output + QStringLiteral("/.bin")), 1);
+    const Verdict verdict = ledger.verify({sources.path(), output});
+    tally(QStringLiteral("3 move killed part-way, then undone"), verdict);
+    EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, KilledMove,

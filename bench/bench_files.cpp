@@ -4,6 +4,7 @@
 #include "engine/filerun.h"
 #include "engine/runhost.h"
 #include "platform/fileops.h"
+#include "platform/trash.h"
 
 #include <QDir>
 
@@ -26,10 +27,11 @@ QString keywordName(int i) {
 }
 
 double runVelquin(const FileSortJob& job, const QString& output, TransferMode mode,
-                  ClashPolicy policy = ClashPolicy::Skip) {
+                  ClashPolicy policy = ClashPolicy::Skip, ReplaceKeeper* keeper = nullptr) {
     const FileOps fs;
     QuietFileHost host(output, mode);
     host.policy = policy;
+    host.keeper = keeper;
     settle();
     double seconds = timeIt([&] {
         if (runFileSort(job, host, fs) != RunEnd::Completed) {
@@ -119,6 +121,35 @@ void autoNumber20k() {
     report(QStringLiteral("autonumber_20k"), numbered, distinct);
 }
 
+// 20,000 files replacing 20,000 existing targets with the replaced ones kept in the trash,
+// against the same run that lets them go.
+void sortTypeOverwrite20k() {
+    const QString scratch = scratchFolder(QStringLiteral("overwrite"));
+    FileSortJob job;
+    job.Criterion = SortCriterion::ByType;
+    job.Files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
+    const auto targets = [&](const QString& out) {
+        makeFiles(out, kFiles, 512,
+                  [](int i) { return QStringLiteral(".ext%2/file%1.ext%2").arg(i).arg(i % 20); });
+    };
+    targets(scratch + QStringLiteral("/out1"));
+    targets(scratch + QStringLiteral("/out2"));
+    Trash trash(scratch + QStringLiteral("/Trash"));
+    const double kept = runVelquin(job, scratch + QStringLiteral("/out1"), TransferMode::Copy,
+                                   ClashPolicy::Overwrite, &trash);
+    checkCount(scratch + QStringLiteral("/out1"), kFiles);
+    const double gone =
+        runVelquin(job, scratch + QStringLiteral("/out2"), TransferMode::Copy, ClashPolicy::Overwrite);
+    checkCount(scratch + QStringLiteral("/out2"), kFiles);
+    const int inTrash = int(QDir(scratch + QStringLiteral("/Trash/files")).entryList(QDir::Files).size());
+    if (inTrash != kFiles) {
+        std::fprintf(stderr, "the trash holds %d files, expected %d\n", inTrash, kFiles);
+        std::exit(2);
+    }
+    report(QStringLiteral("sort_type_overwrite_20k"), kept, gone);
+}
+
+const Registration overwrite(QStringLiteral("sort_type_overwrite_20k"), sortTypeOverwrite20k);
 const Registration autoNumber(QStringLiteral("autonumber_20k"), autoNumber20k);
 const Registration typeCopy(QStringLiteral("sort_type_copy_20k"), sortTypeCopy);
 const Registration typeMove(QStringLiteral("sort_type_move_20k"), sortTypeMove);

@@ -13,7 +13,9 @@ template <class Base> class Quiet : public Base {
 public:
     QString output;
     ClashPolicy policy = ClashPolicy::Skip;
+    ReplaceKeeper* keeper = nullptr; // where replaced files go; nullptr: they are gone
     QString outputFolderText() override { return output; }
+    ReplaceKeeper* replaceKeeper() override { return keeper; }
     void setOutputFolderText(const QString& text) override { output = text; }
     void information(const QString&) override {}
     void focusField(FocusTarget) override {}

@@ -1,14 +1,20 @@
 #include "ui/dlgpreview.h"
 
+#include "engine/undo.h"
+#include "shots.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +169,42 @@ TEST(PreviewRows, NoWidgetPerRow) {
     QApplication::processEvents();
     EXPECT_EQ(dialog.GridPreview->model()->rowCount(), 10000);
     EXPECT_LT(dialog.findChildren<QWidget*>().size(), 40);
+}
+
+} // namespace
+} // namespace velquin
+
+namespace velquin {
+namespace {
+
+// Pictures for the documentation, written only when VELQUIN_SHOTS names a folder: the preview
+// of a batch with clashes inside it, and the question undo asks first.
+TEST(Shots, PreviewAndUndoQuestion) {
+    const QString shots = test::shotsFolder();
+    if (shots.isEmpty())
+        GTEST_SKIP() << "VELQUIN_SHOTS not set";
+    std::vector<PreviewRow> rows = {
+        row("/home/user/照片/2023/IMG_0001.jpg", "/home/user/整理/.jpg/IMG_0001.jpg", "复制"),
+        row("/home/user/照片/2024/IMG_0001.jpg", "/home/user/整理/.jpg/IMG_0001_1.jpg",
+            "自动编号为 IMG_0001_1.jpg", true, true),
+        row("/home/user/照片/2024/IMG_0002.jpg", "/home/user/整理/.jpg/IMG_0002.jpg", "复制"),
+        row("/home/user/文档/报告.pdf", "/home/user/整理/.pdf/报告_1.pdf", "自动编号为 报告_1.pdf", true,
+            true),
+        row("/home/user/文档/README", "", "不匹配", false),
+    };
+    DlgPreview preview(nullptr, rows, PreviewCounts{4, 2, 1}, TransferMode::Copy);
+    preview.resize(900, 320);
+    test::shoot(preview, shots, QStringLiteral("preview"));
+
+    // The box's buttons in the program's language, as the program shows them.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Velquin"), undoQuestion(UndoPlan{0, 4}),
+                         QMessageBox::Yes | QMessageBox::No);
+    question.setDefaultButton(QMessageBox::No);
+    test::shoot(question, shots, QStringLiteral("undo-question"));
+    QCoreApplication::removeTranslator(&qtTexts);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "engine/filerun.h"
 #include "lists/sourcelistmodel.h"
 #include "settings/windowsettings.h"
+#include "ui/dlgpreview.h"
 #include "ui/form6.h"
 #include "ui/sourcelistview.h"
 
@@ -22,6 +23,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimeEdit>
 #include <QTimer>
 
@@ -315,6 +317,45 @@ TEST_F(Form1RunTest, TheClosingBoxCountsAndListsTheFailures) {
     EXPECT_EQ(dialogs.calls[0].text, kDone);
     EXPECT_EQ(dialogs.calls[0].line, QStringLiteral("有 1 个项目未能分拣。"));
     EXPECT_TRUE(dialogs.calls[0].details.startsWith(a + QStringLiteral(" → ")));
+}
+
+TEST_F(Form1RunTest, PreviewStartsTheRunAndUndoTakesItBack) {
+    ctx.journalFolder = dir.path(QStringLiteral("state"));
+    form->PageControl1->setCurrentIndex(2);
+    form->RbRename->setChecked(true);
+    add(QStringLiteral("x/a.txt"), "1");
+    add(QStringLiteral("y/a.txt"), "2");
+    EXPECT_FALSE(form->BtnUndo->isEnabled());
+    QStringList shown;
+    QTimer::singleShot(0, form.get(), [&] {
+        auto* dialog = form->findChild<DlgPreview*>(QStringLiteral("DlgPreview"));
+        ASSERT_TRUE(dialog);
+        const QAbstractItemModel* rows = dialog->GridPreview->model();
+        for (int r = 0; r < rows->rowCount(); ++r)
+            shown.append(rows->index(r, 2).data().toString());
+        shown.append(dialog->LblCount->text());
+        dialog->BtnStart->click();
+    });
+    dialogs.clear();
+    form->BtnPreview->click();
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("复制"), QStringLiteral("自动编号为 a_1.txt"),
+                                  QStringLiteral("2 个文件将被复制, 1 个冲突, 0 个不匹配")}));
+    EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{kDone});
+    EXPECT_EQ(dir.sortedEntries(QStringLiteral("out/.txt")),
+              (QStringList{QStringLiteral("a.txt"), QStringLiteral("a_1.txt")}));
+
+    ASSERT_TRUE(form->BtnUndo->isEnabled());
+    dialogs.clear();
+    dialogs.answers = {true};
+    form->BtnUndo->click();
+    ASSERT_EQ(dialogs.calls.size(), 2);
+    EXPECT_EQ(dialogs.calls[0].kind, Kind::Question);
+    EXPECT_FALSE(dialogs.calls[0].yesIsDefault);
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("撤销上次分拣：将恢复 0 个文件，删除 2 个复制出的文件。是否继续？"));
+    EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("撤销完成！"));
+    EXPECT_FALSE(dir.existsFolder(QStringLiteral("out/.txt")));
+    EXPECT_FALSE(form->BtnUndo->isEnabled());
 }
 
 TEST_F(Form1RunTest, EditingTheListDuringTheRunChangesNothingUnderIt) {

@@ -1,5 +1,8 @@
 #include "bench/bench.h"
 
+#include "bench/quiethost.h"
+#include "engine/filerun.h"
+#include "engine/planner.h"
 #include "engine/preview.h"
 #include "platform/fileops.h"
 #include "platform/trash.h"
@@ -93,22 +96,29 @@ void replaceWithTrash() {
     report(QStringLiteral("replace_trash_20k_cpu"), kept.processor, dropped.processor);
 }
 
-// The preview of 100,000 transfers, from its construction to its first painted frame; the
-// baseline is the two seconds it may take.
+// The preview of a file run over 100,000 listed files, from the checks to the dialog's first
+// painted frame: every decision planned against the disk and the earlier rows (two files in
+// three share a name with another, so their rows are auto-numbered), then shown; the baseline is
+// the two seconds it may take.
 void preview100k() {
-    std::vector<PreviewRow> rows;
-    rows.reserve(kRows);
-    PreviewCounts counts;
-    for (int i = 0; i < kRows; ++i) {
-        const QString name = QStringLiteral("IMG_%1.jpg").arg(i, 6, 10, QLatin1Char('0'));
-        const bool matched = i % 20 != 0;
-        rows.push_back({QStringLiteral("/home/user/相机/2023/") + name,
-                        matched ? QStringLiteral("/home/user/分拣/照片/") + name : QString(),
-                        matched ? QStringLiteral("复制") : QStringLiteral("不匹配"), matched, false});
-        ++(matched ? counts.transfers : counts.unmatched);
-    }
-    double seconds = timeIt([&] {
-        DlgPreview dialog(nullptr, std::move(rows), counts, TransferMode::Copy);
+    const QString scratch = scratchFolder(QStringLiteral("preview"));
+    FileSortJob job;
+    job.Criterion = SortCriterion::ByType;
+    job.Files = makeFiles(scratch + QStringLiteral("/src"), kRows, 0, [](int i) {
+        return QStringLiteral("d%1/IMG_%2.jpg")
+            .arg(i % 3)
+            .arg(i / 3 * 3 + (i % 3 == 2 ? 1 : 0), 6, 10, QLatin1Char('0'));
+    });
+    QDir().mkpath(scratch + QStringLiteral("/out"));
+    QuietFileHost host(scratch + QStringLiteral("/out"), TransferMode::Copy);
+    host.policy = ClashPolicy::AutoNumber;
+    const FileOps fs;
+    std::optional<Preview> preview;
+    const double seconds = timeIt([&] {
+        preview = previewFileSort(job, host, fs);
+        if (!preview)
+            fail("the preview's checks failed");
+        DlgPreview dialog(nullptr, std::move(preview->rows), preview->counts, TransferMode::Copy);
         dialog.show();
         QApplication::processEvents();
         if (dialog.GridPreview->model()->rowCount() != kRows)

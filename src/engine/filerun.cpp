@@ -55,13 +55,7 @@ FileSortRun::FileSortRun(FileSortJob job, FileRunHost& host) : job_(std::move(jo
 }
 
 RunEnd runFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs) {
-    FileSortRun run(job, host);
-    if (!run.check())
-        return RunEnd::CheckFailed;
-    DiskActions actions(fs, host);
-    run.PrepareCriterion(actions);
-    return RunFrame(host).run(run.job().Files.size(), actions,
-                              [&](qsizetype i) { return run.sortOne(actions, i); });
+    return FileSortRun(job, host).start(host, fs);
 }
 
 bool FileSortRun::check() {
@@ -123,14 +117,6 @@ void FileSortRun::PrepareCriterion(RunActions& actions) {
     const QString folder = job_.OutputFolder + job_.FixedFolderName;
     if (subFolderStaysInside(job_.FixedFolderName) && !actions.view().isDir(folder))
         actions.makeFolder(folder);
-}
-
-void FileSortRun::sortAll(RunActions& actions) {
-    const qsizetype count = job_.Files.size();
-    for (qsizetype i = 0; i < count && !actions.stopping(); ++i) {
-        actions.itemStarted(i, count);
-        sortOne(actions, i);
-    }
 }
 
 RunFrame::Step FileSortRun::sortOne(RunActions& actions, qsizetype index) {

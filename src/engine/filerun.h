@@ -61,19 +61,18 @@ struct FileSortJob {
 RunEnd runFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs);
 
 // The same run's checks and rules, for a run or a preview: the checks make nothing but the
-// output field's separator; sortAll hands every decision to `actions`.
-class FileSortRun {
+// output field's separator; every decision goes to the actions the run is given.
+class FileSortRun : public SortRun {
 public:
     FileSortRun(FileSortJob job, FileRunHost& host);
-    // The checks of the start button with their messages and focus; true when they all passed.
-    bool check();
+    bool check() override;
     // The fixed folder of criteria 3 to 5 (made at the start, whether or not a file goes there).
     void PrepareCriterion(RunActions& actions);
-    // The whole list: type filter and the criterion's rule, each transfer through `actions`.
-    void sortAll(RunActions& actions);
-    // One listed item: whether it takes its progress step. Items that are not sorted (filtered
-    // out, not matched, dropped) are told to `actions`.
-    RunFrame::Step sortOne(RunActions& actions, qsizetype index);
+    void prepare(RunActions& actions) override { PrepareCriterion(actions); }
+    qsizetype itemCount() const override { return job_.Files.size(); }
+    // One listed item: type filter and the criterion's rule. Items that are not sorted
+    // (filtered out, not matched, dropped) are told to `actions`.
+    RunFrame::Step sortOne(RunActions& actions, qsizetype index) override;
 
     const FileSortJob& job() const { return job_; }
 

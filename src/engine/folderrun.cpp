@@ -30,13 +30,7 @@ FolderSortRun::FolderSortRun(FolderSortJob job, RunHost& host, const FileOps& fs
 }
 
 RunEnd runFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs) {
-    FolderSortRun run(job, host, fs);
-    if (!run.check())
-        return RunEnd::CheckFailed;
-    DiskActions actions(fs, host);
-    run.prepare(actions);
-    return RunFrame(host).run(run.job().Folders.size(), actions,
-                              [&](qsizetype i) { return run.sortOne(actions, i); });
+    return FolderSortRun(job, host, fs).start(host, fs);
 }
 
 bool FolderSortRun::check() {
@@ -76,14 +70,6 @@ bool FolderSortRun::check() {
 void FolderSortRun::prepare(RunActions& actions) {
     if (job_.Criterion == FolderSortCriterion::ByFolderDate)
         actions.makeFolder(job_.OutputFolder + dateFolderName(job_.fields.DtDate, false));
-}
-
-void FolderSortRun::sortAll(RunActions& actions) {
-    const qsizetype count = job_.Folders.size();
-    for (qsizetype i = 0; i < count && !actions.stopping(); ++i) {
-        actions.itemStarted(i, count);
-        sortOne(actions, i);
-    }
 }
 
 void FolderSortRun::copyInto(RunActions& actions, const QString& path, const QString& destination) {

@@ -47,14 +47,14 @@ struct FolderSortJob {
 RunEnd runFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs);
 
 // The same run's checks and rules, for a run or a preview.
-class FolderSortRun {
+class FolderSortRun : public SortRun {
 public:
     FolderSortRun(FolderSortJob job, RunHost& host, const FileOps& fs);
-    bool check();
+    bool check() override;
     // The date page's folder, made before the loop.
-    void prepare(RunActions& actions);
-    void sortAll(RunActions& actions);
-    RunFrame::Step sortOne(RunActions& actions, qsizetype index);
+    void prepare(RunActions& actions) override;
+    qsizetype itemCount() const override { return job_.Folders.size(); }
+    RunFrame::Step sortOne(RunActions& actions, qsizetype index) override;
     const FolderSortJob& job() const { return job_; }
 
 private:

@@ -179,24 +179,23 @@ Preview PlanActions::take() {
     return out;
 }
 
-std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs) {
-    FileSortRun run(job, host);
-    if (!run.check())
-        return std::nullopt;
-    PlanActions actions(fs);
-    run.PrepareCriterion(actions);
-    run.sortAll(actions);
-    return actions.take();
-}
-
-std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs) {
-    FolderSortRun run(job, host, fs);
+std::optional<Preview> previewOf(SortRun& run, const FileOps& fs) {
     if (!run.check())
         return std::nullopt;
     PlanActions actions(fs);
     run.prepare(actions);
     run.sortAll(actions);
     return actions.take();
+}
+
+std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs) {
+    FileSortRun run(job, host);
+    return previewOf(run, fs);
+}
+
+std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs) {
+    FolderSortRun run(job, host, fs);
+    return previewOf(run, fs);
 }
 
 } // namespace velquin

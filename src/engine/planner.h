@@ -15,6 +15,7 @@ namespace velquin {
 
 class FileRunHost;
 class RunHost;
+class SortRun;
 struct FileSortJob;
 struct FolderSortJob;
 
@@ -86,6 +87,7 @@ bool isConflict(TransferAction action);
 // The previews of the two runs: the same checks as the start buttons (messages, focus, the
 // output field's separator), then every decision the run would take, with the options as the
 // host gives them now; nothing is made or transferred. nullopt when a check failed.
+std::optional<Preview> previewOf(SortRun& run, const FileOps& fs);
 std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs);
 std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs);
 

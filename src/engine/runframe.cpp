@@ -101,6 +101,24 @@ RunEnd RunFrame::run(qsizetype count, DiskActions& actions, const std::function<
     return stopped ? RunEnd::Stopped : RunEnd::Completed;
 }
 
+SortRun::~SortRun() = default;
+
+RunEnd SortRun::start(RunHost& host, const FileOps& fs) {
+    if (!check())
+        return RunEnd::CheckFailed;
+    DiskActions actions(fs, host);
+    prepare(actions);
+    return RunFrame(host).run(itemCount(), actions, [&](qsizetype i) { return sortOne(actions, i); });
+}
+
+void SortRun::sortAll(RunActions& actions) {
+    const qsizetype count = itemCount();
+    for (qsizetype i = 0; i < count && !actions.stopping(); ++i) {
+        actions.itemStarted(i, count);
+        sortOne(actions, i);
+    }
+}
+
 QString failureLine(qsizetype count) {
     return QStringLiteral("有 %1 个项目未能分拣。").arg(count);
 }

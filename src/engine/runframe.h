@@ -49,6 +49,24 @@ private:
     RunHost& host_;
 };
 
+// What each run has of its own: its checks, what it makes before the loop, and its rule for
+// one listed item, every transfer going through the actions it is given (the disk or a preview).
+class SortRun {
+public:
+    virtual ~SortRun();
+    // The start button's checks with their messages and focus; true when they all passed.
+    virtual bool check() = 0;
+    // What the run makes once its checks have passed, before the loop.
+    virtual void prepare(RunActions& actions) = 0;
+    virtual qsizetype itemCount() const = 0;
+    virtual RunFrame::Step sortOne(RunActions& actions, qsizetype index) = 0;
+
+    // The start button: the checks, the preparation, then the frame's loop on the disk.
+    RunEnd start(RunHost& host, const FileOps& fs);
+    // Every item through `actions`, until they say stop.
+    void sortAll(RunActions& actions);
+};
+
 // The closing box's line for `count` failed transfers: "有 N 个项目未能分拣。".
 QString failureLine(qsizetype count);
 // One line per failure: source, target, reason.

@@ -72,7 +72,7 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
     FileSortRun run(job, host);
     ASSERT_TRUE(run.check());
     DiskActions actions(fs, host);
-    run.PrepareCriterion(actions);
+    run.prepare(actions);
     run.sortAll(actions);
     ASSERT_EQ(actions.results().size(), qsizetype(b.words.size()));
     for (qsizetype i = 0; i < actions.results().size(); ++i) {

@@ -21,6 +21,8 @@ void PrintTo(const QString& text, std::ostream* os) {
 
 using namespace velquin;
 using velquin::test::FaultCalls;
+using velquin::test::contentOf;
+using velquin::test::statOf;
 using velquin::test::TestDir;
 
 namespace {
@@ -28,25 +30,7 @@ namespace {
 using Mode = FileOps::CopyMode;
 using MoveMode = FileOps::MoveMode;
 
-// Read through the exact bytes of the name, so names that are not UTF-8 work too.
-std::optional<QByteArray> contentOf(const QString& path) {
-    const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    QByteArray data;
-    char buf[4096];
-    long n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0)
-        data.append(buf, n);
-    ::close(fd);
-    return data;
-}
 
-struct stat statOf(const QString& path) {
-    struct stat st {};
-    ::lstat(encodeLocal8(path).constData(), &st);
-    return st;
-}
 
 // Names in a folder, sorted, read with our own walker (QDir would skip names that are not UTF-8).
 QStringList namesIn(const QString& folder) {

@@ -23,30 +23,14 @@ void PrintTo(const QString& text, std::ostream* os) {
 
 using namespace velquin;
 using velquin::test::FaultCalls;
+using velquin::test::contentOf;
+using velquin::test::statOf;
 using velquin::test::TestDir;
 using velquin::test::TmpfsMount;
 
 namespace {
 
-// Through the exact bytes of the name, so raw names work too.
-std::optional<QByteArray> contentOf(const QString& path) {
-    const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    QByteArray data;
-    char buf[4096];
-    for (long n; (n = ::read(fd, buf, sizeof buf)) > 0;)
-        data.append(buf, n);
-    ::close(fd);
-    return data;
-}
 
-struct stat statOf(const QString& path) {
-    struct stat st {};
-    if (::lstat(encodeLocal8(path).constData(), &st) != 0)
-        st.st_ino = 0;
-    return st;
-}
 
 QString nameOf(const QString& path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);

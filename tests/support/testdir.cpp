@@ -101,4 +101,23 @@ QDateTime TestDir::modified(const QString& absolutePath) {
     return QFileInfo(absolutePath).lastModified();
 }
 
+std::optional<QByteArray> contentOf(const QString& absolutePath) {
+    const int fd = ::open(encodeLocal8(absolutePath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray data;
+    char buf[4096];
+    for (long n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        data.append(buf, n);
+    ::close(fd);
+    return data;
+}
+
+struct stat statOf(const QString& absolutePath) {
+    struct stat st {};
+    if (::lstat(encodeLocal8(absolutePath).constData(), &st) != 0)
+        st.st_ino = 0;
+    return st;
+}
+
 } // namespace velquin::test

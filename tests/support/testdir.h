@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace velquin::test {
 
 // A temporary folder that makes fixture files with given content and times, and reads them back.
@@ -45,5 +47,11 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// The content of the file at an absolute path, read through the exact bytes of its name (so
+// names that are not UTF-8 work too); nullopt when it cannot be opened.
+std::optional<QByteArray> contentOf(const QString& absolutePath);
+// lstat of the path; st_ino is 0 when there is nothing there.
+struct stat statOf(const QString& absolutePath);
 
 } // namespace velquin::test

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Whatever reads as a 32-bit integer reads as a 64-bit one too; decimal values agree.
     if (v32 && !v64)
         std::abort();
-    const bool hex = text.contains(QLatin1Char('$')) || text.contains(QLatin1Char('x')) ||
-                     text.contains(QLatin1Char('X'));
+    const bool hex =
+        text.contains(QLatin1Char('$')) || text.contains(QLatin1Char('x')) || text.contains(QLatin1Char('X'));
     if (v32 && !hex && qint64(*v32) != *v64)
         std::abort();
     return 0;

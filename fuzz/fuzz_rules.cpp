@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Two control bytes pick the range; the rest is split into a name and a filter or keyword text.
     const int first = int(int8_t(data[0]));
     const int count = int(int8_t(data[1]));
-    const QString rest = velquin::decodeLocal8(QByteArray(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2)));
+    const QString rest =
+        velquin::decodeLocal8(QByteArray(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2)));
     const qsizetype cut = rest.indexOf(QChar(0));
     const QString name = cut < 0 ? rest : rest.left(cut);
     const QString other = cut < 0 ? QString() : rest.mid(cut + 1);

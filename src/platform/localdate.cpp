@@ -4,6 +4,8 @@
 
 namespace velquin {
 
-QString shortDateText(const QDate& date) { return QLocale::system().toString(date, QLocale::ShortFormat); }
+QString shortDateText(const QDate& date) {
+    return QLocale::system().toString(date, QLocale::ShortFormat);
+}
 
 } // namespace velquin

@@ -28,7 +28,9 @@ bool isPathSeparator(QChar c) {
 #endif
 }
 
-QString fileNameOf(const QString& path) { return path.mid(lastSeparator(path) + 1); }
+QString fileNameOf(const QString& path) {
+    return path.mid(lastSeparator(path) + 1);
+}
 
 QString extensionOf(const QString& path) {
     const QString name = fileNameOf(path);
@@ -42,7 +44,9 @@ QString baseNameOf(const QString& path) {
     return dot < 0 ? name : name.left(dot);
 }
 
-bool endsWithSeparator(const QString& path) { return !path.isEmpty() && isPathSeparator(path.back()); }
+bool endsWithSeparator(const QString& path) {
+    return !path.isEmpty() && isPathSeparator(path.back());
+}
 
 QString withTrailingSeparator(const QString& path) {
     return endsWithSeparator(path) ? path : path + pathSeparator();

@@ -103,6 +103,8 @@ std::optional<qint32> parseInt32(const QString& text) {
     return qint32(*v);
 }
 
-std::optional<qint64> parseInt64(const QString& text) { return parseInteger(text, 64); }
+std::optional<qint64> parseInt64(const QString& text) {
+    return parseInteger(text, 64);
+}
 
 } // namespace velquin

@@ -23,7 +23,6 @@ using velquin::test::TestDir;
 
 namespace {
 
-
 QString u(const char* text) {
     return QString::fromUtf8(text);
 }
@@ -91,7 +90,8 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
              j.fields.ChkInclude = true;
          },
          "如果选择了只分拣某些文件类型，则类型不应当为空！", FocusTarget::None},
-        {"blank keywords", [](FileSortJob& j, ScriptedFileRunHost&) { j.fields.EdtKeys = QStringLiteral(" \t "); },
+        {"blank keywords",
+         [](FileSortJob& j, ScriptedFileRunHost&) { j.fields.EdtKeys = QStringLiteral(" \t "); },
          "请输入匹配关键字!", FocusTarget::EdtKeys},
         {"range begin",
          [](FileSortJob& j, ScriptedFileRunHost&) {
@@ -219,7 +219,8 @@ TEST_F(FileRun, AStopEndsTheRunAfterTheItemInFlight) {
     host.stop = [&stop] { return stop; };
     host.onProgress = [&stop](int position) { stop = stop || position == 25; };
     EXPECT_EQ(run(), RunEnd::Stopped);
-    EXPECT_EQ(outEntries(QStringLiteral(".txt")), (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    EXPECT_EQ(outEntries(QStringLiteral(".txt")),
+              (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     EXPECT_EQ(host.progress, (std::vector<int>{0, 25, 100, 0}));
     EXPECT_EQ(host.messages, QStringList{u("分拣已停止！")});
     EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
@@ -593,7 +594,8 @@ TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
         h.outputText = d.folder(QStringLiteral("out"));
         EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{dateFolderName(date, true)});
-        EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + dateFolderName(date, true)), c.sorted) << c.relation;
+        EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + dateFolderName(date, true)), c.sorted)
+            << c.relation;
     }
 }
 
@@ -619,7 +621,8 @@ TEST_F(FileRun, DateThresholdBefore1980PacksToZero) {
             h.outputText = d.folder(QStringLiteral("out"));
             h.policy = ClashPolicy::Ask;
             const QString folder = d.path(QStringLiteral("out/") + dateFolderName(date, true));
-            d.file(QStringLiteral("out/") + dateFolderName(date, true) + QStringLiteral("/gone.txt"), "target");
+            d.file(QStringLiteral("out/") + dateFolderName(date, true) + QStringLiteral("/gone.txt"),
+                   "target");
             EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
             const QStringList inFolder = d.sortedEntries(QStringLiteral("out/") + dateFolderName(date, true));
             if (relation == 0) {

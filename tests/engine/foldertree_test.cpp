@@ -270,7 +270,8 @@ TEST(CopyFolderTreeSafety, LinksToFoldersAreMadeAgainAndBrokenOnesPassedOver) {
     ASSERT_TRUE(QFile::link(d.path(QStringLiteral("A/f.txt")), d.path(QStringLiteral("A/lnk.txt"))));
 
     EXPECT_TRUE(
-        CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Ask).isEmpty());
+        CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Ask)
+            .isEmpty());
     // The links themselves, with the same text: the copy does not wander off through them.
     EXPECT_EQ(QFile::symLinkTarget(d.path(QStringLiteral("X/toExt"))), d.path(QStringLiteral("ext")));
     EXPECT_EQ(QFile::symLinkTarget(d.path(QStringLiteral("X/sub/slash"))), QStringLiteral("/"));
@@ -279,7 +280,8 @@ TEST(CopyFolderTreeSafety, LinksToFoldersAreMadeAgainAndBrokenOnesPassedOver) {
     EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X/dead"))));
     EXPECT_TRUE(host.questions.isEmpty());
     // A listed link to a folder is followed.
-    CopyFolderTree(fs, host, d.path(QStringLiteral("A/toExt")), d.path(QStringLiteral("Y")), ClashPolicy::Ask);
+    CopyFolderTree(fs, host, d.path(QStringLiteral("A/toExt")), d.path(QStringLiteral("Y")),
+                   ClashPolicy::Ask);
     EXPECT_EQ(d.read(QStringLiteral("Y/e.txt")), QByteArray("e"));
 }
 

@@ -50,8 +50,8 @@ public:
     int outputWrites = 0;
     std::vector<bool> lockCalls;
     std::vector<int> progress;
-    QStringList questions; // the targets asked about
-    QStringList events;    // "lock", "unlock", "progress N", "message TEXT" in the order they came
+    QStringList questions;  // the targets asked about
+    QStringList events;     // "lock", "unlock", "progress N", "message TEXT" in the order they came
     QString closingLine;    // the closing box's failure line
     QString closingDetails; // and its details
 

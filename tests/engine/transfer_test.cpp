@@ -20,7 +20,6 @@ using velquin::test::TestDir;
 
 namespace {
 
-
 const QDateTime kOld = QDateTime(QDate(2020, 1, 1), QTime(9, 0), Qt::UTC);
 const QDateTime kNew = QDateTime(QDate(2020, 1, 1), QTime(10, 0), Qt::UTC);
 
@@ -219,8 +218,11 @@ TEST_F(Transfer, ReplaceOlderComparesTimesExactly) {
         bool moves;
     };
     const Case cases[] = {
-        {kNew, kOld, true, true},   {kOld, kOld, true, false}, // equal: the copy replaces, the move does not
-        {kOld, kNew, false, false}, {kOld, QDateTime(), true, true}, {kOld, kOld.addMSecs(1), false, false},
+        {kNew, kOld, true, true},
+        {kOld, kOld, true, false}, // equal: the copy replaces, the move does not
+        {kOld, kNew, false, false},
+        {kOld, QDateTime(), true, true},
+        {kOld, kOld.addMSecs(1), false, false},
         // A missing target is older than any real time, the epoch and before included.
         {QDateTime::fromSecsSinceEpoch(0), QDateTime(), true, true},
         {QDateTime::fromSecsSinceEpoch(-86400), QDateTime(), true, true},
@@ -317,9 +319,10 @@ TEST_F(Transfer, BadSourcesAndTargetsLoseNothing) {
     EXPECT_TRUE(host.questions.isEmpty());
     EXPECT_EQ(content(QStringLiteral("src/b.txt")), "b");
     // Auto-numbering takes the name as taken and goes on to the next number.
-    EXPECT_EQ(TransferFile(fs, host, b, out, QStringLiteral("b.txt"), TransferMode::Move, ClashPolicy::AutoNumber)
-                  .outcome,
-              TransferOutcome::Done);
+    EXPECT_EQ(
+        TransferFile(fs, host, b, out, QStringLiteral("b.txt"), TransferMode::Move, ClashPolicy::AutoNumber)
+            .outcome,
+        TransferOutcome::Done);
     EXPECT_EQ(content(QStringLiteral("out/b_1.txt")), "b");
     EXPECT_FALSE(dir.existsFile(QStringLiteral("nowhere")));
     EXPECT_FALSE(dir.existsFile(QStringLiteral("out/nowhere")));

@@ -134,8 +134,9 @@ TEST_F(FolderWalk, LinksToFoldersArePassedOverButAChosenLinkIsFollowed) {
     ASSERT_TRUE(test::makeSymlink(QStringLiteral("sub/deep"), dir.path(QStringLiteral("root/deeplink"))));
     ASSERT_TRUE(test::makeSymlink(QStringLiteral("f1.txt"), dir.path(QStringLiteral("root/f1link"))));
     IndexDisk(model, fs, dir.path(QStringLiteral("root")), pump);
-    EXPECT_EQ(relativeSet(), setOf({"root/f1.txt", "root/.h1.txt", "root/f1link", "root/sub/f2.txt",
-                                    "root/.hsub/f3.txt", "root/sub/deep/f4.txt", "root/sub/deep/deeper/f5.txt"}));
+    EXPECT_EQ(relativeSet(),
+              setOf({"root/f1.txt", "root/.h1.txt", "root/f1link", "root/sub/f2.txt", "root/.hsub/f3.txt",
+                     "root/sub/deep/f4.txt", "root/sub/deep/deeper/f5.txt"}));
     model.clear();
     IndexDisk(model, fs, dir.path(QStringLiteral("root/deeplink")), pump);
     EXPECT_EQ(relativeSet(), setOf({"root/deeplink/f4.txt", "root/deeplink/deeper/f5.txt"}));

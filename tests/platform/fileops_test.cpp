@@ -20,8 +20,8 @@ void PrintTo(const QString& text, std::ostream* os) {
 }
 
 using namespace velquin;
-using velquin::test::FaultCalls;
 using velquin::test::contentOf;
+using velquin::test::FaultCalls;
 using velquin::test::statOf;
 using velquin::test::TestDir;
 
@@ -29,8 +29,6 @@ namespace {
 
 using Mode = FileOps::CopyMode;
 using MoveMode = FileOps::MoveMode;
-
-
 
 // Names in a folder, sorted, read with our own walker (QDir would skip names that are not UTF-8).
 QStringList namesIn(const QString& folder) {

@@ -16,10 +16,16 @@ TEST(Names, InvalidBytesRoundTripExactly) {
     // "中文" in GBK, an overlong "/", a lone continuation byte, a surrogate encoded as UTF-8,
     // a truncated sequence at the end.
     const QList<QByteArray> names = {
-        QByteArray("\xD6\xD0\xCE\xC4.jpg"), QByteArray("\xC0\xAF"), QByteArray("a\x80z"),
-        QByteArray("\xED\xA0\x80"),          QByteArray("ok\xE6\x96"), QByteArray("\xFF\xFE"),
+        QByteArray("\xD6\xD0\xCE\xC4.jpg"),
+        QByteArray("\xC0\xAF"),
+        QByteArray("a\x80z"),
+        QByteArray("\xED\xA0\x80"),
+        QByteArray("ok\xE6\x96"),
+        QByteArray("\xFF\xFE"),
         // A leading byte-order mark, a real U+FFFD next to a bad byte, a noncharacter, a NUL.
-        QByteArray("\xEF\xBB\xBFname"), QByteArray("\xEF\xBF\xBD\x80"), QByteArray("\xEF\xBF\xBE"),
+        QByteArray("\xEF\xBB\xBFname"),
+        QByteArray("\xEF\xBF\xBD\x80"),
+        QByteArray("\xEF\xBF\xBE"),
         QByteArray("a\0b", 3),
     };
     for (const QByteArray& bytes : names) {

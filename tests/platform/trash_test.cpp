@@ -22,15 +22,13 @@ void PrintTo(const QString& text, std::ostream* os) {
 }
 
 using namespace velquin;
-using velquin::test::FaultCalls;
 using velquin::test::contentOf;
+using velquin::test::FaultCalls;
 using velquin::test::statOf;
 using velquin::test::TestDir;
 using velquin::test::TmpfsMount;
 
 namespace {
-
-
 
 QString nameOf(const QString& path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);

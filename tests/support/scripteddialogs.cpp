@@ -31,7 +31,9 @@ bool ScriptedDialogs::warningQuestion(QObject* owner, const QString& text) {
     return take(answers, false);
 }
 
-void ScriptedDialogs::error(QObject* owner, const QString& text) { calls.append({Kind::Error, owner, text, {}, false, {}, {}}); }
+void ScriptedDialogs::error(QObject* owner, const QString& text) {
+    calls.append({Kind::Error, owner, text, {}, false, {}, {}});
+}
 
 std::optional<QString> ScriptedDialogs::chooseFolder(QObject* owner, const QString& caption) {
     calls.append({Kind::ChooseFolder, owner, caption, {}, false, {}, {}});
@@ -43,14 +45,16 @@ QStringList ScriptedDialogs::openFiles(QObject* owner, const QString& filterName
     return take(fileLists, QStringList());
 }
 
-std::optional<QString> ScriptedDialogs::openFile(QObject* owner, const QString& filterName, const QString& pattern) {
+std::optional<QString> ScriptedDialogs::openFile(QObject* owner, const QString& filterName,
+                                                 const QString& pattern) {
     calls.append({Kind::OpenFile, owner, filterName, pattern, false, {}, {}});
     return take(files, std::optional<QString>());
 }
 
-std::optional<QString> ScriptedDialogs::saveFile(QObject* owner, const QString& filterName, const QString& pattern,
-                                                 const QString& defaultName) {
-    calls.append({Kind::SaveFile, owner, filterName, pattern + QLatin1Char('|') + defaultName, false, {}, {}});
+std::optional<QString> ScriptedDialogs::saveFile(QObject* owner, const QString& filterName,
+                                                 const QString& pattern, const QString& defaultName) {
+    calls.append(
+        {Kind::SaveFile, owner, filterName, pattern + QLatin1Char('|') + defaultName, false, {}, {}});
     return take(files, std::optional<QString>());
 }
 

@@ -15,12 +15,21 @@ namespace velquin::test {
 // unqueued chooser is cancelled, so a missing answer never blocks a test.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Information, Question, WarningQuestion, Error, ChooseFolder, OpenFiles, OpenFile, SaveFile };
+    enum class Kind {
+        Information,
+        Question,
+        WarningQuestion,
+        Error,
+        ChooseFolder,
+        OpenFiles,
+        OpenFile,
+        SaveFile
+    };
     struct Call {
         Kind kind;
         QObject* owner = nullptr;
-        QString text;    // message text, or chooser caption / filter name
-        QString extra;   // pattern of a file chooser, default name of a save chooser
+        QString text;  // message text, or chooser caption / filter name
+        QString extra; // pattern of a file chooser, default name of a save chooser
         bool yesIsDefault = false;
         QString line;    // informationWithDetails: the line under the text
         QString details; // informationWithDetails: the details area
@@ -35,15 +44,16 @@ public:
     void error(QObject* owner, const QString& text) override;
     std::optional<QString> chooseFolder(QObject* owner, const QString& caption) override;
     QStringList openFiles(QObject* owner, const QString& filterName, const QString& pattern) override;
-    std::optional<QString> openFile(QObject* owner, const QString& filterName, const QString& pattern) override;
+    std::optional<QString> openFile(QObject* owner, const QString& filterName,
+                                    const QString& pattern) override;
     std::optional<QString> saveFile(QObject* owner, const QString& filterName, const QString& pattern,
                                     const QString& defaultName) override;
 
     // Answers, taken in order by the calls of their kind.
-    std::deque<bool> answers;                      // question, warningQuestion
-    std::deque<std::optional<QString>> folders;    // chooseFolder
-    std::deque<QStringList> fileLists;             // openFiles
-    std::deque<std::optional<QString>> files;      // openFile, saveFile
+    std::deque<bool> answers;                   // question, warningQuestion
+    std::deque<std::optional<QString>> folders; // chooseFolder
+    std::deque<QStringList> fileLists;          // openFiles
+    std::deque<std::optional<QString>> files;   // openFile, saveFile
 
     QList<Call> calls;
     QStringList texts(Kind kind) const;

@@ -16,7 +16,8 @@ namespace velquin::test {
 
 TestDir::TestDir(const QString& base)
     : dir_(base.isEmpty() ? QDir::tempPath() + QStringLiteral("/velquin-test-XXXXXX")
-                          : base + QStringLiteral("/velquin-test-XXXXXX")) {}
+                          : base + QStringLiteral("/velquin-test-XXXXXX")) {
+}
 
 namespace {
 // Depth-first removal by bytes; links are removed, never followed.
@@ -73,9 +74,13 @@ std::optional<QByteArray> TestDir::read(const QString& relative) const {
     return f.readAll();
 }
 
-bool TestDir::existsFile(const QString& relative) const { return QFileInfo(path(relative)).isFile(); }
+bool TestDir::existsFile(const QString& relative) const {
+    return QFileInfo(path(relative)).isFile();
+}
 
-bool TestDir::existsFolder(const QString& relative) const { return QFileInfo(path(relative)).isDir(); }
+bool TestDir::existsFolder(const QString& relative) const {
+    return QFileInfo(path(relative)).isDir();
+}
 
 QStringList TestDir::entries(const QString& relative) const {
     return QDir(path(relative))

@@ -6,7 +6,7 @@ export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
 endif
 # CI builds with warnings as errors.
 WERROR := $(if $(CI),-DVELQUIN_WERROR=ON,)
-FUZZ_SECONDS ?= 20
+FUZZ_SECONDS ?= 10
 
 .PHONY: all deps build run test test-dev test-asan format-check fuzz bench package clean
 

@@ -405,8 +405,9 @@ QString SortWindow::journalPath() const {
 }
 
 void SortWindow::refreshUndo() {
+    // A run that did nothing leaves a journal with nothing to take back.
     const QString path = journalPath();
-    BtnUndo->setEnabled(!busy() && !path.isEmpty() && journalExists(path));
+    BtnUndo->setEnabled(!busy() && !path.isEmpty() && journalExists(path) && !readJournal(path).empty());
 }
 
 void SortWindow::runWithTrash(const std::function<void(ReplaceKeeper*)>& work) {

@@ -171,7 +171,7 @@ protected:
     // Runs `work` as a run of this window: an activity, with a trash for the files it replaces
     // where the program has one; BtnUndo follows the journal afterwards.
     void runWithTrash(const std::function<void(ReplaceKeeper*)>& work);
-    // BtnUndo is enabled while the window has a journal and nothing runs.
+    // BtnUndo is enabled while the window's journal holds something and nothing runs.
     void refreshUndo();
     // The window's own: its journal's file name, the preview of a run over its controls as
     // they are now (nullopt when a check failed), the mode that preview shows, and its start.

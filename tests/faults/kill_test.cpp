@@ -107,9 +107,11 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
     EXPECT_TRUE(killed.partial.isEmpty()) << killed.describe().toStdString();
     // The one file in flight may exist twice. A hidden temporary may remain where unnamed
     // temporaries are not used, and where a target is replaced: an unnamed file cannot be linked
-    // over an existing name, so it gets a hidden one first and is renamed over the target.
+    // over an existing name, so it gets a hidden one first and is renamed over the target; and
+    // a replacing move across drives holds the old target under a hidden name of its own until
+    // the source is gone, so that it can put it back, which makes two.
     EXPECT_LE(killed.twice.size(), 1) << killed.describe().toStdString();
-    EXPECT_LE(killed.temps.size(), 1) << killed.describe().toStdString();
+    EXPECT_LE(killed.temps.size(), c.replacing ? 2 : 1) << killed.describe().toStdString();
     if (!c.hiddenTemporaries && !c.replacing) {
         EXPECT_TRUE(killed.temps.isEmpty()) << killed.describe().toStdString();
     }

@@ -225,10 +225,23 @@ QString settingsFilePath() {
            QStringLiteral("/Velquin.ini");
 }
 
+namespace {
+// True when `folder` is one the system looks for programs in (an installed program's folder,
+// such as /usr/bin): writable for root, but no place to sort a user's files into.
+bool onProgramSearchPath(const QString& folder) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    for (const QString& entry : qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (QFileInfo(entry).canonicalFilePath() == canonical)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 QString defaultOutputFolder() {
     QString folder = QCoreApplication::applicationDirPath();
     // The program's folder comes from Qt, decoded Qt's way, so Qt checks it too.
-    if (folder.isEmpty() || !QFileInfo(folder).isWritable())
+    if (folder.isEmpty() || !QFileInfo(folder).isWritable() || onProgramSearchPath(folder))
         folder = QDir::homePath();
     return withTrailingSeparator(folder);
 }

@@ -95,6 +95,11 @@ TEST(DefaultOutputFolder, ProgramFolderWithSeparator) {
     EXPECT_EQ(defaultOutputFolder(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
     EXPECT_TRUE(settingsFilePath().endsWith(QStringLiteral("/Velquin.ini")));
     EXPECT_TRUE(settingsFilePath().contains(QStringLiteral("qttest"))) << qPrintable(settingsFilePath());
+    // An installed program's folder, one the system finds programs in, is never the default.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QCoreApplication::applicationDirPath().toLocal8Bit() + ':' + path);
+    EXPECT_EQ(defaultOutputFolder(), QDir::homePath() + QLatin1Char('/'));
+    qputenv("PATH", path);
 }
 
 TEST_F(WindowSettings, SameFileFallsBackToSkip) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -83,6 +84,17 @@ QStringList makeFiles(const QString& folder, int count, int size, const std::fun
         ::close(fd);
     }
     return paths;
+}
+
+double processorSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+QString typedName(int i) {
+    return QStringLiteral("file%1.ext%2").arg(i).arg(i % 20);
 }
 
 } // namespace velquin::bench

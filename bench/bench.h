@@ -31,4 +31,10 @@ QString scratchFolder(const QString& name);
 // returns their paths in that order, as a source list would hold them.
 QStringList makeFiles(const QString& folder, int count, int size, const std::function<QString(int)>& nameOf);
 
+// Processor seconds (user and system) used so far by this process (RUSAGE_SELF) or by its
+// finished children (RUSAGE_CHILDREN): work, as against waiting on a busy machine.
+double processorSeconds(int who = 0);
+// "file<i>.ext<i % 20>": 20 extensions, so that a run by type makes 20 folders.
+QString typedName(int i);
+
 } // namespace velquin::bench

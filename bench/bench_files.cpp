@@ -17,10 +17,6 @@ namespace {
 constexpr int kFiles = 20000;
 constexpr int kFileSize = 4096;
 
-QString typedName(int i) {
-    return QStringLiteral("file%1.ext%2").arg(i).arg(i % 20);
-}
-
 QString keywordName(int i) {
     static const char* const words[] = {"alpha", "bravo", "charlie", "delta", "echo"};
     return QStringLiteral("%1_%2.dat").arg(QLatin1String(words[i % 5])).arg(i);

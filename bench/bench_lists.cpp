@@ -32,14 +32,6 @@ double residentMb() {
     return 0;
 }
 
-// Processor time of this process (user and system), to tell work from waiting on a busy machine.
-double cpuSeconds(int who = RUSAGE_SELF) {
-    rusage usage{};
-    ::getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // A tree of 1,000 folders three levels deep (10 x 10 x 10) with `perFolder` files in each.
 QString makeTree(const QString& name, int perFolder) {
     const QString root = scratchFolder(name);
@@ -93,19 +85,19 @@ void walkAll100k() {
     const FileOps fs;
     ShownList list;
     EventPump pump([] { QCoreApplication::processEvents(); });
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processorSeconds();
     const double velquin = timeIt([&] {
         IndexDisk(list.model, fs, root + QLatin1Char('/'), pump);
         QCoreApplication::processEvents();
     });
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = processorSeconds() - cpuBefore;
     if (list.model.count() != 100000)
         std::fprintf(stderr, "walk_all_100k: listed %lld files\n",
                      static_cast<long long>(list.model.count()));
-    const double childrenBefore = cpuSeconds(RUSAGE_CHILDREN);
+    const double childrenBefore = processorSeconds(RUSAGE_CHILDREN);
     const double baseline =
         timeShell(QStringLiteral("find ") + quoted + QStringLiteral(" -type f > /dev/null"));
-    const double baselineCpu = cpuSeconds(RUSAGE_CHILDREN) - childrenBefore;
+    const double baselineCpu = processorSeconds(RUSAGE_CHILDREN) - childrenBefore;
     report(QStringLiteral("walk_all_100k"), velquin, baseline);
     std::printf("walk_all_100k: processor time velquin %.3f s, baseline %.3f s, ratio %.2f\n", cpu,
                 baselineCpu, baselineCpu > 0 ? cpu / baselineCpu : 0.0);
@@ -114,7 +106,7 @@ void walkAll100k() {
 void listAdd1m() {
     ShownList list;
     const double before = residentMb();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processorSeconds();
     const QString prefix = QStringLiteral("/home/user/photos/2023/album-");
     const double seconds = timeIt([&] {
         for (int i = 0; i < 1000000; ++i)
@@ -124,7 +116,7 @@ void listAdd1m() {
             std::fprintf(stderr, "list_add_1m: the duplicate was added\n");
         QCoreApplication::processEvents();
     });
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = processorSeconds() - cpuBefore;
     std::printf("list_add_1m: velquin %.3f s, rss +%.0f MB (%lld entries, processor time %.3f s)\n", seconds,
                 residentMb() - before, static_cast<long long>(list.model.count()), cpu);
     std::fflush(stdout);
@@ -155,12 +147,12 @@ void import200k() {
                                       QStringLiteral("' > /dev/null"));
     ShownList list;
     OpenFileAnswer dialogs(listPath);
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processorSeconds();
     const double velquin = timeIt([&] {
         importList(list.model, ListKind::Files, dialogs, nullptr, fs);
         QCoreApplication::processEvents();
     });
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = processorSeconds() - cpuBefore;
     if (list.model.count() != files.size())
         std::fprintf(stderr, "import_200k: imported %lld of %lld\n",
                      static_cast<long long>(list.model.count()), static_cast<long long>(files.size()));

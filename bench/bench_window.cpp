@@ -51,18 +51,6 @@ public:
     }
 };
 
-// Processor seconds (user and system) this process has used so far.
-double processorSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-QString typedName(int i) {
-    return QStringLiteral("file%1.ext%2").arg(i).arg(i % 20);
-}
-
 void checkCount(const QString& folder) {
     int count = 0;
     for (const QFileInfo& sub : QDir(folder).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))

@@ -74,8 +74,6 @@ public:
     // (filtered out, not matched, dropped) are told to `actions`.
     RunFrame::Step sortOne(RunActions& actions, qsizetype index) override;
 
-    const FileSortJob& job() const { return job_; }
-
 private:
     enum class ItemOutcome { Sorted, NotMatched, Dropped };
 

@@ -55,7 +55,6 @@ public:
     void prepare(RunActions& actions) override;
     qsizetype itemCount() const override { return job_.Folders.size(); }
     RunFrame::Step sortOne(RunActions& actions, qsizetype index) override;
-    const FolderSortJob& job() const { return job_; }
 
 private:
     void copyInto(RunActions& actions, const QString& path, const QString& destination);

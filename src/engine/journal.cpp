@@ -240,30 +240,47 @@ bool JournalWriter::append(const JournalEntry& entry) {
     return false;
 }
 
-std::vector<JournalEntry> readJournal(const QString& path) {
+std::vector<JournalEntry> readJournal(const QString& path, size_t most) {
     std::vector<JournalEntry> entries;
-    const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is read: nothing at the journal's path may hold the window up.
+    const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return entries;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return entries;
+    }
+    // Read and taken apart chunk by chunk, so that a look for the first entry reads little.
     QByteArray data;
+    qsizetype start = -1; // where the next line begins, once the header was seen
     char buffer[64 * 1024];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0)
-            data.append(buffer, n);
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        data.append(buffer, n);
+        if (start < 0) {
+            if (data.size() < qsizetype(sizeof kHeader - 1))
+                continue;
+            if (!data.startsWith(kHeader))
+                break;
+            start = qsizetype(sizeof kHeader - 1);
+        }
+        // A line without its newline waits for the next chunk; at the end it was torn by a crash.
+        for (qsizetype end; entries.size() < most && (end = data.indexOf('\n', start)) >= 0;
+             start = end + 1) {
+            if (std::optional<JournalEntry> entry = parsed(data.mid(start, end - start)))
+                entries.push_back(std::move(*entry));
+        }
+        if (entries.size() >= most)
+            break;
+        data.remove(0, start);
+        start = 0;
     }
     ::close(fd);
-    if (!data.startsWith(kHeader))
-        return entries;
-    qsizetype start = qsizetype(sizeof kHeader - 1);
-    for (;;) {
-        const qsizetype end = data.indexOf('\n', start);
-        if (end < 0)
-            break; // a line without its newline was torn by a crash
-        if (std::optional<JournalEntry> entry = parsed(data.mid(start, end - start)))
-            entries.push_back(std::move(*entry));
-        start = end + 1;
-    }
     return entries;
 }
 

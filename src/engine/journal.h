@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -60,9 +61,10 @@ private:
     int fd_ = -1;
 };
 
-// The entries of a journal in the order the run made them. A torn last line, and any line that
-// does not read as an entry, is left out; an empty list when there is no journal.
-std::vector<JournalEntry> readJournal(const QString& path);
+// The entries of a journal in the order the run made them, `most` of them at the most. A torn
+// last line, and any line that does not read as an entry, is left out; an empty list when there
+// is no journal (or something other than a regular file is at the path).
+std::vector<JournalEntry> readJournal(const QString& path, size_t most = SIZE_MAX);
 bool journalExists(const QString& path);
 void removeJournal(const QString& path);
 

@@ -136,7 +136,7 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
                                       TransferMode mode, ClashPolicy policy) {
     const TransferDecision d = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
     const bool puts = transfers(d.action);
-    preview_.rows.push_back(PreviewRow{source, d.target, actionWords(d), true, isConflict(d.action)});
+    preview_.rows.push_back(PreviewRow{source, d.target, actionWords(d), true});
     preview_.counts.transfers += puts ? 1 : 0;
     preview_.counts.conflicts += isConflict(d.action) ? 1 : 0;
     if (!puts)
@@ -152,21 +152,20 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
 
 void PlanActions::copyLink(const QString& source, const QString& target) {
     const bool taken = disk_.exists(target);
-    preview_.rows.push_back(PreviewRow{
-        source, target, taken ? QStringLiteral("跳过（已存在）") : QStringLiteral("复制"), true, taken});
+    preview_.rows.push_back(
+        PreviewRow{source, target, taken ? QStringLiteral("跳过（已存在）") : QStringLiteral("复制"), true});
     preview_.counts.conflicts += taken ? 1 : 0;
     if (!taken)
         disk_.planFile(target, std::nullopt);
 }
 
 void PlanActions::unlistable(const QString& source, const QString& target, int error) {
-    preview_.rows.push_back(
-        PreviewRow{source, target, QStringLiteral("无法读取（") + systemReason(error) + QStringLiteral("）"),
-                   true, false});
+    preview_.rows.push_back(PreviewRow{
+        source, target, QStringLiteral("无法读取（") + systemReason(error) + QStringLiteral("）"), true});
 }
 
 void PlanActions::notMatched(const QString& source) {
-    unmatched_.push_back(PreviewRow{source, QString(), QStringLiteral("不匹配"), false, false});
+    unmatched_.push_back(PreviewRow{source, QString(), QStringLiteral("不匹配"), false});
 }
 
 Preview PlanActions::take() {

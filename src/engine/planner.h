@@ -32,7 +32,8 @@ public:
     explicit PlannedDisk(const FileOps& fs) : fs_(fs) {}
     bool isFile(const QString& path) const override;
     bool isDir(const QString& path) const override;
-    bool exists(const QString& path) const override;
+    // Anything at the path, a broken link included.
+    bool exists(const QString& path) const;
     std::optional<FileTime> modificationTime(const QString& path) const override;
     std::optional<qint64> openedFileSize(const QString& path) const override;
     std::optional<FileTime> entryTime(const QString& path) const override;

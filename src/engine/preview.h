@@ -9,8 +9,7 @@ struct PreviewRow {
     QString source;
     QString target; // full path
     QString action; // in words: "复制", "移动", "跳过（已存在）", "覆盖", "自动编号为 <name>", ...
-    bool matched = true;   // false: no rule takes the item ("不匹配"); shown after the others
-    bool conflict = false; // the target exists already
+    bool matched = true; // false: no rule takes the item ("不匹配"); shown after the others
 };
 
 // The totals of the preview's count line.

@@ -195,7 +195,7 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
             return r;
         }
         // The question is put even for a source a later keyword finds gone; Yes then does nothing.
-        if (!fs.isFile(source) && !fs.isDir(source)) {
+        if (!fs.isFile(source)) {
             r.outcome = TransferOutcome::Unchanged;
             return r;
         }

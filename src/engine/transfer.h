@@ -31,8 +31,6 @@ public:
     // An existing object that is not a folder (links followed).
     virtual bool isFile(const QString& path) const = 0;
     virtual bool isDir(const QString& path) const = 0;
-    // Anything at the path, a broken link included.
-    virtual bool exists(const QString& path) const = 0;
     // The last-modification time read from the opened file; nullopt when it cannot be read.
     virtual std::optional<FileTime> modificationTime(const QString& path) const = 0;
     // The size and the entry's time stamp of a listed file (see FileOps); sources are read as
@@ -49,7 +47,6 @@ public:
     explicit DiskAsItIs(const FileOps& fs) : fs_(fs) {}
     bool isFile(const QString& path) const override { return fs_.isFile(path); }
     bool isDir(const QString& path) const override { return fs_.isDir(path); }
-    bool exists(const QString& path) const override { return fs_.exists(path); }
     std::optional<FileTime> modificationTime(const QString& path) const override;
     std::optional<qint64> openedFileSize(const QString& path) const override {
         return fs_.openedFileSize(path);

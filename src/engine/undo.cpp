@@ -230,4 +230,15 @@ UndoReport undoReport(const UndoResult& result) {
     return report;
 }
 
+void settleJournal(const QString& path, const std::vector<JournalEntry>& entries, const UndoResult& result) {
+    if (!result.stopped || result.left <= 0) {
+        removeJournal(path);
+        return;
+    }
+    if (std::optional<JournalWriter> rest = JournalWriter::begin(path)) {
+        for (int i = 0; i < result.left && i < int(entries.size()); ++i)
+            rest->append(entries[size_t(i)]);
+    }
+}
+
 } // namespace velquin

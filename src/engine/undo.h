@@ -52,6 +52,10 @@ using UndoStep = std::function<bool(int done, int total)>;
 UndoResult runUndo(const FileOps& fs, Trash& trash, const std::vector<JournalEntry>& entries,
                    const UndoStep& step = {});
 
+// What is left of the journal at `path` once an undo of `entries` ended: the entries a stopped
+// undo did not reach, or nothing (the journal is removed).
+void settleJournal(const QString& path, const std::vector<JournalEntry>& entries, const UndoResult& result);
+
 // The closing box: "撤销完成！", and when anything failed the line "有 N 个项目未能撤销。"
 // with one line of details per failure ("path -> target: reason").
 struct UndoReport {

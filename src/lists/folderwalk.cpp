@@ -2,12 +2,11 @@
 
 #include "lists/eventpump.h"
 #include "lists/sourcelistmodel.h"
-#include "platform/dirwalk.h"
-#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 namespace velquin {
@@ -24,7 +23,7 @@ constexpr int kAllLevels = -1;
 
 class Walk {
 public:
-    Walk(SourceListModel& list, EventPump& pump) : list_(list), pump_(pump) {}
+    Walk(SourceListModel& list, const FileOps& fs, EventPump& pump) : list_(list), fs_(fs), pump_(pump) {}
 
     // The whole walk; `levels` < 0 means no limit.
     void walk(const QString& folder, int levels) {
@@ -36,38 +35,29 @@ private:
     // `levelsLeft` < 0 means no limit.
     void run(const QString& folder, int levelsLeft) {
         FileId id;
-        const std::optional<std::vector<DirEntry>> entries = readFolder(encodeLocal8(folder), &id);
-        if (entries) {
-            for (const FileId& inside : path_) {
-                if (inside == id)
-                    return; // a folder mounted inside itself
-            }
-        }
+        const std::optional<std::vector<DirEntry>> entries = fs_.listDir(folder, &id);
+        if (!entries || std::find(path_.begin(), path_.end(), id) != path_.end())
+            return; // a folder that cannot be listed, or one mounted inside itself
         path_.push_back(id);
         const QString prefix = withTrailingSeparator(folder);
-        QStringList files;
         QStringList subFolders;
-        if (entries) {
-            files.reserve(qsizetype(entries->size()));
-            for (const DirEntry& entry : *entries) {
-                switch (ClassifySearchEntry(entry)) {
-                case SearchEntryKind::PlainFile:
-                    files.append(prefix + entry.name);
-                    break;
-                case SearchEntryKind::SubFolder:
-                    // A link to a folder is passed over, as find does: a link to "/" or to a
-                    // folder above would otherwise take the walk through the whole machine.
-                    if (levelsLeft != 0 && !entry.isSymlink)
-                        subFolders.append(prefix + entry.name);
-                    break;
-                case SearchEntryKind::DotEntry:
-                    break;
-                }
+        for (const DirEntry& entry : *entries) {
+            switch (ClassifySearchEntry(entry)) {
+            case SearchEntryKind::PlainFile:
+                pending_.append(prefix + entry.name);
+                break;
+            case SearchEntryKind::SubFolder:
+                // A link to a folder is passed over, as find does: a link to "/" or to a
+                // folder above would otherwise take the walk through the whole machine.
+                if (levelsLeft != 0 && !entry.isSymlink)
+                    subFolders.append(prefix + entry.name);
+                break;
+            case SearchEntryKind::DotEntry:
+                break;
             }
         }
         // The list takes what was found in batches, as the window is about to repaint: one
         // insertion per folder would make the view lay itself out a thousand times.
-        pending_.append(files);
         if (pump_.due()) {
             flush();
             pump_.runNow();
@@ -87,6 +77,7 @@ private:
     }
 
     SourceListModel& list_;
+    const FileOps& fs_;
     EventPump& pump_;
     QStringList pending_;
     std::vector<FileId> path_; // folders the walk is inside, outermost first
@@ -94,18 +85,18 @@ private:
 
 } // namespace
 
-void IndexDisk(SourceListModel& list, const FileOps&, const QString& folder, EventPump& pump) {
-    Walk(list, pump).walk(folder, kAllLevels);
+void IndexDisk(SourceListModel& list, const FileOps& fs, const QString& folder, EventPump& pump) {
+    Walk(list, fs, pump).walk(folder, kAllLevels);
 }
 
-void IndexDisk2(SourceListModel& list, const FileOps&, const QString& folder, int depth, EventPump& pump) {
+void IndexDisk2(SourceListModel& list, const FileOps& fs, const QString& folder, int depth, EventPump& pump) {
     if (depth < 0)
         return;
-    Walk(list, pump).walk(folder, depth);
+    Walk(list, fs, pump).walk(folder, depth);
 }
 
-void addFilesOfFolder(SourceListModel& list, const FileOps&, const QString& folder, EventPump& pump) {
-    Walk(list, pump).walk(folder, 0);
+void addFilesOfFolder(SourceListModel& list, const FileOps& fs, const QString& folder, EventPump& pump) {
+    Walk(list, fs, pump).walk(folder, 0);
 }
 
 } // namespace velquin

@@ -1,5 +1,6 @@
 #include "platform/dirwalk.h"
 
+#include "platform/bytepaths.h"
 #include "platform/names.h"
 
 #include <cerrno>
@@ -27,7 +28,7 @@ std::optional<std::vector<DirEntry>> readFolder(const QByteArray& path, FileId* 
     if (id) {
         struct stat st;
         if (::fstat(fd, &st) == 0)
-            *id = FileId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+            *id = idOf(st);
     }
     DIR* dir = ::fdopendir(fd);
     if (!dir) {

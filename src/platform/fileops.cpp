@@ -1,5 +1,6 @@
 #include "platform/fileops.h"
 
+#include "platform/bytepaths.h"
 #include "platform/dirwalk.h"
 #include "platform/names.h"
 
@@ -21,10 +22,6 @@ namespace velquin {
 
 namespace {
 
-bool sameObject(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 bool sameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
@@ -35,8 +32,7 @@ FsResult failure(int error, const QString& path) {
 
 FileStamp stampOf(const struct stat& st) {
     return FileStamp{
-        FileId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)},
-        static_cast<qint64>(st.st_size),
+        idOf(st), static_cast<qint64>(st.st_size),
         FileTime{static_cast<qint64>(st.st_mtim.tv_sec), static_cast<qint32>(st.st_mtim.tv_nsec)}};
 }
 
@@ -71,25 +67,6 @@ private:
     int fd_;
 };
 
-// The folder a target lies in and its own name, as bytes. "out//a" gives "out/" and "a".
-struct TargetParts {
-    QByteArray folder;
-    QByteArray name;
-};
-
-TargetParts splitTarget(const QByteArray& target) {
-    const qsizetype slash = target.lastIndexOf('/');
-    if (slash < 0)
-        return {QByteArrayLiteral("."), target};
-    return {slash == 0 ? QByteArrayLiteral("/") : target.left(slash), target.mid(slash + 1)};
-}
-
-QByteArray joined(const QByteArray& folder, const QByteArray& name) {
-    if (folder.endsWith('/'))
-        return folder + name;
-    return folder + '/' + name;
-}
-
 // A hidden name for a temporary that no one else is likely to pick. It never derives from the
 // target's name: short, plain ASCII in one letter case, so every file system takes it, those that
 // refuse broken UTF-8 or long names and those that fold letter case alike.
@@ -106,24 +83,6 @@ QByteArray temporaryName() {
 bool isUnsupported(int error) {
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EBADF ||
            error == EPERM;
-}
-
-// Errors by which a file system says it has no hard links.
-bool noHardLinks(int error) {
-    return error == EPERM || error == EOPNOTSUPP || error == EMLINK || error == ENOSYS;
-}
-
-int writeAll(SysCalls& calls, int out, const char* data, long size) {
-    while (size > 0) {
-        const long w = calls.write(out, data, static_cast<unsigned long>(size));
-        if (w < 0)
-            return errno;
-        if (w == 0)
-            return EIO;
-        data += w;
-        size -= w;
-    }
-    return 0;
 }
 
 // One buffer per thread for the plain ways of copying and comparing, not one per file.
@@ -175,7 +134,6 @@ struct DataCopy {
     ChunkSizer sizer;
     bool useRange = true;
     bool useSendfile = true;
-    bool kernelCopied = false;
     qint64 pos = 0;    // offset of both files
     qint64 outEnd = 0; // the end of what was written to `out`
 
@@ -259,14 +217,12 @@ struct DataCopy {
         while (useRange || useSendfile) {
             const long n = useRange ? calls.copyFileRange(in, out, static_cast<unsigned long>(want))
                                     : calls.sendfile(out, in, static_cast<unsigned long>(want));
-            if (n > 0) {
-                kernelCopied = true;
+            if (n > 0)
                 return n;
-            }
             if (n == 0) {
                 // The kernel reached the end of a file it copied from; only a source that gave
                 // nothing at all (files whose recorded size is 0, such as those of /proc) is read.
-                if (kernelCopied || pos > 0)
+                if (pos > 0)
                     return 0;
                 useRange = useSendfile = false;
                 break;
@@ -453,14 +409,28 @@ std::optional<bool> foundSwapped(SysCalls& calls, const QByteArray& folder, cons
 // Whether names on the device compare with letter case folded, found by trying it: `name` (an
 // entry of `folder`) looked up with its letters' case swapped, else a new file with a lower-case
 // name looked up in upper case, else any entry of the folder. One answer per device.
+struct FoldingAnswers {
+    std::mutex mutex;
+    std::map<dev_t, bool> known;
+};
+
+FoldingAnswers& foldingAnswers() {
+    static FoldingAnswers answers;
+    return answers;
+}
+
+// The answer found for the device before, if any.
+std::optional<bool> knownFolding(dev_t device) {
+    FoldingAnswers& a = foldingAnswers();
+    const std::lock_guard<std::mutex> lock(a.mutex);
+    if (const auto it = a.known.find(device); it != a.known.end())
+        return it->second;
+    return std::nullopt;
+}
+
 bool foldsCase(SysCalls& calls, dev_t device, const QByteArray& folder, const QByteArray& name) {
-    static std::mutex mutex;
-    static std::map<dev_t, bool> known;
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (const auto it = known.find(device); it != known.end())
-            return it->second;
-    }
+    if (const std::optional<bool> known = knownFolding(device))
+        return *known;
     std::optional<bool> folds = foundSwapped(calls, folder, name);
     if (!folds) {
         const QByteArray probe = temporaryName();
@@ -483,22 +453,10 @@ bool foldsCase(SysCalls& calls, dev_t device, const QByteArray& folder, const QB
     }
     if (!folds)
         return true; // cannot tell: one file, maybe
-    const std::lock_guard<std::mutex> lock(mutex);
-    known[device] = *folds;
+    FoldingAnswers& a = foldingAnswers();
+    const std::lock_guard<std::mutex> lock(a.mutex);
+    a.known[device] = *folds;
     return *folds;
-}
-
-QByteArray resolved(const QByteArray& path) {
-    char* real = ::realpath(path.constData(), nullptr);
-    if (!real)
-        return QByteArray();
-    QByteArray result(real);
-    std::free(real);
-    return result;
-}
-
-QByteArray folderOf(const QByteArray& path) {
-    return splitTarget(path).folder;
 }
 
 // True when `a` and `b` (with what stat gave for them) may be one file: the same device and
@@ -508,7 +466,8 @@ bool mayBeOne(SysCalls& calls, const QByteArray& a, const struct stat& sa, const
               const struct stat& sb) {
     if (sameObject(sa, sb))
         return true;
-    if (sa.st_dev != sb.st_dev)
+    // Two inodes on a drive known to keep letter case are two files: no need to resolve paths.
+    if (sa.st_dev != sb.st_dev || knownFolding(sb.st_dev) == false)
         return false;
     const QByteArray ra = resolved(a);
     const QByteArray rb = resolved(b);
@@ -518,7 +477,7 @@ bool mayBeOne(SysCalls& calls, const QByteArray& a, const struct stat& sa, const
         return true;
     if (decodeLocal8(ra).toCaseFolded() != decodeLocal8(rb).toCaseFolded())
         return false;
-    const TargetParts parts = splitTarget(rb);
+    const PathParts parts = splitPath(rb);
     return foldsCase(calls, sb.st_dev, parts.folder, parts.name);
 }
 
@@ -543,7 +502,7 @@ struct PlaceJob {
     SysCalls& calls;
     int dir;
     const QByteArray& target;
-    const TargetParts& parts;
+    const PathParts& parts;
     bool replace;
     unsigned createMode;
     // Writes the content into the descriptor; then checks it before it is put in place.
@@ -715,15 +674,7 @@ struct PlaceJob {
             if (calls.linkat(dir, tempName.constData(), dir, parts.name.constData(), 0) != 0) {
                 err = errno;
                 if (noHardLinks(err)) {
-                    err = calls.renameNoReplace(tempPath.constData(), target.constData()) == 0 ? 0 : errno;
-                    // Neither links nor RENAME_NOREPLACE (some FUSE and FAT mounts): a plain
-                    // rename after a look, the only way left; the window between is tiny.
-                    if (err == EINVAL || err == ENOSYS) {
-                        struct stat st;
-                        err = calls.lstat(target.constData(), &st) == 0                     ? EEXIST
-                              : calls.rename(tempPath.constData(), target.constData()) == 0 ? 0
-                                                                                            : errno;
-                    }
+                    err = renameWithoutReplacing(calls, tempPath, target);
                     if (err == 0) {
                         placed.wrote = true;
                         return 0;
@@ -739,20 +690,37 @@ struct PlaceJob {
     }
 };
 
-// errno of a target that may not be written or replaced as asked, 0 when it is free or may be
-// replaced. `exists` tells whether anything is there.
-int targetRefusal(SysCalls& calls, const QByteArray& target, bool replace, bool& exists) {
-    struct stat tl;
-    exists = calls.lstat(target.constData(), &tl) == 0;
-    if (!exists)
-        return errno == ENOENT ? 0 : errno;
+// What is at a path: what lstat says, and what a link there leads to (looked up only for a link).
+struct PathLook {
+    bool exists = false;
+    int error = 0; // of the lstat, when nothing is there
+    struct stat l {};
+    bool followed = false;
+    struct stat f {};
+};
+
+PathLook lookAt(SysCalls& calls, const QByteArray& path) {
+    PathLook look;
+    look.exists = calls.lstat(path.constData(), &look.l) == 0;
+    if (!look.exists) {
+        look.error = errno;
+    } else if (S_ISLNK(look.l.st_mode)) {
+        look.followed = calls.stat(path.constData(), &look.f) == 0;
+    } else {
+        look.followed = true;
+        look.f = look.l;
+    }
+    return look;
+}
+
+// errno of an existing target that may not be written or replaced as asked, 0 when it may be
+// replaced.
+int targetRefusal(const PathLook& target, bool replace) {
     if (!replace)
         return EEXIST;
-    struct stat tf;
-    const bool followed = calls.stat(target.constData(), &tf) == 0;
-    if (S_ISDIR(tl.st_mode) || (followed && S_ISDIR(tf.st_mode)))
+    if (S_ISDIR(target.l.st_mode) || (target.followed && S_ISDIR(target.f.st_mode)))
         return EISDIR;
-    if (S_ISREG(tl.st_mode) && !(tl.st_mode & S_IWUSR))
+    if (S_ISREG(target.l.st_mode) && !(target.l.st_mode & S_IWUSR))
         return EACCES;
     return 0;
 }
@@ -797,7 +765,7 @@ struct CopyRequest {
 // Copies the opened source into a new file at `target`. Fills `placed`.
 int copyOpened(SysCalls& calls, OpenSource& source, const QByteArray& target, const CopyRequest& request,
                Placed& placed) {
-    const TargetParts parts = splitTarget(target);
+    const PathParts parts = splitPath(target);
     if (parts.name.isEmpty())
         return EISDIR;
     // O_PATH: a folder one may write into but not list still takes the copy.
@@ -925,7 +893,7 @@ std::optional<FileId> FileOps::fileId(const QString& path) const {
     struct stat st;
     if (calls_->stat(encodeLocal8(path).constData(), &st) != 0)
         return std::nullopt;
-    return FileId{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    return idOf(st);
 }
 
 namespace {
@@ -1004,8 +972,8 @@ FsResult FileOps::makePath(const QString& path, QStringList* created) const {
     return FsResult{};
 }
 
-std::optional<std::vector<DirEntry>> FileOps::listDir(const QString& path) const {
-    return readFolder(encodeLocal8(path));
+std::optional<std::vector<DirEntry>> FileOps::listDir(const QString& path, FileId* id) const {
+    return readFolder(encodeLocal8(path), id);
 }
 
 FsResult FileOps::copyFile(const QString& sourceText, const QString& targetText, CopyMode mode,
@@ -1019,15 +987,15 @@ FsResult FileOps::copyFile(const QString& sourceText, const QString& targetText,
     if (const int err = openSource(calls, source, opened))
         return failure(err, sourceText);
 
-    struct stat tf;
-    if (calls.stat(target.constData(), &tf) == 0 && mayBeOne(calls, source, opened.st, target, tf))
-        return replace ? FsResult{} : failure(EEXIST, targetText);
-    struct stat tl;
-    if (calls.lstat(target.constData(), &tl) == 0 && sameObject(opened.st, tl))
-        return replace ? FsResult{} : failure(EEXIST, targetText);
-    bool exists = false;
-    if (const int err = targetRefusal(calls, target, replace, exists))
-        return failure(err, targetText);
+    const PathLook t = lookAt(calls, target);
+    if (!t.exists && t.error != ENOENT)
+        return failure(t.error, targetText);
+    if (t.exists) {
+        if (t.followed && mayBeOne(calls, source, opened.st, target, t.f))
+            return replace ? FsResult{} : failure(EEXIST, targetText);
+        if (const int err = targetRefusal(t, replace))
+            return failure(err, targetText);
+    }
 
     Placed placed;
     const CopyRequest request{replace, &hooks, false, false};
@@ -1043,27 +1011,26 @@ FsResult FileOps::moveFile(const QString& source, const QString& target, MoveMod
     const QByteArray to = encodeLocal8(target);
     const bool replace = mode == MoveMode::Replace;
 
-    struct stat sl;
-    if (calls.lstat(from.constData(), &sl) != 0)
-        return failure(errno, source);
-    struct stat sf;
-    const bool sourceFollowed = calls.stat(from.constData(), &sf) == 0;
+    const PathLook s = lookAt(calls, from);
+    if (!s.exists)
+        return failure(s.error, source);
+    const struct stat& sl = s.l;
+    const struct stat& sf = s.f;
+    const bool sourceFollowed = s.followed;
 
     // A rename of one hard link onto another of the same file "succeeds" and changes nothing,
     // a link moved onto what it points to would leave a link to itself, and on a drive that
     // folds letter case a rename of one spelling onto another can lose the file: decide first.
-    struct stat tl;
-    const bool targetExists = calls.lstat(to.constData(), &tl) == 0;
-    if (!targetExists && errno != ENOENT)
-        return failure(errno, target);
+    const PathLook t = lookAt(calls, to);
+    if (!t.exists && t.error != ENOENT)
+        return failure(t.error, target);
+    const bool targetExists = t.exists;
+    const struct stat& tl = t.l;
     if (targetExists) {
-        struct stat tf;
-        const bool targetFollowed = calls.stat(to.constData(), &tf) == 0;
-        if (sameObject(sl, tl) || (sourceFollowed && targetFollowed && mayBeOne(calls, from, sf, to, tf)) ||
-            (!targetFollowed && mayBeOne(calls, from, sl, to, tl)))
+        if (sameObject(sl, tl) || (sourceFollowed && t.followed && mayBeOne(calls, from, sf, to, t.f)) ||
+            (!t.followed && mayBeOne(calls, from, sl, to, tl)))
             return replace ? FsResult{} : failure(EEXIST, target);
-        bool exists = false;
-        if (const int err = targetRefusal(calls, to, replace, exists))
+        if (const int err = targetRefusal(t, replace))
             return failure(err, target);
     }
 
@@ -1123,7 +1090,7 @@ FsResult FileOps::moveFile(const QString& source, const QString& target, MoveMod
     // A read lease tells of any writer that opens the source while it is copied. Where spellings
     // of one file may have inodes of their own, a writer could come in by another one: the copy
     // is compared with the source instead, as where no lease is granted.
-    if (!foldsCase(calls, opened.st.st_dev, folderOf(from), splitTarget(from).name))
+    if (!foldsCase(calls, opened.st.st_dev, folderOf(from), splitPath(from).name))
         opened.leased = calls.setLease(opened.fd.get(), F_RDLCK) == 0;
 
     Placed placed;
@@ -1175,7 +1142,7 @@ FsResult FileOps::writeFile(const QString& path, const QByteArray& bytes, const 
     } else if (errno != ENOENT && errno != ENOTDIR) {
         return failure(errno, path);
     }
-    const TargetParts parts = splitTarget(target);
+    const PathParts parts = splitPath(target);
     if (parts.name.isEmpty())
         return failure(EISDIR, path);
     if (options.parentsMode != 0) {
@@ -1199,7 +1166,7 @@ FsResult FileOps::writeFile(const QString& path, const QByteArray& bytes, const 
     if (!dir.valid())
         return failure(errno, path);
     Placed placed;
-    PlaceJob job{calls,   dir.get(), target,  parts, true,  keepMode ? 0600 : options.newFileMode,
+    PlaceJob job{calls,   dir.get(), target,  parts, true,  keepMode ? 0600u : 0666u,
                  nullptr, nullptr,   nullptr, false, placed};
     job.fill = [&](int out) {
         if (const int err = writeAll(calls, out, bytes.constData(), long(bytes.size())))
@@ -1228,17 +1195,21 @@ std::optional<QByteArray> FileOps::readFile(const QString& path, int* error) con
     OpenSource opened(calls);
     if (const int err = openSource(calls, encodeLocal8(path), opened))
         return fail(err);
-    QByteArray data;
-    if (opened.st.st_size > 0)
-        data.reserve(qsizetype(opened.st.st_size));
-    std::vector<char>& b = buffer(0);
+    // Read straight into the result, sized from the file and grown should the file have grown.
+    QByteArray data(qsizetype(qMax<off_t>(opened.st.st_size, 0)) + 4096, Qt::Uninitialized);
+    qsizetype used = 0;
     for (;;) {
-        const long n = calls.read(opened.fd.get(), b.data(), b.size());
+        if (used == data.size())
+            data.resize(data.size() * 2);
+        const long n =
+            calls.read(opened.fd.get(), data.data() + used, static_cast<unsigned long>(data.size() - used));
         if (n < 0)
             return fail(errno);
-        if (n == 0)
+        if (n == 0) {
+            data.truncate(used);
             return data;
-        data.append(b.data(), qsizetype(n));
+        }
+        used += n;
     }
 }
 

@@ -161,7 +161,8 @@ public:
     // Lists a folder in the order the file system gives, "." and ".." left out, hidden entries
     // included. Names that are not valid in the local encoding are kept (see names.h).
     // std::nullopt when the folder cannot be opened.
-    std::optional<std::vector<DirEntry>> listDir(const QString& path) const;
+    // `id`, when given, receives the folder's own identity, taken from the open listing.
+    std::optional<std::vector<DirEntry>> listDir(const QString& path, FileId* id = nullptr) const;
 
     // Copies a regular file. FailIfExists: fails with EEXIST when anything named target exists
     // and leaves it alone. Replace: an existing file at target is replaced in one rename, only
@@ -196,9 +197,8 @@ public:
 
     // How writeFile puts a file in place.
     struct WriteOptions {
-        bool durable = false;        // flushed to the disk before it is renamed over the old file
-        unsigned newFileMode = 0666; // bits of a file that did not exist yet (the umask applies)
-        unsigned parentsMode = 0;    // missing parent folders are made with these bits; 0: not made
+        bool durable = false;     // flushed to the disk before it is renamed over the old file
+        unsigned parentsMode = 0; // missing parent folders are made with these bits; 0: not made
     };
     // Writes `bytes` as the whole content of `path`: into a temporary beside it, renamed over it
     // only once complete, so the path holds the old or the whole new content. A link at the path

@@ -1,5 +1,6 @@
 #include "platform/trash.h"
 
+#include "platform/bytepaths.h"
 #include "platform/names.h"
 
 #include <QStandardPaths>
@@ -31,29 +32,12 @@ namespace {
 constexpr qsizetype kMaxBaseName = 236;
 constexpr qsizetype kMaxExtension = 16;
 
-QByteArray parentOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
-}
-
-QByteArray joined(const QByteArray& folder, const QByteArray& name) {
-    if (folder.endsWith('/'))
-        return folder + name;
-    return folder + '/' + name;
-}
-
-bool sameObject(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // A folder of our own: a real folder (not a link planted in its place), made when missing.
 bool ensureFolder(SysCalls& calls, const QByteArray& path, bool mustBeOwn) {
     if (calls.mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat st;
-    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (calls.lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     return !mustBeOwn || st.st_uid == ::getuid();
 }
@@ -61,9 +45,9 @@ bool ensureFolder(SysCalls& calls, const QByteArray& path, bool mustBeOwn) {
 // The home trash and the folders above it; they may all be missing on a new account.
 bool ensurePath(SysCalls& calls, const QByteArray& path) {
     struct stat st;
-    if (::stat(path.constData(), &st) == 0)
+    if (calls.stat(path.constData(), &st) == 0)
         return S_ISDIR(st.st_mode);
-    const QByteArray parent = parentOf(path);
+    const QByteArray parent = folderOf(path);
     if (parent != path && !ensurePath(calls, parent))
         return false;
     return ensureFolder(calls, path, false);
@@ -71,28 +55,6 @@ bool ensurePath(SysCalls& calls, const QByteArray& path) {
 
 bool ensureHalves(SysCalls& calls, const QByteArray& root, bool mustBeOwn) {
     return ensureFolder(calls, root + "/files", mustBeOwn) && ensureFolder(calls, root + "/info", mustBeOwn);
-}
-
-// Path bytes as a URI path: everything but unreserved characters and "/" percent-encoded,
-// so that names in any encoding survive.
-QByteArray percentEncoded(const QByteArray& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    QByteArray out;
-    out.reserve(path.size() + path.size() / 4);
-    for (const char ch : path) {
-        const auto byte = static_cast<unsigned char>(ch);
-        const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                           (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' || byte == '.' ||
-                           byte == '~' || byte == '/';
-        if (plain) {
-            out.append(ch);
-        } else {
-            out.append('%');
-            out.append(kHex[byte >> 4]);
-            out.append(kHex[byte & 0xF]);
-        }
-    }
-    return out;
 }
 
 // A name short enough for the trash, cut between characters and keeping a short extension.
@@ -116,45 +78,6 @@ QByteArray numbered(const QByteArray& base, int number) {
     if (dot <= 0)
         return base + suffix;
     return base.left(dot) + suffix + base.mid(dot);
-}
-
-int writeAll(SysCalls& calls, int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const long n = calls.write(fd, p, static_cast<unsigned long>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        p += n;
-        left -= n;
-    }
-    return 0;
-}
-
-// A rename that never replaces, also where the file system lacks RENAME_NOREPLACE (then a
-// look first: the window between look and rename is tiny, and only our own trash names are
-// at stake).
-int renameWithoutReplacing(SysCalls& calls, const QByteArray& from, const QByteArray& to) {
-    if (calls.renameNoReplace(from.constData(), to.constData()) == 0)
-        return 0;
-    const int err = errno;
-    if (err != EINVAL && err != ENOSYS)
-        return err;
-    struct stat st;
-    if (::lstat(to.constData(), &st) == 0)
-        return EEXIST;
-    return calls.rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}
-
-// Errors by which link(2) says "no hard link here" (FAT, some FUSE drives, a file the
-// protected-links rule keeps from being linked, a file with too many links already).
-bool linkRefused(int err) {
-    return err == EPERM || err == EOPNOTSUPP || err == EMLINK || err == ENOSYS;
 }
 
 } // namespace
@@ -186,11 +109,9 @@ QByteArray Trash::canonicalFolder(const QByteArray& folder) {
     const auto found = canonical_.constFind(folder);
     if (found != canonical_.constEnd())
         return found.value();
-    char* real = ::realpath(folder.constData(), nullptr);
-    if (!real)
-        return QByteArray();
-    QByteArray result(real);
-    std::free(real);
+    const QByteArray result = resolved(folder);
+    if (result.isEmpty())
+        return result;
     if (canonical_.size() > 4096)
         canonical_.clear();
     canonical_.insert(folder, result);
@@ -198,6 +119,7 @@ QByteArray Trash::canonicalFolder(const QByteArray& folder) {
 }
 
 Trash::Place* Trash::placeFor(quint64 device, const QByteArray& folder) {
+    SysCalls& calls = *calls_;
     if (const auto found = places_.constFind(device); found != places_.constEnd())
         return found.value().get();
     if (!homeDevice_) {
@@ -205,18 +127,18 @@ Trash::Place* Trash::placeFor(quint64 device, const QByteArray& folder) {
         // existing parent.
         QByteArray probe = homeTrash_;
         struct stat st;
-        while (::stat(probe.constData(), &st) != 0 && probe != parentOf(probe))
-            probe = parentOf(probe);
-        homeDevice_ = ::stat(probe.constData(), &st) == 0 ? quint64(st.st_dev) : quint64(-1);
+        while (calls.stat(probe.constData(), &st) != 0 && probe != folderOf(probe))
+            probe = folderOf(probe);
+        homeDevice_ = calls.stat(probe.constData(), &st) == 0 ? quint64(st.st_dev) : quint64(-1);
     }
     auto place = std::make_shared<Place>();
     if (device != *homeDevice_) {
         // The top of the drive: the highest folder on the way up that is still on it.
         QByteArray top = folder;
         for (;;) {
-            const QByteArray parent = parentOf(top);
+            const QByteArray parent = folderOf(top);
             struct stat st;
-            if (parent == top || ::stat(parent.constData(), &st) != 0 || quint64(st.st_dev) != device)
+            if (parent == top || calls.stat(parent.constData(), &st) != 0 || quint64(st.st_dev) != device)
                 break;
             top = parent;
         }
@@ -239,7 +161,7 @@ bool Trash::prepare(Place& place) {
         // can take or replace what lies in it.
         const QByteArray shared = joined(place.top, ".Trash");
         struct stat st;
-        if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
+        if (calls.lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
             place.root = shared + '/' + uid;
             place.ready = ensureFolder(calls, place.root, true) && ensureHalves(calls, place.root, true);
         }
@@ -268,18 +190,18 @@ QByteArray Trash::deletionDate() {
 }
 
 std::optional<QString> Trash::keep(const QString& target) {
+    SysCalls& calls = *calls_;
     const std::lock_guard lock(mutex_);
     const QByteArray path = encodeLocal8(target);
     struct stat st;
-    if (::lstat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (calls.lstat(path.constData(), &st) != 0 || S_ISDIR(st.st_mode))
         return std::nullopt;
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray name = path.mid(slash + 1);
+    const QByteArray name = splitPath(path).name;
     if (name.isEmpty())
         return std::nullopt;
     // Notes hold the path without links in it, so that the drive trash's relative path starts
     // at the real top of the drive and a file manager puts the file back where it was.
-    const QByteArray folder = canonicalFolder(parentOf(path));
+    const QByteArray folder = canonicalFolder(folderOf(path));
     if (folder.isEmpty())
         return std::nullopt;
     Place* place = placeFor(quint64(st.st_dev), folder);
@@ -298,7 +220,7 @@ std::optional<QByteArray> Trash::keepIn(Place& place, const QByteArray& target, 
     if (!place.top.isEmpty())
         notePath = original.mid(place.top == "/" ? 1 : place.top.size() + 1);
     const QByteArray note =
-        "[Trash Info]\nPath=" + percentEncoded(notePath) + "\nDeletionDate=" + deletionDate() + '\n';
+        "[Trash Info]\nPath=" + notePath.toPercentEncoding("/") + "\nDeletionDate=" + deletionDate() + '\n';
     const QByteArray base = baseName(name);
     int& next = place.nextNumber[base];
     if (next < 1)
@@ -326,7 +248,7 @@ std::optional<QByteArray> Trash::keepIn(Place& place, const QByteArray& target, 
             }
             return std::nullopt;
         }
-        int err = writeAll(calls, fd, note);
+        int err = writeAll(calls, fd, note.constData(), long(note.size()));
         if (calls.close(fd) != 0 && err == 0)
             err = errno;
         if (err != 0) {
@@ -335,7 +257,7 @@ std::optional<QByteArray> Trash::keepIn(Place& place, const QByteArray& target, 
         }
         const QByteArray kept = place.files + trashName;
         err = calls.link(target.constData(), kept.constData()) == 0 ? 0 : errno;
-        if (linkRefused(err))
+        if (noHardLinks(err))
             err = renameWithoutReplacing(calls, target, kept);
         if (err == 0) {
             next = number + 1;
@@ -356,13 +278,13 @@ void Trash::release(const QString& target, const QString& keptAs) {
     const QByteArray info = encodeLocal8(infoPathFor(keptAs));
     const QByteArray path = encodeLocal8(target);
     struct stat ks;
-    if (::lstat(kept.constData(), &ks) != 0) {
+    if (calls.lstat(kept.constData(), &ks) != 0) {
         if (!info.isEmpty())
             calls.unlink(info.constData());
         return;
     }
     struct stat ts;
-    if (::lstat(path.constData(), &ts) == 0) {
+    if (calls.lstat(path.constData(), &ts) == 0) {
         // A second link to the target's own file goes; any other file at the target means the
         // trash holds the only copy of the old content now, and it stays there.
         if (!sameObject(ks, ts) || calls.unlink(kept.constData()) != 0)

@@ -1,5 +1,7 @@
 #include "ui/dlgpreview.h"
 
+#include "ui/windowparts.h"
+
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QBoxLayout>
@@ -108,15 +110,12 @@ DlgPreview::DlgPreview(QWidget* owner, std::vector<PreviewRow> rows, const Previ
     setModal(true);
     setSizeGripEnabled(true);
 
-    LblCount = new QLabel(countLine(counts, mode), this);
-    LblCount->setObjectName(QStringLiteral("LblCount"));
-    ChkShowUnmatched = new QCheckBox(QStringLiteral("显示不匹配的项目"), this);
-    ChkShowUnmatched->setObjectName(QStringLiteral("ChkShowUnmatched"));
+    LblCount = named(new QLabel(countLine(counts, mode), this), "LblCount");
+    ChkShowUnmatched = named(new QCheckBox(QStringLiteral("显示不匹配的项目"), this), "ChkShowUnmatched");
     ChkShowUnmatched->setChecked(true);
 
     model_ = new PreviewModel(std::move(rows), this);
-    GridPreview = new QTableView(this);
-    GridPreview->setObjectName(QStringLiteral("GridPreview"));
+    GridPreview = named(new QTableView(this), "GridPreview");
     GridPreview->setModel(model_);
     GridPreview->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -139,10 +138,8 @@ DlgPreview::DlgPreview(QWidget* owner, std::vector<PreviewRow> rows, const Previ
     columns->resizeSection(PreviewModel::Source, pathWidth);
     columns->resizeSection(PreviewModel::Target, pathWidth);
 
-    BtnStart = new QPushButton(QStringLiteral("开始处理"), this);
-    BtnStart->setObjectName(QStringLiteral("BtnStart"));
-    BtnClose = new QPushButton(QStringLiteral("关闭"), this);
-    BtnClose->setObjectName(QStringLiteral("BtnClose"));
+    BtnStart = named(new QPushButton(QStringLiteral("开始处理"), this), "BtnStart");
+    BtnClose = named(new QPushButton(QStringLiteral("关闭"), this), "BtnClose");
     // Enter must not start a run by accident.
     BtnStart->setAutoDefault(false);
     BtnClose->setDefault(true);

@@ -123,9 +123,7 @@ public:
     explicit Host(TForm1& form, ReplaceKeeper* keeper = nullptr)
         : WindowRunHost<FileRunHost>(form.runControls(keeper)), form_(form) {}
 
-    TransferMode transferMode() override {
-        return form_.RbMove->isChecked() ? TransferMode::Move : TransferMode::Copy;
-    }
+    TransferMode transferMode() override { return form_.previewMode(); }
 
     TypeFilter typeFilter() override {
         TypeFilter filter;
@@ -518,7 +516,7 @@ void TForm1::Button5Click() {
     if (!ctx_.form3 || ctx_.form3->exec() != QDialog::Accepted)
         return;
     runActivity([&] {
-        EventPump pump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
+        EventPump pump = activityPump();
         addFolderFiles(*fileList, ctx_.form3->pick(), ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
     });
 }

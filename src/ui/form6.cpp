@@ -219,7 +219,7 @@ void TForm6::Button1Click() {
 
 void TForm6::Button5Click() {
     runActivity([&] {
-        EventPump pump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
+        EventPump pump = activityPump();
         addSubFolders(*folders_, ctx_.dialogs, this, ctx_.fs, pump, &BusyCursor::set);
     });
 }

@@ -4,13 +4,11 @@
 #include "ui/qtdialogs.h"
 
 #include <QDesktopServices>
-#include <QGuiApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStringDecoder>
 #include <QTextBrowser>
@@ -24,7 +22,6 @@ namespace {
 const char kAboutServer[] = "http://www.velquin.com";
 const char kAboutPath[] = "/soft/AboutVelquin.asp";
 const char kAboutVersion[] = "2.41";
-const char kProductVersion[] = "2.4.1.0";
 const char kFileVersion[] = "0.3.6.9";
 
 // A page that never answers must not keep a request open for the life of the program.

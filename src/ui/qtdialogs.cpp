@@ -47,10 +47,14 @@ int runBox(QMessageBox& box) {
     return box.exec();
 }
 
+// `line` and `details`, when given, go under the text and into the box's details area.
 int runBox(QObject* owner, QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons,
-           QMessageBox::StandardButton defaultButton) {
+           QMessageBox::StandardButton defaultButton, const QString& line = QString(),
+           const QString& details = QString()) {
     QMessageBox box(icon, applicationTitle(), text, buttons, ownerWidget(owner));
     box.setDefaultButton(defaultButton);
+    box.setInformativeText(line);
+    box.setDetailedText(details);
     return runBox(box);
 }
 
@@ -123,15 +127,7 @@ void QtDialogs::information(QObject* owner, const QString& text) {
 
 void QtDialogs::informationWithDetails(QObject* owner, const QString& text, const QString& line,
                                        const QString& details) {
-    if (line.isEmpty() && details.isEmpty()) {
-        information(owner, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Information, applicationTitle(), text, QMessageBox::Ok, ownerWidget(owner));
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setInformativeText(line);
-    box.setDetailedText(details);
-    runBox(box);
+    runBox(owner, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok, line, details);
 }
 
 bool QtDialogs::question(QObject* owner, const QString& text, bool yesIsDefault) {

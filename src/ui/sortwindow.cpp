@@ -34,7 +34,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
@@ -357,7 +356,7 @@ WindowRunControls SortWindow::runControls(ReplaceKeeper* keeper) {
             [this] { Button3Click(); },
             [this] { return stopRequested_; },
             [this] { return closePending(); },
-            {BtnPreview, BtnUndo},
+            {BtnPreview},
             keeper,
             journalPath()};
 }
@@ -405,9 +404,9 @@ QString SortWindow::journalPath() const {
 }
 
 void SortWindow::refreshUndo() {
-    // A run that did nothing leaves a journal with nothing to take back.
+    // A run that did nothing leaves a journal with nothing to take back; one entry tells.
     const QString path = journalPath();
-    BtnUndo->setEnabled(!busy() && !path.isEmpty() && journalExists(path) && !readJournal(path).empty());
+    BtnUndo->setEnabled(!busy() && !path.isEmpty() && !readJournal(path, 1).empty());
 }
 
 void SortWindow::runWithTrash(const std::function<void(ReplaceKeeper*)>& work) {
@@ -418,7 +417,6 @@ void SortWindow::runWithTrash(const std::function<void(ReplaceKeeper*)>& work) {
             trash.emplace(ctx_.trashFolder);
         work(trash ? &*trash : nullptr);
     });
-    refreshUndo();
 }
 
 void SortWindow::BtnPreviewClick() {
@@ -436,11 +434,12 @@ void SortWindow::BtnPreviewClick() {
 
 void SortWindow::BtnUndoClick() {
     const QString path = journalPath();
-    if (path.isEmpty() || !journalExists(path) || busy()) {
+    const std::vector<JournalEntry> entries =
+        path.isEmpty() || busy() ? std::vector<JournalEntry>() : readJournal(path);
+    if (entries.empty()) {
         refreshUndo();
         return;
     }
-    const std::vector<JournalEntry> entries = readJournal(path);
     if (!ctx_.dialogs.question(this, undoQuestion(planUndo(entries)), false))
         return;
     runActivity([&] {
@@ -456,22 +455,17 @@ void SortWindow::BtnUndoClick() {
             });
             host.setProgress(100);
         }
-        // A stopped undo keeps the journal of what it did not reach; otherwise it is gone.
-        if (result.stopped && result.left > 0) {
-            if (std::optional<JournalWriter> rest = JournalWriter::begin(path)) {
-                for (int i = 0; i < result.left; ++i)
-                    rest->append(entries[size_t(i)]);
-            }
-        } else {
-            removeJournal(path);
-        }
+        settleJournal(path, entries, result);
         if (!closePending()) {
             const UndoReport report = undoReport(result);
             ctx_.dialogs.informationWithDetails(this, report.text, report.line, report.details);
         }
         ProgressBar1->setValue(0);
     });
-    refreshUndo();
+}
+
+EventPump SortWindow::activityPump() {
+    return EventPump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
 }
 
 void SortWindow::BtnStopClick() {
@@ -484,6 +478,7 @@ void SortWindow::runActivity(const std::function<void()>& work) {
         stopRequested_ = false;
     BtnStop->setEnabled(true);
     escape_->setEnabled(true);
+    refreshUndo();
     // Back to idle on every way out, an exception included.
     struct Done {
         SortWindow& w;
@@ -492,6 +487,7 @@ void SortWindow::runActivity(const std::function<void()>& work) {
                 w.BtnStop->setEnabled(false);
                 w.escape_->setEnabled(false);
             }
+            w.refreshUndo();
             w.finishPendingClose();
         }
     } done{*this};

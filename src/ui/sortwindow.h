@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/planner.h"
+#include "lists/eventpump.h"
 #include "lists/listfile.h"
 #include "ui/windowhost.h"
 #include "ui/windowparts.h"
@@ -22,7 +23,6 @@ class QTabWidget;
 class QTime;
 class QTimeEdit;
 class QShortcut;
-class QElapsedTimer;
 class QVBoxLayout;
 
 namespace velquin {
@@ -184,6 +184,8 @@ protected:
     // Runs `work` (a run or a walk) as this window's activity: the stop button and Esc stop it,
     // and a close asked for meanwhile is carried out once every activity of the program is over.
     void runActivity(const std::function<void()>& work);
+    // What a walk of this window lets events run through, and learns of a stop from.
+    EventPump activityPump();
     // True once the user asked the activity under way to stop.
     bool stopRequested() const { return stopRequested_; }
     // True when the program ends as soon as the activities are over (no closing box then).

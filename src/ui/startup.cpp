@@ -18,7 +18,7 @@ QTranslator* prepareApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("Velquin"));
     // No display name of its own: Qt would append it to every caption (" — Velquin"), and each
     // window and box already has its caption as the program gives it.
-    QApplication::setApplicationVersion(QStringLiteral("2.4.1.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kProductVersion));
     QApplication::setOrganizationName(QString());
     QGuiApplication::setDesktopFileName(QStringLiteral("velquin"));
 

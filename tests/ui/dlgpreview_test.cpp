@@ -25,10 +25,8 @@ void PrintTo(const QString& text, std::ostream* os) {
 namespace velquin {
 namespace {
 
-PreviewRow row(const char* source, const char* target, const char* action, bool matched = true,
-               bool conflict = false) {
-    return {QString::fromUtf8(source), QString::fromUtf8(target), QString::fromUtf8(action), matched,
-            conflict};
+PreviewRow row(const char* source, const char* target, const char* action, bool matched = true) {
+    return {QString::fromUtf8(source), QString::fromUtf8(target), QString::fromUtf8(action), matched};
 }
 
 // Run order, with the unmatched items in between as the planner meets them.
@@ -36,9 +34,9 @@ std::vector<PreviewRow> sampleRows() {
     return {
         row("/in/a.txt", "/out/txt/a.txt", "复制"),
         row("/in/x.bin", "", "不匹配", false),
-        row("/in/b.txt", "/out/txt/b.txt", "覆盖", true, true),
+        row("/in/b.txt", "/out/txt/b.txt", "覆盖"),
         row("/in/y.bin", "", "不匹配", false),
-        row("/in/c.txt", "/out/txt/c(1).txt", "自动编号为 c(1).txt", true, true),
+        row("/in/c.txt", "/out/txt/c(1).txt", "自动编号为 c(1).txt"),
     };
 }
 
@@ -186,10 +184,9 @@ TEST(Shots, PreviewAndUndoQuestion) {
     std::vector<PreviewRow> rows = {
         row("/home/user/照片/2023/IMG_0001.jpg", "/home/user/整理/.jpg/IMG_0001.jpg", "复制"),
         row("/home/user/照片/2024/IMG_0001.jpg", "/home/user/整理/.jpg/IMG_0001_1.jpg",
-            "自动编号为 IMG_0001_1.jpg", true, true),
+            "自动编号为 IMG_0001_1.jpg"),
         row("/home/user/照片/2024/IMG_0002.jpg", "/home/user/整理/.jpg/IMG_0002.jpg", "复制"),
-        row("/home/user/文档/报告.pdf", "/home/user/整理/.pdf/报告_1.pdf", "自动编号为 报告_1.pdf", true,
-            true),
+        row("/home/user/文档/报告.pdf", "/home/user/整理/.pdf/报告_1.pdf", "自动编号为 报告_1.pdf"),
         row("/home/user/文档/README", "", "不匹配", false),
     };
     DlgPreview preview(nullptr, rows, PreviewCounts{4, 2, 1}, TransferMode::Copy);

@@ -21,8 +21,6 @@ namespace {
 // The maker's web server. Only tests point the box elsewhere.
 const char kAboutServer[] = "http://www.velquin.com";
 const char kAboutPath[] = "/soft/AboutVelquin.asp";
-const char kAboutVersion[] = "2.41";
-const char kFileVersion[] = "0.3.6.9";
 
 // A page that never answers must not keep a request open for the life of the program.
 constexpr int kTransferTimeoutMs = 15000;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/version.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QUrl>
@@ -12,9 +14,6 @@ class QPushButton;
 class QTextBrowser;
 
 namespace velquin {
-
-// The product version the about box shows and the application reports.
-inline constexpr char kProductVersion[] = "2.4.1.0";
 
 // The about box: the maker's about page in a text browser, with the program's name and versions
 // shown while the page loads and whenever it cannot be had. Created once, hidden; opened modally.

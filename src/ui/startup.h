@@ -15,9 +15,9 @@ class TfrmAbout;
 class TfrmSuffix;
 
 // Names the application "Velquin" (the title of its windows and boxes), gives it the product
-// version 2.4.1.0, and makes Qt's own
-// buttons and dialogs speak Simplified Chinese, as the rest of the program does, whatever the
-// user's locale. Returns the translator installed, or nullptr when Qt's catalogue is missing.
+// version (kProductVersion), and makes Qt's own buttons and dialogs speak Simplified Chinese, as
+// the rest of the program does, whatever the user's locale. Returns the translator installed, or
+// nullptr when Qt's catalogue is missing.
 QTranslator* prepareApplication(QApplication& app);
 
 // The five windows of the program, created once, in the order file window, folder window,

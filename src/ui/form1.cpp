@@ -529,6 +529,7 @@ SettingBindings TForm1::settingBindings() {
     return withSharedBindings(
         keys::FilePage,
         {
+            // The option label and panels follow the loaded page before the panels are filled.
             loadStep([this] { PageControl1Change(); }),
             binding(keys::SuffixFilter, ListBox2),
             binding(keys::PicSize, {{ImageSide::Width, RbPicW}, {ImageSide::Height, RbPicH}},

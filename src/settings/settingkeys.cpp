@@ -1,53 +1,68 @@
 #include "settings/settingkeys.h"
 
+#include "platform/fileops.h"
+#include "platform/text.h"
+#include "settings/valuecodec.h"
+#include "settings/windowsettings.h"
+
 namespace velquin {
 
-namespace {
+std::optional<QString> readText(const StoredText& stored, const QLocale&) {
+    return stored.value_or(QString());
+}
 
-using enum SettingId;
-using enum SettingType;
-using enum ReadRule;
-using enum WriteRule;
+QString writeText(const QString& text, const QLocale&) {
+    return text;
+}
 
-constexpr int kClashCodes = 5;
-constexpr int kFilePages = 6;
-constexpr int kFolderPages = 4;
+QString writeTrimmed(const QString& text, const QLocale&) {
+    return trimBlanks(text);
+}
 
-constexpr SettingKey kFileWindowKeys[] = {
-    {Filter, "Filter", String, AsStored, AsIs, 0},
-    {SameFile, "SameFile", Integer, ClashCode, AsIs, kClashCodes},
-    {OutDir, "OutDir", String, ExistingFolder, AsIs, 0},
-    {Page, "Page", Integer, PageIndex, AsIs, kFilePages},
-    {PicSize, "PicSize", Integer, Flag, AsIs, 0},
-    {CmbPic, "CmbPic", Integer, AsStored, AsIs, 0},
-    {PicSizeValue, "PicSizeValue", String, AsStored, AsIs, 0},
-    {CmbCondition, "CmbCondition", Integer, AsStored, AsIs, 0},
-    {CmbUnit, "CmbUnit", Integer, AsStored, AsIs, 0},
-    {FileSize, "FileSize", String, AsStored, AsIs, 0},
-    {EdtKeys, "EdtKeys", String, AsStored, Trimmed, 0},
-    {SuffixFilter, "SuffixFilter", String, PatternList, AsIs, 0},
-    {DTDate, "DTDate", Date, KeepControl, AsIs, 0},
-    {DTTime, "DTTime", Time, KeepControl, AsIs, 0},
-    {FileAttr, "FileAttr", Integer, Flag, AsIs, 0},
-    {CmbFileDate, "CmbFileDate", Integer, AsStored, AsIs, 0},
-};
+std::optional<QString> readExistingFolder(const StoredText& stored, const QLocale&) {
+    const QString folder = stored.value_or(defaultOutputFolder());
+    return !folder.isEmpty() && FileOps().isDir(folder) ? folder : QString();
+}
 
-constexpr SettingKey kFolderWindowKeys[] = {
-    {Filter, "Filter", String, AsStored, AsIs, 0},
-    {SameFile, "SameFile", Integer, ClashCode, AsIs, kClashCodes},
-    {OutDir, "OutDir", String, ExistingFolder, AsIs, 0},
-    {Page, "Page", Integer, PageIndex, AsIs, kFolderPages},
-    {EdtKeys, "EdtKeys", String, AsStored, Trimmed, 0},
-    // The folder window has no type filter; the key is kept empty.
-    {SuffixFilter, "SuffixFilter", String, NotRead, AlwaysEmpty, 0},
-    {DTDate, "DTDate", Date, KeepControl, AsIs, 0},
-    {DTTime, "DTTime", Time, KeepControl, AsIs, 0},
-    {CmbFileDate, "CmbFileDate", Integer, AsStored, AsIs, 0},
-};
+std::optional<int> readInteger(const StoredText& stored, const QLocale&) {
+    return (stored ? settingsIntegerFromText(*stored) : std::nullopt).value_or(0);
+}
 
-} // namespace
+QString writeInteger(const int& value, const QLocale&) {
+    return QString::number(value);
+}
 
-const SettingsSection kFileWindowSection{"Parameter", kFileWindowKeys};
-const SettingsSection kFolderWindowSection{"Parameter2", kFolderWindowKeys};
+std::optional<ClashPolicy> readClashCode(const StoredText& stored, const QLocale& locale) {
+    const int code = *readInteger(stored, locale);
+    return code >= 0 && code < 5 ? ClashPolicy(code) : ClashPolicy::Skip;
+}
+
+QString writeClashCode(const ClashPolicy& policy, const QLocale& locale) {
+    return writeInteger(int(policy), locale);
+}
+
+std::optional<QStringList> readPatternList(const StoredText& stored, const QLocale&) {
+    return splitPatternList(stored.value_or(QString()));
+}
+
+QString writePatternList(const QStringList& patterns, const QLocale&) {
+    return joinPatternList(patterns);
+}
+
+std::optional<QDate> readDate(const StoredText& stored, const QLocale& locale) {
+    return stored ? settingsDateFromText(*stored, locale) : std::nullopt;
+}
+
+QString writeDate(const QDate& date, const QLocale& locale) {
+    return settingsDateText(date, locale);
+}
+
+std::optional<QTime> readTime(const StoredText& stored, const QLocale& locale) {
+    return stored ? settingsTimeFromText(*stored, locale) : std::nullopt;
+}
+
+QString writeTime(const QTime& time, const QLocale& locale) {
+    return settingsTimeText(time, locale);
+}
 
 } // namespace velquin

@@ -525,41 +525,24 @@ QWidget* TForm1::ownField(FocusTarget target) {
     return target == FocusTarget::EdtSize ? EdtSize : target == FocusTarget::EdtPic ? EdtPic : nullptr;
 }
 
-void TForm1::loadSettings() {
-    const FileWindowSettings s = loadFileWindowSettings(ctx_.settingsPath);
-    applyLeadingSettings(s);
-    PageControl1Change();
-    if (s.suffixFilter)
-        ListBox2->addItems(*s.suffixFilter);
-    if (s.picSize)
-        (*s.picSize == ImageSide::Height ? RbPicH : RbPicW)->setChecked(true);
-    if (s.fileAttr)
-        (*s.fileAttr == DateSource::FromHandle ? RbModifyTime : RbCreateTime)->setChecked(true);
-    if (s.cmbPic)
-        CmbPic->setCurrentIndex(*s.cmbPic);
-    if (s.picSizeValue)
-        EdtPic->setText(*s.picSizeValue);
-    if (s.cmbCondition)
-        CmbCondition->setCurrentIndex(*s.cmbCondition);
-    if (s.cmbUnit)
-        CmbUnit->setCurrentIndex(*s.cmbUnit);
-    if (s.fileSize)
-        EdtSize->setText(*s.fileSize);
-    applyTrailingSettings(s);
-}
-
-QString TForm1::saveSettings() {
-    FileWindowSettings s;
-    storeSharedSettings(s);
-    s.picSize = RbPicW->isChecked() ? ImageSide::Width : ImageSide::Height;
-    s.cmbPic = CmbPic->currentIndex();
-    s.picSizeValue = EdtPic->text();
-    s.cmbCondition = CmbCondition->currentIndex();
-    s.cmbUnit = CmbUnit->currentIndex();
-    s.fileSize = EdtSize->text();
-    s.suffixFilter = listEntries(ListBox2);
-    s.fileAttr = RbCreateTime->isChecked() ? DateSource::FromEntry : DateSource::FromHandle;
-    return saveFileWindowSettings(ctx_.settingsPath, s);
+SettingBindings TForm1::settingBindings() {
+    return withSharedBindings(
+        keys::FilePage,
+        {
+            // The option label and panels follow the loaded page before the panels are filled.
+            loadStep([this] { PageControl1Change(); }),
+            binding(keys::SuffixFilter, ListBox2),
+            binding(keys::PicSize, {{ImageSide::Width, RbPicW}, {ImageSide::Height, RbPicH}},
+                    ImageSide::Height),
+            binding(keys::FileAttr,
+                    {{DateSource::FromEntry, RbCreateTime}, {DateSource::FromHandle, RbModifyTime}},
+                    DateSource::FromHandle),
+            binding(keys::CmbPic, CmbPic),
+            binding(keys::PicSizeValue, EdtPic),
+            binding(keys::CmbCondition, CmbCondition),
+            binding(keys::CmbUnit, CmbUnit),
+            binding(keys::FileSize, EdtSize),
+        });
 }
 
 bool TForm1::EdtPicKeyPress(QChar key) {

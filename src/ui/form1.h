@@ -86,8 +86,8 @@ private:
     void buildPages();
     void buildOptions();
     void FormCreate();
-    void loadSettings();
-    QString saveSettings() override;
+    const SettingsSection& settingsSection() const override { return kFileWindowSection; }
+    SettingBindings settingBindings() override;
     QWidget* ownField(FocusTarget target) override;
     const char* journalName() const override { return kFilesJournal; }
     std::optional<Preview> previewRun() override;

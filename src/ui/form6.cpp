@@ -190,16 +190,8 @@ void TForm6::buildPages() {
     PageControl1->setCurrentIndex(int(FolderSortCriterion::ByFileCount));
 }
 
-void TForm6::loadSettings() {
-    const FolderWindowSettings s = loadFolderWindowSettings(ctx_.settingsPath);
-    applyLeadingSettings(s);
-    applyTrailingSettings(s);
-}
-
-QString TForm6::saveSettings() {
-    FolderWindowSettings s;
-    storeSharedSettings(s);
-    return saveFolderWindowSettings(ctx_.settingsPath, s);
+SettingBindings TForm6::settingBindings() {
+    return withSharedBindings(keys::FolderPage, {});
 }
 
 void TForm6::showFromSwitch() {

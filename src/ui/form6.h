@@ -46,8 +46,8 @@ private:
     class Host;
 
     void buildPages();
-    void loadSettings();
-    QString saveSettings() override;
+    const SettingsSection& settingsSection() const override { return kFolderWindowSection; }
+    SettingBindings settingBindings() override;
     QWidget* ownField(FocusTarget target) override;
     const char* journalName() const override { return kFoldersJournal; }
     std::optional<Preview> previewRun() override;

@@ -303,45 +303,28 @@ bool SortWindow::event(QEvent* event) {
     return handled;
 }
 
-template <class Settings> void SortWindow::applyLeadingSettings(const Settings& s) {
-    if (s.filter)
-        EdtFilter->setText(*s.filter);
-    if (s.outDir)
-        EdtOutDir->setText(*s.outDir);
-    checkClashCode(result, int(s.sameFile.value_or(ClashPolicy::Skip)));
-    if (s.page && *s.page >= 0 && *s.page < PageControl1->count())
-        PageControl1->setCurrentIndex(*s.page);
+SettingBindings SortWindow::withSharedBindings(const Setting<int>& page, SettingBindings own) {
+    SettingBindings bindings = {binding(keys::Filter, EdtFilter), binding(keys::OutDir, EdtOutDir),
+                                binding(keys::SameFile, {{ClashPolicy::Skip, result.RbSkip},
+                                                         {ClashPolicy::Overwrite, result.RbOverwrite},
+                                                         {ClashPolicy::Ask, result.RbAsk},
+                                                         {ClashPolicy::AutoNumber, result.RbRename},
+                                                         {ClashPolicy::ReplaceOlder, result.RbEditFileTime}}),
+                                binding(page, PageControl1)};
+    bindings.insert(bindings.end(), own.begin(), own.end());
+    bindings.insert(bindings.end(),
+                    {binding(keys::DTDate, DtDate), binding(keys::DTTime, DtTime),
+                     binding(keys::CmbFileDate, CmbFileDate), binding(keys::EdtKeys, EdtKeys)});
+    return bindings;
 }
 
-template <class Settings> void SortWindow::applyTrailingSettings(const Settings& s) {
-    if (s.dtDate)
-        DtDate->setDate(*s.dtDate);
-    if (s.dtTime)
-        DtTime->setTime(*s.dtTime);
-    if (s.cmbFileDate)
-        CmbFileDate->setCurrentIndex(*s.cmbFileDate);
-    if (s.edtKeys)
-        EdtKeys->setText(*s.edtKeys);
+void SortWindow::loadSettings() {
+    applySettings(settingBindings(), loadSection(ctx_.settingsPath, settingsSection()));
 }
 
-template <class Settings> void SortWindow::storeSharedSettings(Settings& s) const {
-    s.filter = EdtFilter->text();
-    if (const int code = checkedClashCode(result); code >= 0)
-        s.sameFile = ClashPolicy(code);
-    s.outDir = EdtOutDir->text();
-    s.page = PageControl1->currentIndex();
-    s.edtKeys = EdtKeys->text();
-    s.dtDate = DtDate->date();
-    s.dtTime = DtTime->time();
-    s.cmbFileDate = CmbFileDate->currentIndex();
+QString SortWindow::saveSettings() {
+    return saveSection(ctx_.settingsPath, settingsSection(), settingsToSave(settingBindings()));
 }
-
-template void SortWindow::applyLeadingSettings(const FileWindowSettings&);
-template void SortWindow::applyLeadingSettings(const FolderWindowSettings&);
-template void SortWindow::applyTrailingSettings(const FileWindowSettings&);
-template void SortWindow::applyTrailingSettings(const FolderWindowSettings&);
-template void SortWindow::storeSharedSettings(FileWindowSettings&) const;
-template void SortWindow::storeSharedSettings(FolderWindowSettings&) const;
 
 WindowRunControls SortWindow::runControls(ReplaceKeeper* keeper) {
     return {this,

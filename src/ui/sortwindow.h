@@ -3,6 +3,7 @@
 #include "engine/planner.h"
 #include "lists/eventpump.h"
 #include "lists/listfile.h"
+#include "ui/settingbinding.h"
 #include "ui/windowhost.h"
 #include "ui/windowparts.h"
 
@@ -150,15 +151,17 @@ protected:
     // Caption set, the window centred on its screen.
     void finishCreate();
 
-    // The keys both sections hold. Applied first: filter, outDir, sameFile (skip when absent),
-    // page when in range; applied last: dtDate, dtTime, cmbFileDate, edtKeys.
-    template <class Settings> void applyLeadingSettings(const Settings& s);
-    template <class Settings> void applyTrailingSettings(const Settings& s);
-    // Fills the shared keys of a section to save from the controls.
-    template <class Settings> void storeSharedSettings(Settings& s) const;
-
+    // A window's bindings in load order: the keys both sections hold, bound to the shared
+    // controls, around the window's own ones: first Filter, OutDir, SameFile and the window's
+    // `page` key, then `own`, last DTDate, DTTime, CmbFileDate and EdtKeys.
+    SettingBindings withSharedBindings(const Setting<int>& page, SettingBindings own);
+    // The window's section, and its controls bound to the section's keys in load order.
+    virtual const SettingsSection& settingsSection() const = 0;
+    virtual SettingBindings settingBindings() = 0;
+    // Puts the window's settings section into its controls.
+    void loadSettings();
     // Writes the window's settings section: "" when saved, else the error text.
-    virtual QString saveSettings() = 0;
+    QString saveSettings();
     // Focuses the field a failed check points at: the shared keyword and range fields, else
     // the window's own field.
     void focusField(FocusTarget target);

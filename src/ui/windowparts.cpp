@@ -201,24 +201,6 @@ ClashPolicy clashPolicyOf(const ResultGroup& group) {
     return group.RbSkip->isChecked() ? ClashPolicy::Skip : ClashPolicy::Overwrite;
 }
 
-int checkedClashCode(const ResultGroup& group) {
-    const std::pair<QRadioButton*, ClashPolicy> order[] = {{group.RbSkip, ClashPolicy::Skip},
-                                                           {group.RbOverwrite, ClashPolicy::Overwrite},
-                                                           {group.RbAsk, ClashPolicy::Ask},
-                                                           {group.RbRename, ClashPolicy::AutoNumber},
-                                                           {group.RbEditFileTime, ClashPolicy::ReplaceOlder}};
-    for (const auto& [rb, policy] : order) {
-        if (rb->isChecked())
-            return int(policy);
-    }
-    return -1;
-}
-
-void checkClashCode(const ResultGroup& group, int code) {
-    QAbstractButton* b = (code >= 1 && code <= 4) ? group.clashGroup->button(code) : group.RbSkip;
-    b->setChecked(true);
-}
-
 void tabToCheckedButton(const QList<QAbstractButton*>& group) {
     const auto follow = [group] {
         const bool anyChecked =

@@ -61,11 +61,6 @@ ResultGroup buildResultGroup(QWidget* parent);
 // The policy of the checked button in the run's order of tests (AutoNumber, ReplaceOlder, Ask,
 // then Skip when RbSkip is checked, Overwrite in every other case).
 ClashPolicy clashPolicyOf(const ResultGroup& group);
-// The code of the checked button, tested in the order skip, overwrite, ask, auto-number,
-// replace older; -1 when none is checked.
-int checkedClashCode(const ResultGroup& group);
-// Checks the button of `code`; any code outside 1..4 checks RbSkip.
-void checkClashCode(const ResultGroup& group, int code);
 
 // Tab into a group of radio buttons lands on its checked button (on the first while none is
 // checked), as in native toolkits, so Space there never changes the choice by accident; a click

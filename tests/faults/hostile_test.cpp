@@ -53,15 +53,17 @@ QMap<QString, QByteArray> stateWithTimes(const QString& root) {
     return state;
 }
 
-void expectSaneSettings(const FileWindowSettings& file, const FolderWindowSettings& folder) {
-    ASSERT_TRUE(file.sameFile.has_value());
-    EXPECT_GE(int(*file.sameFile), 0);
-    EXPECT_LE(int(*file.sameFile), 4);
-    EXPECT_TRUE(!file.page || (*file.page >= 0 && *file.page <= 5));
-    ASSERT_TRUE(folder.sameFile.has_value());
-    EXPECT_GE(int(*folder.sameFile), 0);
-    EXPECT_LE(int(*folder.sameFile), 4);
-    EXPECT_TRUE(!folder.page || (*folder.page >= 0 && *folder.page <= 3));
+void expectSaneSettings(const SettingValues& file, const SettingValues& folder) {
+    for (const SettingValues* values : {&file, &folder}) {
+        const std::optional<ClashPolicy> sameFile = values->get(keys::SameFile);
+        ASSERT_TRUE(sameFile.has_value());
+        EXPECT_GE(int(*sameFile), 0);
+        EXPECT_LE(int(*sameFile), 4);
+    }
+    const std::optional<int> filePage = file.get(keys::FilePage);
+    EXPECT_TRUE(!filePage || (*filePage >= 0 && *filePage <= 5));
+    const std::optional<int> folderPage = folder.get(keys::FolderPage);
+    EXPECT_TRUE(!folderPage || (*folderPage >= 0 && *folderPage <= 3));
 }
 
 TEST(HostileSettings, GarbageLoadsWithoutCrashOrWrite) {
@@ -79,7 +81,7 @@ TEST(HostileSettings, GarbageLoadsWithoutCrashOrWrite) {
         for (const char* key : {"OutDir", "SameFile", "Page", "SuffixFilter"})
             EXPECT_LE(ini.value(QStringLiteral("Parameter"), QLatin1String(key)).value_or(QString()).size(),
                       IniFile::kMaxValueBytes);
-        expectSaneSettings(loadFileWindowSettings(path), loadFolderWindowSettings(path));
+        expectSaneSettings(loadSection(path, kFileWindowSection), loadSection(path, kFolderWindowSection));
         EXPECT_EQ(stateWithTimes(dir.path()), before);
     }
 }
@@ -101,12 +103,12 @@ TEST(HostileSettings, AHundredMegabyteLineIsCutAndTheKeysAfterItAreRead) {
         EXPECT_EQ(ini.value(QStringLiteral("Parameter"), QStringLiteral("OutDir")).value_or(QString()).size(),
                   IniFile::kMaxValueBytes);
     }
-    const FileWindowSettings file = loadFileWindowSettings(path);
-    const FolderWindowSettings folder = loadFolderWindowSettings(path);
+    const SettingValues file = loadSection(path, kFileWindowSection);
+    const SettingValues folder = loadSection(path, kFolderWindowSection);
     expectSaneSettings(file, folder);
-    EXPECT_EQ(file.sameFile, ClashPolicy::AutoNumber);
-    EXPECT_EQ(file.outDir, QString()) << "a folder that does not exist is not kept";
-    EXPECT_EQ(folder.page, 2);
+    EXPECT_EQ(file.get(keys::SameFile), ClashPolicy::AutoNumber);
+    EXPECT_EQ(file.get(keys::OutDir), QString()) << "a folder that does not exist is not kept";
+    EXPECT_EQ(folder.get(keys::FolderPage), 2);
     EXPECT_EQ(stateWithTimes(dir.path()), before);
 }
 
@@ -118,8 +120,8 @@ TEST(HostileSettings, AnOutputFolderWithARawNameReadsBackByteForByte) {
     const QString path = dir.path(QStringLiteral("Velquin.ini"));
     writeWhole(path, "[Parameter]\r\nOutDir=" + raw + "\r\n[Parameter2]\r\nOutDir=\"" + raw + "/\"\r\n");
     const QMap<QString, QByteArray> before = stateWithTimes(dir.path());
-    const std::optional<QString> fileOut = loadFileWindowSettings(path).outDir;
-    const std::optional<QString> folderOut = loadFolderWindowSettings(path).outDir;
+    const std::optional<QString> fileOut = loadSection(path, kFileWindowSection).get(keys::OutDir);
+    const std::optional<QString> folderOut = loadSection(path, kFolderWindowSection).get(keys::OutDir);
     ASSERT_TRUE(fileOut && folderOut);
     EXPECT_TRUE(encodeLocal8(*fileOut).startsWith(raw)) << encodeLocal8(*fileOut).toHex().constData();
     EXPECT_TRUE(encodeLocal8(*folderOut).startsWith(raw)) << encodeLocal8(*folderOut).toHex().constData();
@@ -210,11 +212,12 @@ TEST(HostileFifos, NeitherStartUpNorImportWaitsOnAFifo) {
     } steps[] = {
         {"load the settings",
          [&] {
-             const FileWindowSettings s = loadFileWindowSettings(settings);
-             return s.sameFile == ClashPolicy::Skip && IniFile::load(settings).loadError() == EINVAL;
+             const SettingValues s = loadSection(settings, kFileWindowSection);
+             return s.get(keys::SameFile) == ClashPolicy::Skip &&
+                    IniFile::load(settings).loadError() == EINVAL;
          }},
         {"save the settings",
-         [&] { return !saveFileWindowSettings(settings, FileWindowSettings{}).isEmpty(); }},
+         [&] { return !saveSection(settings, kFileWindowSection, SettingValues{}).isEmpty(); }},
         {"import the list",
          [&] {
              SourceListModel model;

@@ -97,9 +97,10 @@ TEST(WriteProtectedFiles, SettingsAndListFilesAreNotReplaced) {
     for (const QString& path : {settings, list})
         ASSERT_EQ(::chmod(encodeLocal8(path).constData(), 0444), 0);
 
-    FileWindowSettings values;
-    values.edtKeys = QStringLiteral("new");
-    EXPECT_EQ(saveFileWindowSettings(settings, values), QStringLiteral("Unable to write to ") + settings);
+    SettingValues values;
+    values.set(keys::EdtKeys, QStringLiteral("new"));
+    EXPECT_EQ(saveSection(settings, kFileWindowSection, values),
+              QStringLiteral("Unable to write to ") + settings);
     SourceListModel model;
     model.addUnique(QStringLiteral("/c/d"));
     ScriptedDialogs dialogs;

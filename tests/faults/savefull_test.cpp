@@ -78,10 +78,10 @@ TEST_P(SaveWithoutRoom, TheOldFileStaysAndTheFailureIsReported) {
     // Far more than the room left, far more than the size limit.
     const auto save = [&]() -> QString {
         if (c.saved == Saved::Settings) {
-            FileWindowSettings values;
-            values.edtKeys = QString(20000, u'k');
-            values.filter = QString(20000, u'f');
-            return saveFileWindowSettings(path, values);
+            SettingValues values;
+            values.set(keys::EdtKeys, QString(20000, u'k'));
+            values.set(keys::Filter, QString(20000, u'f'));
+            return saveSection(path, kFileWindowSection, values);
         }
         SourceListModel list;
         for (int i = 0; i < 2000; ++i)

@@ -26,33 +26,35 @@ class WindowSettings : public ::testing::Test {
 protected:
     QString ini(const QByteArray& content) { return dir.file(QStringLiteral("Velquin.ini"), content); }
     QByteArray onDisk() { return dir.read(QStringLiteral("Velquin.ini")).value_or(QByteArray("<missing>")); }
-    FileWindowSettings loadFile(const QByteArray& content) { return loadFileWindowSettings(ini(content), c); }
-    FolderWindowSettings loadFolder(const QByteArray& content) {
-        return loadFolderWindowSettings(ini(content), c);
+    SettingValues loadFile(const QByteArray& content) {
+        return loadSection(ini(content), kFileWindowSection, c);
+    }
+    SettingValues loadFolder(const QByteArray& content) {
+        return loadSection(ini(content), kFolderWindowSection, c);
     }
 
     TestDir dir;
     const QLocale c = QLocale::c();
 };
 
-FileWindowSettings sampleFileWindow() {
-    FileWindowSettings s;
-    s.filter = u8(" 前缀* ");
-    s.sameFile = ClashPolicy::AutoNumber;
-    s.outDir = u8("/data/输出/");
-    s.page = 4;
-    s.picSize = ImageSide::Height;
-    s.cmbPic = 2;
-    s.picSizeValue = u8("800");
-    s.cmbCondition = 1;
-    s.cmbUnit = -1;
-    s.fileSize = u8("1.5");
-    s.edtKeys = u8("  red blue  ");
-    s.suffixFilter = QStringList{u8("*.txt"), u8("*.doc")};
-    s.dtDate = QDate(2013, 5, 6);
-    s.dtTime = QTime(13, 5, 9);
-    s.fileAttr = DateSource::FromHandle;
-    s.cmbFileDate = 1;
+SettingValues sampleFileWindow() {
+    SettingValues s;
+    s.set(keys::Filter, u8(" 前缀* "));
+    s.set(keys::SameFile, ClashPolicy::AutoNumber);
+    s.set(keys::OutDir, u8("/data/输出/"));
+    s.set(keys::FilePage, 4);
+    s.set(keys::PicSize, ImageSide::Height);
+    s.set(keys::CmbPic, 2);
+    s.set(keys::PicSizeValue, u8("800"));
+    s.set(keys::CmbCondition, 1);
+    s.set(keys::CmbUnit, -1);
+    s.set(keys::FileSize, u8("1.5"));
+    s.set(keys::EdtKeys, u8("  red blue  "));
+    s.set(keys::SuffixFilter, QStringList{u8("*.txt"), u8("*.doc")});
+    s.set(keys::DTDate, QDate(2013, 5, 6));
+    s.set(keys::DTTime, QTime(13, 5, 9));
+    s.set(keys::FileAttr, DateSource::FromHandle);
+    s.set(keys::CmbFileDate, 1);
     return s;
 }
 
@@ -60,33 +62,33 @@ FileWindowSettings sampleFileWindow() {
 
 TEST_F(WindowSettings, FirstStartWithoutAFileGivesEveryDefault) {
     const QString path = dir.path(QStringLiteral("none/Velquin.ini"));
-    const FileWindowSettings f = loadFileWindowSettings(path, c);
-    EXPECT_EQ(f.filter, QString());
-    EXPECT_EQ(f.sameFile, ClashPolicy::Skip);
-    EXPECT_EQ(f.outDir, defaultOutputFolder());
-    EXPECT_EQ(f.page, 0);
-    EXPECT_EQ(f.picSize, ImageSide::Width);
-    EXPECT_EQ(f.cmbPic, 0);
-    EXPECT_EQ(f.picSizeValue, QString());
-    EXPECT_EQ(f.cmbCondition, 0);
-    EXPECT_EQ(f.cmbUnit, 0);
-    EXPECT_EQ(f.fileSize, QString());
-    EXPECT_EQ(f.edtKeys, QString());
-    EXPECT_EQ(f.suffixFilter, QStringList());
-    EXPECT_FALSE(f.dtDate);
-    EXPECT_FALSE(f.dtTime);
-    EXPECT_EQ(f.fileAttr, DateSource::FromEntry);
-    EXPECT_EQ(f.cmbFileDate, 0);
+    const SettingValues f = loadSection(path, kFileWindowSection, c);
+    EXPECT_EQ(f.get(keys::Filter), QString());
+    EXPECT_EQ(f.get(keys::SameFile), ClashPolicy::Skip);
+    EXPECT_EQ(f.get(keys::OutDir), defaultOutputFolder());
+    EXPECT_EQ(f.get(keys::FilePage), 0);
+    EXPECT_EQ(f.get(keys::PicSize), ImageSide::Width);
+    EXPECT_EQ(f.get(keys::CmbPic), 0);
+    EXPECT_EQ(f.get(keys::PicSizeValue), QString());
+    EXPECT_EQ(f.get(keys::CmbCondition), 0);
+    EXPECT_EQ(f.get(keys::CmbUnit), 0);
+    EXPECT_EQ(f.get(keys::FileSize), QString());
+    EXPECT_EQ(f.get(keys::EdtKeys), QString());
+    EXPECT_EQ(f.get(keys::SuffixFilter), QStringList());
+    EXPECT_FALSE(f.get(keys::DTDate));
+    EXPECT_FALSE(f.get(keys::DTTime));
+    EXPECT_EQ(f.get(keys::FileAttr), DateSource::FromEntry);
+    EXPECT_EQ(f.get(keys::CmbFileDate), 0);
 
-    const FolderWindowSettings g = loadFolderWindowSettings(path, c);
-    EXPECT_EQ(g.filter, QString());
-    EXPECT_EQ(g.sameFile, ClashPolicy::Skip);
-    EXPECT_EQ(g.outDir, defaultOutputFolder());
-    EXPECT_EQ(g.page, 0);
-    EXPECT_EQ(g.edtKeys, QString());
-    EXPECT_FALSE(g.dtDate);
-    EXPECT_FALSE(g.dtTime);
-    EXPECT_EQ(g.cmbFileDate, 0);
+    const SettingValues g = loadSection(path, kFolderWindowSection, c);
+    EXPECT_EQ(g.get(keys::Filter), QString());
+    EXPECT_EQ(g.get(keys::SameFile), ClashPolicy::Skip);
+    EXPECT_EQ(g.get(keys::OutDir), defaultOutputFolder());
+    EXPECT_EQ(g.get(keys::FolderPage), 0);
+    EXPECT_EQ(g.get(keys::EdtKeys), QString());
+    EXPECT_FALSE(g.get(keys::DTDate));
+    EXPECT_FALSE(g.get(keys::DTTime));
+    EXPECT_EQ(g.get(keys::CmbFileDate), 0);
     EXPECT_FALSE(dir.existsFolder(QStringLiteral("none")));
 }
 
@@ -113,8 +115,8 @@ TEST_F(WindowSettings, SameFileFallsBackToSkip) {
     };
     for (const auto& [stored, expected] : cases) {
         const QByteArray line = QByteArray("SameFile=") + stored + "\r\n";
-        EXPECT_EQ(loadFile("[Parameter]\r\n" + line).sameFile, expected) << stored;
-        EXPECT_EQ(loadFolder("[Parameter2]\r\n" + line).sameFile, expected) << stored;
+        EXPECT_EQ(loadFile("[Parameter]\r\n" + line).get(keys::SameFile), expected) << stored;
+        EXPECT_EQ(loadFolder("[Parameter2]\r\n" + line).get(keys::SameFile), expected) << stored;
     }
 }
 
@@ -124,23 +126,24 @@ TEST_F(WindowSettings, PageInRangeOrPresetButAbsentIsZero) {
         {"page=2", 2}, {"Page=abc", 0}, {"Other=1", 0},
     };
     for (const auto& [line, expected] : fileCases)
-        EXPECT_EQ(loadFile(QByteArray("[Parameter]\n") + line + "\n").page, expected) << line;
+        EXPECT_EQ(loadFile(QByteArray("[Parameter]\n") + line + "\n").get(keys::FilePage), expected) << line;
 
     const std::pair<const char*, std::optional<int>> folderCases[] = {
         {"Page=3", 3}, {"Page=4", std::nullopt}, {"Page=-1", std::nullopt}, {"Other=1", 0}};
     for (const auto& [line, expected] : folderCases)
-        EXPECT_EQ(loadFolder(QByteArray("[Parameter2]\n") + line + "\n").page, expected) << line;
+        EXPECT_EQ(loadFolder(QByteArray("[Parameter2]\n") + line + "\n").get(keys::FolderPage), expected)
+            << line;
 }
 
 TEST_F(WindowSettings, IndexesAsStoredAndFlagsAsNonZero) {
-    const FileWindowSettings s = loadFile("[Parameter]\nCmbPic=7\nCmbCondition=-1\nCmbUnit=$1\n"
-                                          "PicSize=2\nFileAttr=x\nCmbFileDate=9\n");
-    EXPECT_EQ(s.cmbPic, 7);
-    EXPECT_EQ(s.cmbCondition, -1);
-    EXPECT_EQ(s.cmbUnit, 1);
-    EXPECT_EQ(s.picSize, ImageSide::Height);
-    EXPECT_EQ(s.fileAttr, DateSource::FromEntry);
-    EXPECT_EQ(s.cmbFileDate, 9);
+    const SettingValues s = loadFile("[Parameter]\nCmbPic=7\nCmbCondition=-1\nCmbUnit=$1\n"
+                                     "PicSize=2\nFileAttr=x\nCmbFileDate=9\n");
+    EXPECT_EQ(s.get(keys::CmbPic), 7);
+    EXPECT_EQ(s.get(keys::CmbCondition), -1);
+    EXPECT_EQ(s.get(keys::CmbUnit), 1);
+    EXPECT_EQ(s.get(keys::PicSize), ImageSide::Height);
+    EXPECT_EQ(s.get(keys::FileAttr), DateSource::FromEntry);
+    EXPECT_EQ(s.get(keys::CmbFileDate), 9);
 }
 
 TEST_F(WindowSettings, SuffixFilterSplitsAsStored) {
@@ -152,14 +155,15 @@ TEST_F(WindowSettings, SuffixFilterSplitsAsStored) {
         {"", {}},
     };
     for (const auto& [stored, entries] : cases)
-        EXPECT_EQ(loadFile(QByteArray("[Parameter]\nSuffixFilter=") + stored + "\n").suffixFilter, entries)
+        EXPECT_EQ(loadFile(QByteArray("[Parameter]\nSuffixFilter=") + stored + "\n").get(keys::SuffixFilter),
+                  entries)
             << stored;
 
-    FileWindowSettings empty;
-    empty.suffixFilter = QStringList();
-    EXPECT_EQ(saveFileWindowSettings(ini(""), empty, c), QString());
+    SettingValues empty;
+    empty.set(keys::SuffixFilter, QStringList());
+    EXPECT_EQ(saveSection(ini(""), kFileWindowSection, empty, c), QString());
     EXPECT_EQ(onDisk(), QByteArray("[Parameter]\r\nSuffixFilter=\r\n"));
-    EXPECT_EQ(loadFileWindowSettings(ini(onDisk()), c).suffixFilter, QStringList());
+    EXPECT_EQ(loadSection(ini(onDisk()), kFileWindowSection, c).get(keys::SuffixFilter), QStringList());
 }
 
 TEST_F(WindowSettings, OutDirOnlyWhenItNamesAnExistingFolder) {
@@ -175,8 +179,9 @@ TEST_F(WindowSettings, OutDirOnlyWhenItNamesAnExistingFolder) {
     };
     for (const auto& [stored, expected] : cases) {
         const QByteArray content = "[Parameter]\r\nOutDir=" + encodeLocal8(stored) + "\r\n";
-        EXPECT_EQ(loadFile(content).outDir, expected) << qPrintable(stored);
-        EXPECT_EQ(loadFolder("[Parameter2]\r\nOutDir=" + encodeLocal8(stored) + "\r\n").outDir, expected);
+        EXPECT_EQ(loadFile(content).get(keys::OutDir), expected) << qPrintable(stored);
+        EXPECT_EQ(loadFolder("[Parameter2]\r\nOutDir=" + encodeLocal8(stored) + "\r\n").get(keys::OutDir),
+                  expected);
     }
     // QTemporaryDir cannot remove a name that is not UTF-8.
     ::rmdir(encodeLocal8(gbk).constData());
@@ -184,17 +189,17 @@ TEST_F(WindowSettings, OutDirOnlyWhenItNamesAnExistingFolder) {
 
 TEST_F(WindowSettings, FirstSaveWritesEveryKeyInSaveOrder) {
     const QString path = dir.path(QStringLiteral("config/Velquin.ini"));
-    ASSERT_EQ(saveFileWindowSettings(path, sampleFileWindow(), c), QString());
-    FolderWindowSettings folder;
-    folder.filter = u8("f");
-    folder.sameFile = ClashPolicy::Overwrite;
-    folder.outDir = u8("/o/");
-    folder.page = 2;
-    folder.edtKeys = u8(" k ");
-    folder.dtDate = QDate(2020, 1, 2);
-    folder.dtTime = QTime(0, 0, 0);
-    folder.cmbFileDate = 0;
-    ASSERT_EQ(saveFolderWindowSettings(path, folder, c), QString());
+    ASSERT_EQ(saveSection(path, kFileWindowSection, sampleFileWindow(), c), QString());
+    SettingValues folder;
+    folder.set(keys::Filter, u8("f"));
+    folder.set(keys::SameFile, ClashPolicy::Overwrite);
+    folder.set(keys::OutDir, u8("/o/"));
+    folder.set(keys::FolderPage, 2);
+    folder.set(keys::EdtKeys, u8(" k "));
+    folder.set(keys::DTDate, QDate(2020, 1, 2));
+    folder.set(keys::DTTime, QTime(0, 0, 0));
+    folder.set(keys::CmbFileDate, 0);
+    ASSERT_EQ(saveSection(path, kFolderWindowSection, folder, c), QString());
 
     const QByteArray expected = "[Parameter]\r\n"
                                 "Filter= " +
@@ -234,26 +239,26 @@ TEST_F(WindowSettings, RoundTripInSeveralLocales) {
     for (const char* name : {"zh_CN", "en_US", "C"}) {
         const QLocale locale(QString::fromLatin1(name));
         const QString path = dir.path(QString::fromLatin1(name) + QStringLiteral(".ini"));
-        FileWindowSettings saved = sampleFileWindow();
-        saved.outDir = dir.path() + u8("/");
-        ASSERT_EQ(saveFileWindowSettings(path, saved, locale), QString());
-        const FileWindowSettings loaded = loadFileWindowSettings(path, locale);
-        EXPECT_EQ(loaded.filter, u8("前缀*")) << "blanks at the ends are dropped by the read";
-        EXPECT_EQ(loaded.sameFile, saved.sameFile);
-        EXPECT_EQ(loaded.outDir, saved.outDir);
-        EXPECT_EQ(loaded.page, saved.page);
-        EXPECT_EQ(loaded.picSize, saved.picSize);
-        EXPECT_EQ(loaded.cmbPic, saved.cmbPic);
-        EXPECT_EQ(loaded.picSizeValue, saved.picSizeValue);
-        EXPECT_EQ(loaded.cmbCondition, saved.cmbCondition);
-        EXPECT_EQ(loaded.cmbUnit, saved.cmbUnit);
-        EXPECT_EQ(loaded.fileSize, saved.fileSize);
-        EXPECT_EQ(loaded.edtKeys, u8("red blue"));
-        EXPECT_EQ(loaded.suffixFilter, saved.suffixFilter);
-        EXPECT_EQ(loaded.dtDate, saved.dtDate) << name;
-        EXPECT_EQ(loaded.dtTime, saved.dtTime) << name;
-        EXPECT_EQ(loaded.fileAttr, saved.fileAttr);
-        EXPECT_EQ(loaded.cmbFileDate, saved.cmbFileDate);
+        SettingValues saved = sampleFileWindow();
+        saved.set(keys::OutDir, dir.path() + u8("/"));
+        ASSERT_EQ(saveSection(path, kFileWindowSection, saved, locale), QString());
+        const SettingValues loaded = loadSection(path, kFileWindowSection, locale);
+        EXPECT_EQ(loaded.get(keys::Filter), u8("前缀*")) << "blanks at the ends are dropped by the read";
+        EXPECT_EQ(loaded.get(keys::SameFile), saved.get(keys::SameFile));
+        EXPECT_EQ(loaded.get(keys::OutDir), saved.get(keys::OutDir));
+        EXPECT_EQ(loaded.get(keys::FilePage), saved.get(keys::FilePage));
+        EXPECT_EQ(loaded.get(keys::PicSize), saved.get(keys::PicSize));
+        EXPECT_EQ(loaded.get(keys::CmbPic), saved.get(keys::CmbPic));
+        EXPECT_EQ(loaded.get(keys::PicSizeValue), saved.get(keys::PicSizeValue));
+        EXPECT_EQ(loaded.get(keys::CmbCondition), saved.get(keys::CmbCondition));
+        EXPECT_EQ(loaded.get(keys::CmbUnit), saved.get(keys::CmbUnit));
+        EXPECT_EQ(loaded.get(keys::FileSize), saved.get(keys::FileSize));
+        EXPECT_EQ(loaded.get(keys::EdtKeys), u8("red blue"));
+        EXPECT_EQ(loaded.get(keys::SuffixFilter), saved.get(keys::SuffixFilter));
+        EXPECT_EQ(loaded.get(keys::DTDate), saved.get(keys::DTDate)) << name;
+        EXPECT_EQ(loaded.get(keys::DTTime), saved.get(keys::DTTime)) << name;
+        EXPECT_EQ(loaded.get(keys::FileAttr), saved.get(keys::FileAttr));
+        EXPECT_EQ(loaded.get(keys::CmbFileDate), saved.get(keys::CmbFileDate));
     }
 }
 
@@ -267,46 +272,46 @@ TEST_F(WindowSettings, SavingOneSectionLeavesEverythingElseAsItWas) {
     const QByteArray tail = "[Extra]\nx=\"y\"\n";
     const QString path = ini(other + "[PARAMETER]\nsamefile=2\nMine=kept\n\n" + tail);
 
-    FileWindowSettings s;
-    s.sameFile = ClashPolicy::Overwrite;
-    s.filter = u8("a");
-    s.edtKeys = u8("b");
-    ASSERT_EQ(saveFileWindowSettings(path, s, c), QString());
+    SettingValues s;
+    s.set(keys::SameFile, ClashPolicy::Overwrite);
+    s.set(keys::Filter, u8("a"));
+    s.set(keys::EdtKeys, u8("b"));
+    ASSERT_EQ(saveSection(path, kFileWindowSection, s, c), QString());
     EXPECT_EQ(onDisk().toStdString(),
               QByteArray(other + "[PARAMETER]\nsamefile=1\r\nMine=kept\nFilter=a\r\nEdtKeys=b\r\n\n" + tail)
                   .toStdString());
-    EXPECT_EQ(loadFolderWindowSettings(path, c).filter, u8("folder filter"));
+    EXPECT_EQ(loadSection(path, kFolderWindowSection, c).get(keys::Filter), u8("folder filter"));
 }
 
 TEST_F(WindowSettings, AnUncheckedClashPolicyIsNotWritten) {
-    FileWindowSettings s;
-    s.filter = u8("x");
-    ASSERT_EQ(saveFileWindowSettings(ini("[Parameter]\nSameFile=4\n"), s, c), QString());
+    SettingValues s;
+    s.set(keys::Filter, u8("x"));
+    ASSERT_EQ(saveSection(ini("[Parameter]\nSameFile=4\n"), kFileWindowSection, s, c), QString());
     EXPECT_EQ(onDisk(), QByteArray("[Parameter]\nSameFile=4\nFilter=x\r\n"));
 }
 
 TEST_F(WindowSettings, FolderSuffixFilterIsAlwaysEmptyAndNeverRead) {
-    FolderWindowSettings s;
-    ASSERT_EQ(saveFolderWindowSettings(ini("[Parameter2]\nSuffixFilter=*.a|\n"), s, c), QString());
+    SettingValues s;
+    ASSERT_EQ(saveSection(ini("[Parameter2]\nSuffixFilter=*.a|\n"), kFolderWindowSection, s, c), QString());
     EXPECT_EQ(onDisk(), QByteArray("[Parameter2]\nSuffixFilter=\r\n"));
 }
 
 TEST_F(WindowSettings, QuotesLongValuesAndLineBreaks) {
     const QByteArray longValue(3000, 'k');
-    const FileWindowSettings s =
+    const SettingValues s =
         loadFile("[Parameter]\nFilter=\"  quoted  \"\nFileSize='1'\nEdtKeys=" + longValue + "\n");
-    EXPECT_EQ(s.filter, u8("  quoted  "));
-    EXPECT_EQ(s.fileSize, u8("1"));
-    EXPECT_EQ(s.edtKeys, QString::fromLatin1(longValue.left(2047)));
+    EXPECT_EQ(s.get(keys::Filter), u8("  quoted  "));
+    EXPECT_EQ(s.get(keys::FileSize), u8("1"));
+    EXPECT_EQ(s.get(keys::EdtKeys), QString::fromLatin1(longValue.left(2047)));
 
     // A pasted line break cannot split the value into a line of its own.
-    FileWindowSettings broken;
-    broken.edtKeys = u8("red\r\nblue\n");
-    broken.filter = u8("a\nPage=5");
+    SettingValues broken;
+    broken.set(keys::EdtKeys, u8("red\r\nblue\n"));
+    broken.set(keys::Filter, u8("a\nPage=5"));
     const QString path = ini("");
-    ASSERT_EQ(saveFileWindowSettings(path, broken, c), QString());
+    ASSERT_EQ(saveSection(path, kFileWindowSection, broken, c), QString());
     EXPECT_EQ(onDisk(), QByteArray("[Parameter]\r\nFilter=a Page=5\r\nEdtKeys=red  blue\r\n"));
-    EXPECT_EQ(loadFileWindowSettings(path, c).page, 0);
+    EXPECT_EQ(loadSection(path, kFileWindowSection, c).get(keys::FilePage), 0);
 }
 
 // A file saved by an editor that writes a byte-order mark, and one with its section twice: the
@@ -314,47 +319,48 @@ TEST_F(WindowSettings, QuotesLongValuesAndLineBreaks) {
 // mark stays.
 TEST_F(WindowSettings, ByteOrderMarkAndRepeatedSections) {
     const QByteArray bom = "\xEF\xBB\xBF";
-    const FileWindowSettings marked = loadFile(bom + "[Parameter]\r\nSameFile=3\r\nPage=2\r\n");
-    EXPECT_EQ(marked.sameFile, ClashPolicy::AutoNumber);
-    EXPECT_EQ(marked.page, 2);
-    FileWindowSettings values;
-    values.edtKeys = u8("red");
-    ASSERT_EQ(saveFileWindowSettings(dir.path(QStringLiteral("Velquin.ini")), values, c), QString());
+    const SettingValues marked = loadFile(bom + "[Parameter]\r\nSameFile=3\r\nPage=2\r\n");
+    EXPECT_EQ(marked.get(keys::SameFile), ClashPolicy::AutoNumber);
+    EXPECT_EQ(marked.get(keys::FilePage), 2);
+    SettingValues values;
+    values.set(keys::EdtKeys, u8("red"));
+    ASSERT_EQ(saveSection(dir.path(QStringLiteral("Velquin.ini")), kFileWindowSection, values, c), QString());
     EXPECT_EQ(onDisk(), bom + "[Parameter]\r\nSameFile=3\r\nPage=2\r\nEdtKeys=red\r\n");
 
-    const FileWindowSettings twice =
-        loadFile("[Parameter]\r\nPage=2\r\n[Parameter]\r\nSameFile=3\r\nPage=4\r\n");
-    EXPECT_EQ(twice.page, 2);
-    EXPECT_EQ(twice.sameFile, ClashPolicy::Skip);
+    const SettingValues twice = loadFile("[Parameter]\r\nPage=2\r\n[Parameter]\r\nSameFile=3\r\nPage=4\r\n");
+    EXPECT_EQ(twice.get(keys::FilePage), 2);
+    EXPECT_EQ(twice.get(keys::SameFile), ClashPolicy::Skip);
 }
 
 TEST_F(WindowSettings, JunkFileLoadsTheDefaults) {
     static const char junk[] = "\0\0garbage\n=\n[\n\xFF\xFE=1\nSameFile=3\nPage=5\n";
-    const FileWindowSettings s = loadFile(QByteArray(junk, sizeof junk - 1));
-    EXPECT_EQ(s.sameFile, ClashPolicy::Skip);
-    EXPECT_EQ(s.page, 0);
-    EXPECT_EQ(s.filter, QString());
-    EXPECT_EQ(s.suffixFilter, QStringList());
+    const SettingValues s = loadFile(QByteArray(junk, sizeof junk - 1));
+    EXPECT_EQ(s.get(keys::SameFile), ClashPolicy::Skip);
+    EXPECT_EQ(s.get(keys::FilePage), 0);
+    EXPECT_EQ(s.get(keys::Filter), QString());
+    EXPECT_EQ(s.get(keys::SuffixFilter), QStringList());
 }
 
 TEST_F(WindowSettings, UnwritableFileReportsThePathAndKeepsTheOldFile) {
     const QString blocker = dir.file(QStringLiteral("blocker"), "a file, not a folder");
     const QString under = blocker + QStringLiteral("/Velquin.ini");
-    EXPECT_EQ(saveFileWindowSettings(under, sampleFileWindow(), c), u8("Unable to write to ") + under);
-    EXPECT_EQ(saveFolderWindowSettings(under, FolderWindowSettings{}, c), u8("Unable to write to ") + under);
+    EXPECT_EQ(saveSection(under, kFileWindowSection, sampleFileWindow(), c),
+              u8("Unable to write to ") + under);
+    EXPECT_EQ(saveSection(under, kFolderWindowSection, SettingValues{}, c),
+              u8("Unable to write to ") + under);
 
     // A write that fails part way: nothing of the new content reaches the file.
     const QByteArray old = "[Parameter]\r\nSameFile=2\r\n[Parameter2]\r\nPage=1\r\n";
     const QString path = ini(old);
-    FileWindowSettings big = sampleFileWindow();
-    big.filter = QString(8192, QLatin1Char('f'));
+    SettingValues big = sampleFileWindow();
+    big.set(keys::Filter, QString(8192, QLatin1Char('f')));
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
     small.rlim_cur = 1024;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString error = saveFileWindowSettings(path, big, c);
+    const QString error = saveSection(path, kFileWindowSection, big, c);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(error, u8("Unable to write to ") + path);

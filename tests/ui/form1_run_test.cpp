@@ -8,6 +8,7 @@
 #include "ui/sourcelistview.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
@@ -613,6 +614,22 @@ TEST_F(Form1Test, AStoredPageOutOfRangeLeavesTheNamePage) {
     EXPECT_EQ(form->PageControl1->currentIndex(), 1);
     EXPECT_EQ(form->lblOption->text(), QStringLiteral("分拣方式： 按文件名分拣"));
     EXPECT_FALSE(form->PnlOption->isHidden());
+}
+
+// Choices with no button checked and a drop-down with no item selected save as they always have.
+TEST_F(Form1Test, UncheckedChoicesAndAnIndexOutsideTheList) {
+    dir.file(QStringLiteral("Velquin.ini"), "[Parameter]\r\nSameFile=4\r\nCmbUnit=9\r\n");
+    open();
+    EXPECT_EQ(form->CmbUnit->currentIndex(), -1);
+    form->result.clashGroup->setExclusive(false);
+    for (QRadioButton* rb : {form->RbEditFileTime, form->RbPicW, form->RbCreateTime}) {
+        rb->setAutoExclusive(false);
+        rb->setChecked(false);
+    }
+    form->close();
+    const QByteArray saved = *dir.read(QStringLiteral("Velquin.ini"));
+    for (const char* line : {"\nSameFile=4\r", "\nPicSize=1\r", "\nFileAttr=1\r", "\nCmbUnit=-1\r"})
+        EXPECT_TRUE(saved.contains(line)) << line << saved.constData();
 }
 
 TEST_F(Form1Test, AFailedSaveIsReportedAndTheWindowStillCloses) {

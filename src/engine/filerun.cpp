@@ -194,8 +194,9 @@ FileSortRun::ItemOutcome FileSortRun::SortItem(RunActions& actions, const QStrin
         const auto time =
             job_.DateSource == DateSource::FromHandle ? disk.modificationTime(path) : disk.entryTime(path);
         const DosDateTime stamp = time ? toDosDateTime(*time) : kUnreadableDosDateTime;
-        const bool match =
-            job_.DateRelation == DateTest::Earlier ? stamp < dateThreshold_ : stamp > dateThreshold_;
+        const qint64 order = dosTimeOrder(stamp);
+        const qint64 threshold = dosTimeOrder(dateThreshold_);
+        const bool match = job_.DateRelation == DateTest::Earlier ? order < threshold : order > threshold;
         return match ? sortedInto(job_.FixedFolderName, false) : ItemOutcome::NotMatched;
     }
     case SortCriterion::ByImageSize: {

@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 
+#include <cerrno>
 #include <climits>
 
 namespace velquin {
@@ -75,6 +76,8 @@ void FolderSortRun::prepare(RunActions& actions) {
 void FolderSortRun::copyInto(RunActions& actions, const QString& path, const QString& destination) {
     if (fs_.isDir(path))
         CopyFolderTree(actions, fs_, path, destination, host_.clashPolicy(), job_.OutputFolder);
+    else // gone since it was listed: not sorted, and the closing box says so
+        actions.unlistable(path, destination, fs_.exists(path) ? ENOTDIR : ENOENT);
 }
 
 RunFrame::Step FolderSortRun::sortOne(RunActions& actions, qsizetype index) {
@@ -127,7 +130,10 @@ RunFrame::Step FolderSortRun::sortOne(RunActions& actions, qsizetype index) {
     case FolderSortCriterion::ByFileCount: {
         // A folder that is missing or cannot be entered is passed over, whatever the count asked.
         const std::optional<int> count = countFilesIfListable(fs_, path);
-        if (count && *count == job_.FileCount) {
+        if (!count && !fs_.exists(path)) {
+            actions.unlistable(path, out + pathSeparator() + name, ENOENT);
+            sorted = true;
+        } else if (count && *count == job_.FileCount) {
             if (!disk.isDir(out))
                 actions.makeFolder(out);
             copyInto(actions, path, out + pathSeparator() + name);

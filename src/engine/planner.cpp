@@ -6,7 +6,18 @@
 
 namespace velquin {
 
-QString PlannedDisk::key(const QString& path) {
+namespace {
+
+// The folder part of a path without doubled or trailing separators; "" for a bare name.
+QString parentOf(const QString& k) {
+    qsizetype slash = k.size() - 1;
+    while (slash >= 0 && !isPathSeparator(k.at(slash)))
+        --slash;
+    return slash < 0 ? QString() : slash == 0 ? k.left(1) : k.left(slash);
+}
+
+// One spelling per path: doubled and trailing separators dropped.
+QString normalized(const QString& path) {
     QString k;
     k.reserve(path.size());
     for (const QChar c : path) {
@@ -17,6 +28,52 @@ QString PlannedDisk::key(const QString& path) {
     while (k.size() > 1 && isPathSeparator(k.back()))
         k.chop(1);
     return k;
+}
+
+} // namespace
+
+QString PlannedDisk::key(const QString& path) const {
+    const QString k = normalized(path);
+    const QString parent = parentOf(k);
+    if (parent.isEmpty())
+        return k;
+    const Drive drive = driveOf(parent);
+    if (!drive.folds)
+        return k;
+    // The drive in front keeps a folded key from meeting the exact key of another drive.
+    return QChar(1) + QString::number(drive.device) + QChar(1) + k.toCaseFolded();
+}
+
+QString PlannedDisk::existingFolder(const QString& path) const {
+    QString folder = path;
+    while (!folder.isEmpty() && !fs_.isDir(folder)) {
+        const QString up = parentOf(folder);
+        if (up == folder)
+            break;
+        folder = up;
+    }
+    return folder;
+}
+
+PlannedDisk::Drive PlannedDisk::driveOf(const QString& folder) const {
+    if (const auto it = drives_.constFind(folder); it != drives_.constEnd())
+        return *it;
+    Drive drive;
+    const QString existing = existingFolder(folder);
+    if (const std::optional<FileId> id = existing.isEmpty() ? std::nullopt : fs_.fileId(existing)) {
+        drive.device = id->device;
+        drive.folds = fs_.foldsLetterCase(existing);
+    }
+    drives_.insert(folder, drive);
+    return drive;
+}
+
+qint64 PlannedDisk::timeStep(const QString& path) const {
+    // A planned file or folder will be on the drive of the nearest folder that is there now.
+    if (fs_.exists(path))
+        return steps_.of(path);
+    const QString folder = existingFolder(path);
+    return folder.isEmpty() ? 1 : steps_.of(folder);
 }
 
 bool PlannedDisk::isFile(const QString& path) const {
@@ -56,14 +113,15 @@ std::optional<FileTime> PlannedDisk::entryTime(const QString& path) const {
 
 void PlannedDisk::planFolder(const QString& path) {
     // The folder and every missing parent, as making it would.
-    for (QString k = key(path); !k.isEmpty() && !folders_.contains(k);) {
-        folders_.insert(k);
-        qsizetype slash = k.size() - 1;
-        while (slash >= 0 && !isPathSeparator(k.at(slash)))
-            --slash;
-        if (slash <= 0)
+    for (QString p = normalized(path); !p.isEmpty();) {
+        const QString k = key(p);
+        if (folders_.contains(k))
             break;
-        k.truncate(slash);
+        folders_.insert(k);
+        const QString up = parentOf(p);
+        if (up.size() <= 1)
+            break;
+        p = up;
     }
 }
 
@@ -143,10 +201,12 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
         return TransferOutcome::Unchanged;
     // Copies keep their source's time, which a later ReplaceOlder compares with.
     disk_.planFile(d.target, disk_.modificationTime(source));
-    if (mode == TransferMode::Move)
-        disk_.planRemoval(source);
     if (d.numbering)
         hints_.used(subFolder, name, d.number);
+    if (mode == TransferMode::Move) {
+        disk_.planRemoval(source);
+        hints_.removed(source);
+    }
     return TransferOutcome::Done;
 }
 

@@ -26,10 +26,11 @@ struct Preview {
 };
 
 // The disk as it will be once the transfers planned so far are done: planned copies are there
-// (with their source's time), moved sources are gone, planned folders exist.
+// (with their source's time), moved sources are gone, planned folders exist. On a drive that
+// folds letter case, names that differ only in case are one name, as the run will find them.
 class PlannedDisk : public DiskView {
 public:
-    explicit PlannedDisk(const FileOps& fs) : fs_(fs) {}
+    explicit PlannedDisk(const FileOps& fs) : fs_(fs), steps_(fs) {}
     bool isFile(const QString& path) const override;
     bool isDir(const QString& path) const override;
     // Anything at the path, a broken link included.
@@ -38,16 +39,28 @@ public:
     std::optional<qint64> openedFileSize(const QString& path) const override;
     std::optional<FileTime> entryTime(const QString& path) const override;
     bool movedAway(const QString& path) const override { return gone_.contains(key(path)); }
+    qint64 timeStep(const QString& path) const override;
 
     void planFolder(const QString& path);
     void planFile(const QString& path, std::optional<FileTime> modified);
     void planRemoval(const QString& path);
 
 private:
-    // One spelling per path: doubled and trailing separators dropped.
-    static QString key(const QString& path);
+    // How the drive a folder is (or will be) on compares names.
+    struct Drive {
+        quint64 device = 0;
+        bool folds = false;
+    };
+    // One spelling per path, doubled and trailing separators dropped; on a drive that folds
+    // letter case, folded and marked with the drive.
+    QString key(const QString& path) const;
+    // The folder itself where it exists, else its nearest existing parent.
+    QString existingFolder(const QString& path) const;
+    Drive driveOf(const QString& folder) const;
 
     const FileOps& fs_;
+    TimeSteps steps_;
+    mutable QHash<QString, Drive> drives_; // by folder, as the paths give it
     QHash<QString, std::optional<FileTime>> files_;
     QSet<QString> gone_;
     QSet<QString> folders_;

@@ -20,8 +20,17 @@ constexpr int kMaxPlacementClashes = 1000;
 // The longest name most Linux file systems take, in bytes.
 constexpr qsizetype kMaxNameBytes = 255;
 
+// One spelling per folder: "out//cat/" and "out/cat" give one key.
 QString hintKey(const QString& folder, const QString& name) {
-    return folder + QChar(0) + name;
+    QString k;
+    k.reserve(folder.size() + name.size() + 1);
+    for (const QChar c : folder) {
+        if (!(isPathSeparator(c) && !k.isEmpty() && isPathSeparator(k.back())))
+            k.append(c);
+    }
+    while (k.size() > 1 && isPathSeparator(k.back()))
+        k.chop(1);
+    return k + QChar(0) + name;
 }
 
 // The first number from `n` on whose numbered name is no file in `folder`.
@@ -36,6 +45,21 @@ FsResult put(const FileOps& fs, const QString& source, const QString& target, Tr
     if (mode == TransferMode::Copy)
         return fs.copyFile(source, target, replace ? CopyMode::Replace : CopyMode::FailIfExists, hooks);
     return fs.moveFile(source, target, replace ? MoveMode::Replace : MoveMode::NoReplace, hooks);
+}
+
+// ReplaceOlder's comparison: for a copy the source not older than the target, for a move newer.
+bool replacesOlder(const DiskView& disk, const QString& source, const QString& target, bool targetThere,
+                   TransferMode mode) {
+    std::optional<FileTime> sourceTime = disk.modificationTime(source);
+    std::optional<FileTime> targetTime = targetThere ? disk.modificationTime(target) : std::nullopt;
+    // A drive that keeps whole seconds (or two) must not make a file look newer than its own copy.
+    if (sourceTime && targetTime) {
+        const qint64 step = qMax(disk.timeStep(source), disk.timeStep(target));
+        sourceTime = truncatedTo(*sourceTime, step);
+        targetTime = truncatedTo(*targetTime, step);
+    }
+    // nullopt compares below every real time: a missing target, a time that cannot be read.
+    return mode == TransferMode::Copy ? !(sourceTime < targetTime) : sourceTime > targetTime;
 }
 
 TransferAction placed(TransferMode mode) {
@@ -55,8 +79,43 @@ int NameHints::last(const QString& folder, const QString& name) const {
 }
 
 void NameHints::used(const QString& folder, const QString& name, int number) {
-    if (number > 0)
-        last_.insert(hintKey(folder, name), number);
+    if (number <= 0)
+        return;
+    const QString key = hintKey(folder, name);
+    // Taking a freed number leaves the higher ones below the hint as taken as they were.
+    int& last = last_[key];
+    last = qMax(last, number);
+    if (const auto it = freed_.find(key); it != freed_.end()) {
+        it->erase(number);
+        if (it->empty())
+            freed_.erase(it);
+    }
+}
+
+void NameHints::removed(const QString& path) {
+    // Only "base_n.ext" can have been a numbered name, of the name "base.ext".
+    qsizetype slash = path.size() - 1;
+    while (slash >= 0 && !isPathSeparator(path.at(slash)))
+        --slash;
+    const QString fileName = path.mid(slash + 1);
+    const QString base = baseNameOf(fileName);
+    const qsizetype underscore = base.lastIndexOf(QLatin1Char('_'));
+    if (underscore < 0)
+        return;
+    const QStringView digits = QStringView(base).mid(underscore + 1);
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    if (!ok || n <= 0 || digits.front() == QLatin1Char('0') || !digits.front().isDigit())
+        return;
+    const QString name = base.left(underscore) + extensionOf(fileName);
+    const QString key = hintKey(slash < 0 ? QString() : path.left(slash), name);
+    // Numbers above the hint are looked at anyway.
+    if (n <= last_.value(key, 0))
+        freed_[key].insert(n);
+}
+
+std::set<int> NameHints::freed(const QString& folder, const QString& name) const {
+    return freed_.value(hintKey(folder, name));
 }
 
 QString transferTarget(const QString& subFolder, const QString& name) {
@@ -99,10 +158,20 @@ QString freeName(const DiskView& disk, const NameHints& hints, const QString& fo
     int n = 0;
     if (disk.isFile(transferTarget(folder, name))) {
         n = 1;
-        // Names below the hint were taken when it was set; only the hint itself is checked again.
+        // Names up to the hint were taken when it was set; since then only the run's own moves
+        // can have freed one, and the hint itself is checked again.
         const int hint = hints.last(folder, name);
-        if (hint > 0 && disk.isFile(transferTarget(folder, numberedName(name, hint))))
+        if (hint > 0) {
             n = hint + 1;
+            for (const int f : hints.freed(folder, name)) {
+                if (!disk.isFile(transferTarget(folder, numberedName(name, f)))) {
+                    n = f;
+                    break;
+                }
+            }
+            if (n == hint + 1 && !disk.isFile(transferTarget(folder, numberedName(name, hint))))
+                n = 1; // removed by someone else: nothing below it can be trusted either
+        }
         n = firstFreeFrom(disk, folder, name, n);
     }
     if (number)
@@ -130,6 +199,7 @@ TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, co
             d.action = disk.movedAway(source) ? TransferAction::SourceMoved : TransferAction::SourceMissing;
             return d;
         }
+        d.sourceMoved = disk.movedAway(source);
     }
     switch (policy) {
     case ClashPolicy::Skip:
@@ -153,12 +223,7 @@ TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, co
         }
         return d;
     case ClashPolicy::ReplaceOlder: {
-        const std::optional<FileTime> sourceTime = disk.modificationTime(source);
-        const std::optional<FileTime> targetTime =
-            clash ? disk.modificationTime(d.target) : std::optional<FileTime>();
-        // nullopt compares below every real time: a missing target, a time that cannot be read.
-        const bool replaces =
-            mode == TransferMode::Copy ? !(sourceTime < targetTime) : sourceTime > targetTime;
+        const bool replaces = replacesOlder(disk, source, d.target, clash, mode);
         d.replace = replaces;
         d.action = !replaces ? TransferAction::KeepNewer
                    : clash   ? TransferAction::ReplaceOlder
@@ -189,17 +254,22 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
         r.outcome = TransferOutcome::Failed;
         r.fs = FsResult::failed(fs.isDir(source) ? EISDIR : ENOENT, source);
         return r;
-    case TransferAction::Ask:
-        if (!host.askOverwrite(decision.target)) {
-            r.outcome = TransferOutcome::Unchanged;
+    case TransferAction::Ask: {
+        const bool yes = host.askOverwrite(decision.target);
+        // The question is put even for a source that is gone; Yes then does nothing. Gone
+        // without this run having moved it, it is missing, as under every other policy.
+        if (!fs.isFile(source)) {
+            r.outcome = decision.sourceMoved ? TransferOutcome::Unchanged : TransferOutcome::Failed;
+            if (!decision.sourceMoved)
+                r.fs = FsResult::failed(ENOENT, source);
             return r;
         }
-        // The question is put even for a source a later keyword finds gone; Yes then does nothing.
-        if (!fs.isFile(source)) {
+        if (!yes) {
             r.outcome = TransferOutcome::Unchanged;
             return r;
         }
         break;
+    }
     default:
         break;
     }
@@ -221,6 +291,8 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
         // Nothing written: the target already was the source itself.
         r.outcome = r.fs.wrote ? TransferOutcome::Done : TransferOutcome::Unchanged;
         hints.used(subFolder, name, r.decision.number);
+        if (r.fs.wrote && mode == TransferMode::Move)
+            hints.removed(source);
     } else {
         r.outcome = r.fs.error == ECANCELED && host.stopRequested() ? TransferOutcome::Stopped
                                                                     : TransferOutcome::Failed;
@@ -229,12 +301,12 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
 }
 
 bool CopyFileIfNewer(const FileOps& fs, const QString& source, const QString& target) {
-    const bool older = fs.modificationTimeOpened(source) < fs.modificationTimeOpened(target);
-    return fs.copyFile(source, target, older ? CopyMode::FailIfExists : CopyMode::Replace).ok();
+    const bool replaces = replacesOlder(DiskAsItIs(fs), source, target, true, TransferMode::Copy);
+    return fs.copyFile(source, target, replaces ? CopyMode::Replace : CopyMode::FailIfExists).ok();
 }
 
 bool MoveFileIfNewer(const FileOps& fs, const QString& source, const QString& target) {
-    if (!(fs.modificationTimeOpened(source) > fs.modificationTimeOpened(target)))
+    if (!replacesOlder(DiskAsItIs(fs), source, target, true, TransferMode::Move))
         return false;
     return fs.moveFile(source, target, MoveMode::Replace).ok();
 }

@@ -2,11 +2,13 @@
 
 #include "engine/types.h"
 #include "platform/fileops.h"
+#include "platform/timeres.h"
 
 #include <QHash>
 #include <QString>
 
 #include <optional>
+#include <set>
 
 namespace velquin {
 
@@ -39,12 +41,15 @@ public:
     virtual std::optional<FileTime> entryTime(const QString& path) const = 0;
     // True when an earlier transfer of this run moved the file away from `path`.
     virtual bool movedAway(const QString& path) const = 0;
+    // The step in nanoseconds in which the drive that holds (or will hold) `path` keeps
+    // modification times (see probeTimeStep).
+    virtual qint64 timeStep(const QString& path) const = 0;
 };
 
 // The disk as it is, remembering which sources the run has moved away.
 class DiskAsItIs : public DiskView {
 public:
-    explicit DiskAsItIs(const FileOps& fs) : fs_(fs) {}
+    explicit DiskAsItIs(const FileOps& fs) : fs_(fs), steps_(fs) {}
     bool isFile(const QString& path) const override { return fs_.isFile(path); }
     bool isDir(const QString& path) const override { return fs_.isDir(path); }
     std::optional<FileTime> modificationTime(const QString& path) const override;
@@ -54,23 +59,31 @@ public:
     std::optional<FileTime> entryTime(const QString& path) const override { return fs_.entryTime(path); }
     bool movedAway(const QString& path) const override { return moved_.contains(path); }
     void noteMoved(const QString& path) { moved_.insert(path, true); }
+    qint64 timeStep(const QString& path) const override { return steps_.of(path); }
 
 private:
     const FileOps& fs_;
+    TimeSteps steps_;
     QHash<QString, bool> moved_;
 };
 
 // The number auto-numbering last used, per folder and name, so that the next free name is
 // looked for from there rather than from 1: a folder receiving thousands of files of one name
 // costs a few look-ups per file instead of one per number. The hint is trusted only while the
-// file it names is still there.
+// file it names is still there, and numbers below it that the run itself freed (by moving a
+// numbered file away) are remembered, so that the first free name is still the one taken.
 class NameHints {
 public:
     int last(const QString& folder, const QString& name) const;
     void used(const QString& folder, const QString& name, int number);
+    // The run moved the file at `path` away; a numbered name there becomes a candidate again.
+    void removed(const QString& path);
+    // The numbers below the hint the run freed for `name` in `folder`, lowest first.
+    std::set<int> freed(const QString& folder, const QString& name) const;
 
 private:
     QHash<QString, int> last_;
+    QHash<QString, std::set<int>> freed_;
 };
 
 // base + "_" + n + extension, from the name's own base and extension. When that would pass the
@@ -101,17 +114,18 @@ enum class TransferAction {
 
 struct TransferDecision {
     TransferAction action = TransferAction::Copy;
-    QString target;         // where the file goes (for AutoNumber: the free name)
-    bool replace = false;   // whether putting the file there replaces what it finds
-    int number = 0;         // AutoNumber: the number in the free name
-    bool numbering = false; // policy AutoNumber: a name found taken when placing moves on a number
+    QString target;           // where the file goes (for AutoNumber: the free name)
+    bool replace = false;     // whether putting the file there replaces what it finds
+    int number = 0;           // AutoNumber: the number in the free name
+    bool numbering = false;   // policy AutoNumber: a name found taken when placing moves on a number
+    bool sourceMoved = false; // Ask about a source an earlier transfer of this run moved away
 };
 
 // The one place where a transfer is decided: for the run, which then carries it out, and for
 // the preview, which lists it. Follows the transfer table: Ask is decided only when a file is
 // at the target (even with the source gone, as the question is put then too); ReplaceOlder
-// compares modification times read from the opened files, a missing or unreadable time below
-// every real one.
+// compares modification times read from the opened files, both rounded down to the coarser
+// step of the two drives, a missing or unreadable time below every real one.
 TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, const QString& source,
                                 const QString& subFolder, const QString& name, TransferMode mode,
                                 ClashPolicy policy);
@@ -132,8 +146,9 @@ struct TransferResult {
     FsResult fs; // of putting the file in place (error, what it left at the target)
 };
 
-// Whether a transfer counts among the run's failures: only what the file system refused. A
-// clash the policy leaves alone (Skip, the answer No, a newer target kept) is not a failure.
+// Whether a transfer counts among the run's failures: what the file system refused, and a source
+// that is not there (also one met under Ask, whatever the answer) unless this run moved it away.
+// A clash the policy leaves alone (Skip, the answer No, a newer target kept) is not a failure.
 bool countsAsFailure(const TransferResult& result);
 
 // Carries out a decision: asks the host for Ask, puts the file in place through `fs` with
@@ -144,7 +159,8 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
                         const TransferDecision& decision, const TransferHooks& hooks = {});
 
 // Copies source to target when the source is not older than the target (a time that cannot be
-// read, and a missing target, count as older than any real time): equal times replace.
+// read, and a missing target, count as older than any real time): equal times replace. Times
+// are compared at the coarser step of the two drives, as in decideTransfer.
 bool CopyFileIfNewer(const FileOps& fs, const QString& source, const QString& target);
 
 // Moves source onto target, replacing it, only when the source is strictly newer. True when it moved.

@@ -945,6 +945,27 @@ bool FileOps::mayBeSameFile(const QString& a, const QString& b) const {
     return mayBeOne(*calls_, pa, sa, pb, sb);
 }
 
+bool FileOps::foldsLetterCase(const QString& folder) const {
+    const QByteArray path = encodeLocal8(folder);
+    struct stat st;
+    if (calls_->stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (const std::optional<bool> known = knownFolding(st.st_dev))
+        return *known;
+    // An entry with letters answers without writing anything.
+    QByteArray name;
+    if (const auto entries = readFolder(path)) {
+        for (const DirEntry& e : *entries) {
+            const QByteArray bytes = encodeLocal8(e.name);
+            if (caseSwapped(bytes) != bytes) {
+                name = bytes;
+                break;
+            }
+        }
+    }
+    return foldsCase(*calls_, st.st_dev, path, name);
+}
+
 FsResult FileOps::removeFile(const QString& path) const {
     const QByteArray bytes = encodeLocal8(path);
     struct stat st;

@@ -153,6 +153,10 @@ public:
     // True when the two paths may name one object: the same device and inode, or, on a drive
     // that folds letter case, one path once links are resolved and letter case is folded.
     bool mayBeSameFile(const QString& a, const QString& b) const;
+    // True when names in the existing folder compare with letter case folded (FAT, exFAT, NTFS
+    // mounted to ignore case), found as the copies and moves find it: one probe per drive, which
+    // looks an entry up in the other case and only where that cannot tell makes a hidden file.
+    bool foldsLetterCase(const QString& folder) const;
     // Removes a file (never a folder); a link is removed, not what it leads to.
     FsResult removeFile(const QString& path) const;
     // Removes a folder only when it is empty (ENOTEMPTY otherwise).

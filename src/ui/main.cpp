@@ -5,6 +5,7 @@
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 #include "ui/qtdialogs.h"
+#include "ui/singleinstance.h"
 #include "ui/startup.h"
 
 #include <QApplication>
@@ -13,11 +14,25 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     velquin::prepareApplication(app);
 
+    // One copy per user writes the user's journals; a second start shows the first one's window.
+    velquin::SingleInstance instance;
+    switch (instance.start()) {
+    case velquin::SingleInstance::Role::Told:
+        return 0;
+    case velquin::SingleInstance::Role::NoAnswer:
+        return 1;
+    case velquin::SingleInstance::Role::First:
+    case velquin::SingleInstance::Role::Unavailable:
+        break;
+    }
+
     velquin::QtDialogs dialogs;
     const velquin::FileOps fs;
     velquin::AppContext ctx{dialogs, fs, velquin::settingsFilePath(), velquin::journalFolder(),
                             velquin::Trash::defaultHomeTrash()};
     velquin::ProgramWindows windows(ctx);
+    QObject::connect(&instance, &velquin::SingleInstance::showRequested, &instance,
+                     [&windows] { windows.bringForward(); });
 
     windows.form1().show();
     return app.exec();

@@ -52,6 +52,20 @@ ProgramWindows::ProgramWindows(AppContext& ctx) : ctx_(ctx) {
     ctx.suffix = suffix_.get();
 }
 
+void ProgramWindows::bringForward() const {
+    QWidget* window = form1_.get();
+    if (!form1_->isVisible() && form6_->isVisible())
+        window = form6_.get();
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
 ProgramWindows::~ProgramWindows() {
     // The context must never point at a window that is gone.
     ctx_.suffix = nullptr;

@@ -33,6 +33,11 @@ public:
     TForm1& form1() const { return *form1_; }
     TForm6& form6() const { return *form6_; }
 
+    // Brings the program's window to the front, as a second start of the program asks: the main
+    // window shown (the file window when neither is), restored if minimized, and above it any
+    // modal box that is open.
+    void bringForward() const;
+
 private:
     AppContext& ctx_;
     std::unique_ptr<TForm1> form1_;

@@ -29,11 +29,17 @@ TEST(DosDateTime, PacksFieldsIntoTheirBits) {
             << c.date.toString(Qt::ISODate).toStdString();
 }
 
-TEST(DosDateTime, SignedOrderHoldsUntil2043) {
-    EXPECT_LT(toDosDateTime(QDate(2020, 1, 1), QTime(0, 0)),
-              toDosDateTime(QDate(2043, 12, 31), QTime(23, 59, 58)));
-    EXPECT_LT(kUnreadableDosDateTime, toDosDateTime(QDate(1979, 1, 1), QTime(0, 0)));
-    EXPECT_LT(toDosDateTime(QDate(2044, 1, 1), QTime(0, 0)), 0) << "compared as signed 32-bit values";
+TEST(DosDateTime, OrderFollowsTimeThrough2107WithAnUnreadableStampBelowAll) {
+    const DosDateTime ascending[] = {
+        kUnreadableDosDateTime,
+        toDosDateTime(QDate(1979, 1, 1), QTime(0, 0)), // 0
+        toDosDateTime(QDate(2020, 1, 1), QTime(0, 0)),
+        toDosDateTime(QDate(2043, 12, 31), QTime(23, 59, 58)),
+        toDosDateTime(QDate(2044, 1, 1), QTime(0, 0)), // the sign bit set from here on
+        toDosDateTime(QDate(2107, 12, 31), QTime(23, 59, 58)),
+    };
+    for (size_t i = 1; i < std::size(ascending); ++i)
+        EXPECT_LT(dosTimeOrder(ascending[i - 1]), dosTimeOrder(ascending[i])) << i;
 }
 
 TEST(DosDateTime, FileTimesAreConvertedToLocalTimeFirst) {

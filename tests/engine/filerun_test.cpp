@@ -574,11 +574,13 @@ TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
         DateSource source;
         QStringList sorted;
     };
-    // Modification times: 11:59:58 (earlier), 12:00:01 (equal in two-second steps), 12:00:02 (later).
+    // Modification times: 11:59:58 (earlier), 12:00:01 (equal in two-second steps), 12:00:02 (later),
+    // and 2050, whose packed form has the sign bit set.
+    const QStringList later{QStringLiteral("future.txt"), QStringLiteral("late.txt")};
     const Case cases[] = {
         {0, DateSource::FromHandle, {QStringLiteral("early.txt")}},
-        {1, DateSource::FromHandle, {QStringLiteral("late.txt")}},
-        {2, DateSource::FromHandle, {QStringLiteral("late.txt")}},
+        {1, DateSource::FromHandle, later},
+        {2, DateSource::FromHandle, later},
     };
     for (const Case& c : cases) {
         TestDir d;
@@ -589,7 +591,8 @@ TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
         j.DateSource = c.source;
         j.Files = {d.file(QStringLiteral("src/early.txt"), "e", QDateTime(date, QTime(11, 59, 58))),
                    d.file(QStringLiteral("src/equal.txt"), "q", QDateTime(date, QTime(12, 0, 1))),
-                   d.file(QStringLiteral("src/late.txt"), "l", QDateTime(date, QTime(12, 0, 2)))};
+                   d.file(QStringLiteral("src/late.txt"), "l", QDateTime(date, QTime(12, 0, 2))),
+                   d.file(QStringLiteral("src/future.txt"), "f", QDateTime(QDate(2050, 1, 1), QTime(0, 0)))};
         ScriptedFileRunHost h;
         h.outputText = d.folder(QStringLiteral("out"));
         EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);

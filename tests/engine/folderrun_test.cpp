@@ -1,10 +1,13 @@
 #include "engine/folderrun.h"
 
+#include "engine/transfer.h"
 #include "folderhost.h"
 #include "platform/localdate.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 using namespace velquin;
 using velquin::test::FolderHost;
@@ -350,11 +353,14 @@ TEST_F(FolderRun, FilesThatCannotBeCopiedAreCountedAndListed) {
     d.file(QStringLiteral("out/Trip/Trip/sub"), "in the way");
     FolderSortJob job;
     job.Criterion = FolderSortCriterion::ByName;
-    job.Folders = {d.path(QStringLiteral("src/Trip"))};
+    // A listed folder that is gone counts like a file that cannot be copied.
+    job.Folders = {d.path(QStringLiteral("src/Trip")), d.path(QStringLiteral("src/Gone"))};
     EXPECT_EQ(runFolderSort(job, host, fs), RunEnd::Completed);
     EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip/a.txt")), QByteArray("a"));
     EXPECT_EQ(host.messages, QStringList{kDone});
-    EXPECT_EQ(host.closingLine, QStringLiteral("有 2 个项目未能分拣。"));
+    EXPECT_EQ(host.closingLine, QStringLiteral("有 3 个项目未能分拣。"));
+    EXPECT_TRUE(host.closingDetails.contains(d.path(QStringLiteral("src/Gone")) + QStringLiteral(" → ")));
+    EXPECT_TRUE(host.closingDetails.endsWith(systemReason(ENOENT))) << host.closingDetails.toStdString();
     EXPECT_TRUE(host.closingDetails.contains(d.path(QStringLiteral("src/Trip/sub/b.txt"))));
     EXPECT_TRUE(host.closingDetails.contains(d.path(QStringLiteral("out/Trip/Trip/sub/c.txt"))));
 }

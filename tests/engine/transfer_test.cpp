@@ -1,6 +1,10 @@
 #include "engine/transfer.h"
 
+#include "engine/planner.h"
+#include "engine/runactions.h"
+
 #include "platform/names.h"
+#include "platform/paths.h"
 #include "printers.h"
 #include "scriptedhost.h"
 #include "support/testdir.h"
@@ -136,6 +140,30 @@ TEST_F(Transfer, AskNoKeepsBothAndShowsTheFullTarget) {
     }
 }
 
+// The question is put for a source that is gone; whatever the answer, a source that is simply
+// not there is a failure, one that an earlier transfer of the run moved away is not.
+TEST_F(Transfer, AskAboutAMissingSourceFailsUnlessTheRunMovedItAway) {
+    dir.file(QStringLiteral("out/a.txt"), "old");
+    for (const bool yes : {true, false}) {
+        host.answers = {yes};
+        const TransferResult r = TransferFile(fs, host, dir.path(QStringLiteral("src/a.txt")), out,
+                                              QStringLiteral("a.txt"), TransferMode::Copy, ClashPolicy::Ask);
+        EXPECT_TRUE(countsAsFailure(r)) << yes;
+        EXPECT_EQ(r.fs.error, ENOENT);
+    }
+    EXPECT_EQ(host.questions.size(), 2);
+    const QString moved = dir.file(QStringLiteral("src/a.txt"), "new");
+    DiskActions run(fs, host);
+    host.answers = {true};
+    run.transfer(moved, dir.folder(QStringLiteral("out/first")), QStringLiteral("a.txt"), TransferMode::Move,
+                 ClashPolicy::Ask);
+    EXPECT_EQ(run.transfer(moved, out, QStringLiteral("a.txt"), TransferMode::Move, ClashPolicy::Ask),
+              TransferOutcome::Unchanged);
+    EXPECT_EQ(host.questions.size(), 3);
+    EXPECT_TRUE(run.failures().isEmpty());
+    EXPECT_EQ(content(QStringLiteral("out/a.txt")), "old");
+}
+
 TEST_F(Transfer, TargetWithEmptySubFolderNameKeepsTheDoubledSeparator) {
     EXPECT_EQ(transferTarget(QStringLiteral("/out/"), QStringLiteral("a.jpg")),
               QStringLiteral("/out//a.jpg"));
@@ -178,6 +206,39 @@ TEST_F(Transfer, AutoNumberTakesTheFirstFreeNameFromTheFilesOwnName) {
                   QByteArray("new"));
         for (const char* p : c.present)
             EXPECT_EQ(d.read(QStringLiteral("out/") + QString::fromUtf8(p)).value_or(""), QByteArray("old"));
+    }
+}
+
+// A run that itself moves a numbered file away frees its number; the next file takes it, in
+// the run and in the preview alike, and the one after goes on above the highest number.
+TEST_F(Transfer, AutoNumberTakesANumberTheRunFreedBelowItsLastOne) {
+    for (const bool planned : {false, true}) {
+        SCOPED_TRACE(planned ? "preview" : "run");
+        TestDir d;
+        d.file(QStringLiteral("out/cat/a.jpg"), "old");
+        const QString numbered = d.file(QStringLiteral("out/cat/a_1.jpg"), "old 1");
+        const QString cat = d.path(QStringLiteral("out/cat"));
+        DiskActions run(fs, host);
+        PlanActions preview(fs);
+        RunActions& actions = planned ? static_cast<RunActions&>(preview) : run;
+        const auto send = [&](const QString& source, const QString& folder, const QString& name) {
+            actions.transfer(source, folder, name, TransferMode::Move, ClashPolicy::AutoNumber);
+        };
+        send(d.file(QStringLiteral("src/1/a.jpg"), "1"), cat, QStringLiteral("a.jpg"));
+        send(numbered, d.folder(QStringLiteral("out/dog")), QStringLiteral("a_1.jpg"));
+        send(d.file(QStringLiteral("src/2/a.jpg"), "2"), cat + QLatin1Char('/'), QStringLiteral("a.jpg"));
+        send(d.file(QStringLiteral("src/3/a.jpg"), "3"), cat, QStringLiteral("a.jpg"));
+        QStringList targets;
+        if (planned) {
+            for (const PreviewRow& row : preview.take().rows)
+                targets.append(fileNameOf(row.target));
+        } else {
+            for (const TransferResult& r : run.results())
+                targets.append(fileNameOf(r.decision.target));
+            EXPECT_EQ(d.read(QStringLiteral("out/cat/a_1.jpg")), QByteArray("2"));
+        }
+        EXPECT_EQ(targets, (QStringList{QStringLiteral("a_2.jpg"), QStringLiteral("a_1.jpg"),
+                                        QStringLiteral("a_1.jpg"), QStringLiteral("a_3.jpg")}));
     }
 }
 

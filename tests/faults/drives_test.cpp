@@ -8,7 +8,9 @@
 #include "sandbox.h"
 
 #include "engine/folderrun.h"
+#include "engine/planner.h"
 #include "platform/names.h"
+#include "platform/timeres.h"
 #include "support/faultcalls.h"
 #include "support/testdir.h"
 
@@ -150,6 +152,26 @@ TEST_P(TwoSpellings, AFolderIsNeverCopiedOntoItselfUnderAnotherSpelling) {
     }
 }
 
+// Report.txt and report.txt sorted into one folder: on a drive that folds letter case the second
+// meets the first, in the preview as in the run.
+TEST_P(TwoSpellings, ThePreviewMeetsTheFileTheRunWillMeet) {
+    const bool folds = foldsCase(GetParam());
+    const QString out = root(QStringLiteral("preview"));
+    ASSERT_TRUE(FileOps().makePath(out).ok());
+    const QStringList files{base_.file(QStringLiteral("x/Report.txt"), "first"),
+                            base_.file(QStringLiteral("y/report.txt"), "second")};
+    HeadlessHost host;
+    host.outputText = out;
+    const std::optional<Preview> preview = previewFileSort(byTypeJob(files), host, FileOps());
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(preview->counts.transfers, folds ? 1 : 2);
+    EXPECT_EQ(preview->counts.conflicts, folds ? 1 : 0);
+    EXPECT_EQ(filesUnder(out), QStringList()) << "the preview wrote something";
+    runFileSort(byTypeJob(files), host, FileOps());
+    EXPECT_EQ(filesUnder(out).size(), folds ? 1 : 2);
+    EXPECT_EQ(readRaw(encodeLocal8(out + QStringLiteral("/.txt/report.txt"))), folds ? "first" : "second");
+}
+
 INSTANTIATE_TEST_SUITE_P(Faults, TwoSpellings,
                          ::testing::Values(Drive::ExFat, Drive::Fat, Drive::Ntfs, Drive::NtfsIgnoreCase,
                                            Drive::Tmpfs),
@@ -223,6 +245,47 @@ INSTANTIATE_TEST_SUITE_P(Faults, DriveRefusals, ::testing::Values(Drive::ExFat, 
                          driveCaseName);
 // fusefat takes no name this long at all; the drives that do are tried.
 INSTANTIATE_TEST_SUITE_P(Faults, LongNames, ::testing::Values(Drive::ExFat, Drive::Ntfs, Drive::Ext4),
+                         driveCaseName);
+
+// ---- modification times kept in whole seconds ----
+
+class CoarseTimes : public OnDrive {};
+
+// Sources here with times between whole seconds, their targets on the drive: a.txt's is its
+// earlier copy, b.txt's was written after b.txt within the same second (two on FAT). Moving them
+// again under ReplaceOlder replaces neither, in the preview as in the run.
+TEST_P(CoarseTimes, ReplaceOlderLeavesEarlierCopiesAndNewerTargetsAlone) {
+    const qint64 steps[] = {1, 1, 1000000000, 2000000000};
+    const QString out = root(QStringLiteral("out"));
+    ASSERT_TRUE(FileOps().makePath(out).ok());
+    EXPECT_EQ(probeTimeStep(FileOps().calls(), encodeLocal8(out)), steps[int(GetParam())]);
+
+    const QDateTime t(QDate(2021, 3, 4), QTime(10, 0, 1, 700), Qt::UTC);
+    const QStringList files{base_.file(QStringLiteral("src/a.txt"), "a", t),
+                            base_.file(QStringLiteral("src/b.txt"), "b", t.addMSecs(-400))};
+    HeadlessHost host;
+    host.outputText = out;
+    host.policy = ClashPolicy::ReplaceOlder;
+    runFileSort(byTypeJob({files[0]}), host, FileOps());
+    const QString a = out + QStringLiteral("/.txt/a.txt");
+    const QString b = out + QStringLiteral("/.txt/b.txt");
+    writeWhole(b, "newer");
+    // fusefat drops a time set through the copy's descriptor; set both as the drive keeps them.
+    TestDir::setModified(a, t);
+    TestDir::setModified(b, t);
+
+    host.mode = TransferMode::Move;
+    const std::optional<Preview> preview = previewFileSort(byTypeJob(files), host, FileOps());
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(preview->counts.transfers, 0);
+    runFileSort(byTypeJob(files), host, FileOps());
+    EXPECT_TRUE(host.closingLine.isEmpty()) << host.closingLine.toStdString();
+    EXPECT_EQ(readRaw(encodeLocal8(a)), "a");
+    EXPECT_EQ(readRaw(encodeLocal8(b)), "newer");
+    EXPECT_TRUE(QFileInfo::exists(files[0]) && QFileInfo::exists(files[1]));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CoarseTimes, ::testing::Values(Drive::Ext4, Drive::ExFat, Drive::Fat),
                          driveCaseName);
 
 // ---- a source rewritten while it is moved ----

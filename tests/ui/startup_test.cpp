@@ -4,6 +4,7 @@
 #include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/frmsuffix.h"
+#include "ui/singleinstance.h"
 #include "ui/startup.h"
 
 #include "platform/fileops.h"
@@ -11,11 +12,19 @@
 #include "support/testdir.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace velquin {
 namespace {
@@ -102,6 +111,61 @@ TEST_F(StartUp, ApplicationIsNamedAndSpeaksChinese) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     QCoreApplication::removeTranslator(translator);
     delete translator;
+}
+
+// The program itself, started as a user would, with every per-user folder inside the test's.
+class SecondStart : public StartUp {
+protected:
+    void start(QProcess& program) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
+            env.insert(QLatin1String(var), dir.folder(QLatin1String(var)));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.start(QString::fromUtf8(VELQUIN_PROGRAM), QStringList());
+        ASSERT_TRUE(program.waitForStarted());
+    }
+    QString socket() const { return dir.path(QStringLiteral("velquin.socket")); }
+};
+
+TEST_F(SecondStart, BringsTheRunningCopyForwardAndLeaves) {
+    QProcess first;
+    start(first);
+    QDeadlineTimer listening(20000);
+    while (!QFileInfo::exists(socket()) && !listening.hasExpired() && first.state() == QProcess::Running)
+        first.waitForFinished(20);
+    ASSERT_TRUE(QFileInfo::exists(socket())) << "the first copy never listened";
+    QProcess second;
+    start(second);
+    // It leaves with 0 only once the first copy answered that its window is shown.
+    EXPECT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished();
+}
+
+TEST_F(SecondStart, ASocketLeftBehindIsTakenOver) {
+    // What a copy that was killed leaves: a socket file nobody listens on.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = socket().toLocal8Bit();
+    ASSERT_LT(size_t(path.size()), sizeof(address.sun_path));
+    std::copy(path.begin(), path.end(), address.sun_path);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(fd);
+
+    SingleInstance instance(socket());
+    ASSERT_EQ(instance.start(), SingleInstance::Role::First);
+    QSignalSpy shown(&instance, &SingleInstance::showRequested);
+    QProcess second;
+    start(second);
+    EXPECT_TRUE(shown.wait(15000));
+    EXPECT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitCode(), 0);
 }
 
 } // namespace

@@ -79,12 +79,16 @@ public:
     const QList<TransferResult>& results() const { return results_; }
     // True when a stop cut the run's work short (a copy cancelled, a tree left unfinished).
     bool sawStop() const { return sawStop_; }
+    // Ends the journal once the run is over; true when the host wants a journal and it does not
+    // hold every transfer of the run (it could not be started, or an entry was not written).
+    bool finishJournal();
 
 private:
     class Progress;
 
     void fail(const QString& source, const QString& target, int error);
-    void record(const TransferResult& result, TransferMode mode);
+    void record(const TransferResult& result, TransferMode mode, const std::optional<ObjectStamp>& old);
+    void append(JournalEntry& entry);
     // Moves the bar to `fraction` of the current item and lets events run.
     void reportFraction(double fraction);
 
@@ -95,6 +99,8 @@ private:
     QList<RunFailure> failures_;
     QList<TransferResult> results_;
     std::optional<JournalWriter> journal_;
+    bool journalWanted_ = false;
+    QString output_; // the run's output folder, as the journal's header has it
     qsizetype index_ = 0;
     qsizetype count_ = 1;
     double partFrom_ = 0;

@@ -26,6 +26,8 @@ using velquin::test::TmpfsMount;
 
 namespace {
 
+const QString kOut = QStringLiteral("/out/");
+
 QByteArray bytesOf(const QString& path) {
     const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_CLOEXEC);
     QByteArray data;
@@ -69,31 +71,48 @@ std::vector<JournalEntry> sampleEntries() {
     };
 }
 
+// The same with what only some kinds carry: change times, the kept file's stamp, link text.
+std::vector<JournalEntry> fullEntries() {
+    std::vector<JournalEntry> entries = sampleEntries();
+    entries[2].madeChanged = FileTime{1700000100, 5};
+    entries[2].kept = FileStamp{FileId{0xFE02, 99}, 12, FileTime{1600000000, 7}};
+    JournalEntry link = entry(JournalKind::Link, QStringLiteral("/in/l"), QStringLiteral("/out/l"), 8);
+    link.linkText = QStringLiteral("../a\ttab");
+    entries.push_back(link);
+    return entries;
+}
+
 } // namespace
 
 TEST(Journal, EntriesReadBackExactlyAsWritten) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("state/Velquin/files.journal"));
-    std::optional<JournalWriter> writer = JournalWriter::begin(path);
+    std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut + QStringLiteral("a\tb/"));
     ASSERT_TRUE(writer);
-    const std::vector<JournalEntry> entries = sampleEntries();
+    const std::vector<JournalEntry> entries = fullEntries();
     for (const JournalEntry& e : entries)
         ASSERT_TRUE(writer->append(e));
     // Read while the writer is still open: nothing waits in a buffer of the process.
-    const std::vector<JournalEntry> back = readJournal(path);
+    const Journal open = loadJournal(path);
+    const std::vector<JournalEntry>& back = open.entries;
     ASSERT_EQ(back.size(), entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         EXPECT_EQ(back[i], entries[i]) << i;
     EXPECT_EQ(encodeLocal8(back[1].source), QByteArray("/in/\xb1\xa8\xb8\xe6.doc"));
-    // One line per entry whatever the names hold.
-    EXPECT_EQ(bytesOf(path).count('\n'), qsizetype(entries.size() + 1));
+    EXPECT_EQ(open.outputFolder, kOut + QStringLiteral("a\tb/"));
+    EXPECT_TRUE(open.incomplete) << "not yet ended";
+    ASSERT_TRUE(writer->finish());
+    EXPECT_FALSE(loadJournal(path).incomplete);
+    EXPECT_EQ(loadJournal(path).entries, entries);
+    // One line per entry whatever the names hold, and the header and end lines.
+    EXPECT_EQ(bytesOf(path).count('\n'), qsizetype(entries.size() + 2));
 }
 
 TEST(Journal, AKilledRunLeavesEveryEntryItWrote) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("files.journal"));
     const int status = velquin::test::runInChild([&] {
-        std::optional<JournalWriter> writer = JournalWriter::begin(path);
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
         if (!writer)
             return 1;
         for (const JournalEntry& e : sampleEntries())
@@ -110,7 +129,7 @@ TEST(Journal, ALineCutAnywhereIsLeftOutAndTheRestStands) {
     const QString path = dir.path(QStringLiteral("files.journal"));
     const std::vector<JournalEntry> entries = sampleEntries();
     {
-        std::optional<JournalWriter> writer = JournalWriter::begin(path);
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(writer);
         for (const JournalEntry& e : entries)
             ASSERT_TRUE(writer->append(e));
@@ -131,7 +150,7 @@ TEST(Journal, LinesThatDoNotReadAsEntriesAreLeftOut) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("files.journal"));
     {
-        std::optional<JournalWriter> writer = JournalWriter::begin(path);
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(writer);
         ASSERT_TRUE(writer->append(sampleEntries()[0]));
     }
@@ -162,11 +181,11 @@ TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     EXPECT_FALSE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
     {
-        std::optional<JournalWriter> first = JournalWriter::begin(path);
+        std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(first);
         ASSERT_TRUE(first->append(sampleEntries()[0]));
     }
-    std::optional<JournalWriter> second = JournalWriter::begin(path);
+    std::optional<JournalWriter> second = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(second);
     EXPECT_TRUE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
@@ -177,8 +196,9 @@ TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     EXPECT_FALSE(journalExists(path));
 }
 
-// A drive that cannot take a new file (no inodes left) still lets the old journal go.
-TEST(Journal, AJournalThatCannotStartTakesTheOldOneWithIt) {
+// A drive that cannot take a new file (no inodes left) leaves the old journal as it was: the
+// run says it cannot be undone, and the old entries are still checked one by one.
+TEST(Journal, AJournalThatCannotStartLeavesTheOldOneAlone) {
     TestDir dir;
     const QString folder = dir.folder(QStringLiteral("state"));
     TmpfsMount mount(folder, 1 << 20, 2);
@@ -186,14 +206,14 @@ TEST(Journal, AJournalThatCannotStartTakesTheOldOneWithIt) {
         GTEST_SKIP() << mount.error().toStdString();
     const QString path = folder + QStringLiteral("/files.journal");
     {
-        std::optional<JournalWriter> first = JournalWriter::begin(path);
+        std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(first);
         ASSERT_TRUE(first->append(sampleEntries()[0]));
     }
-    ASSERT_TRUE(journalExists(path));
-    EXPECT_FALSE(JournalWriter::begin(path));
-    EXPECT_FALSE(journalExists(path));
-    EXPECT_EQ(dir.sortedEntries(QStringLiteral("state")), QStringList());
+    const QByteArray old = bytesOf(path);
+    EXPECT_FALSE(JournalWriter::begin(path, kOut));
+    EXPECT_EQ(bytesOf(path), old);
+    EXPECT_EQ(dir.sortedEntries(QStringLiteral("state")), QStringList{QStringLiteral("files.journal")});
 }
 
 // On a full drive an entry that does not fit leaves no half line that would spoil the next.
@@ -204,7 +224,7 @@ TEST(Journal, AnEntryThatDoesNotFitLeavesNothingOfItself) {
     if (!mount.mounted())
         GTEST_SKIP() << mount.error().toStdString();
     const QString path = folder + QStringLiteral("/files.journal");
-    std::optional<JournalWriter> writer = JournalWriter::begin(path);
+    std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(writer);
     const JournalEntry small = sampleEntries()[0];
     JournalEntry huge = small;
@@ -213,4 +233,31 @@ TEST(Journal, AnEntryThatDoesNotFitLeavesNothingOfItself) {
     EXPECT_FALSE(writer->append(huge));
     EXPECT_TRUE(writer->append(small));
     EXPECT_EQ(readJournal(path), (std::vector<JournalEntry>{small, small}));
+    // Room again at the end does not make it whole: the entry that did not fit is missing.
+    EXPECT_FALSE(writer->finish());
+    EXPECT_TRUE(loadJournal(path).incomplete);
+}
+
+TEST(Journal, JournalsUndoCannotTrustAreRefusedOrReadAsIncomplete) {
+    TestDir dir;
+    const QString path =
+        dir.file(QStringLiteral("files.journal"), "velquin-journal 1\ncopy\t/a\t/b\t1\t2\t3\t4\t5\t\n");
+    EXPECT_EQ(loadJournal(path).problem, Journal::Problem::OldFormat);
+    EXPECT_TRUE(readJournal(path).empty());
+    // Larger than any run writes: refused from its size alone (the file is all holes).
+    {
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
+        ASSERT_TRUE(writer && writer->append(sampleEntries()[0]));
+    }
+    cutTo(path, kMaxJournalBytes + 1);
+    const Journal large = loadJournal(path);
+    EXPECT_EQ(large.problem, Journal::Problem::TooLarge);
+    EXPECT_TRUE(large.entries.empty());
+    // Half of that as one line without an end, as a crash may leave: read once through.
+    cutTo(path, kMaxJournalBytes / 2);
+    const Journal torn = loadJournal(path);
+    EXPECT_EQ(torn.problem, Journal::Problem::None);
+    EXPECT_EQ(torn.entries, std::vector<JournalEntry>{sampleEntries()[0]});
+    EXPECT_TRUE(torn.incomplete);
+    EXPECT_EQ(readJournal(path, 1), std::vector<JournalEntry>{sampleEntries()[0]});
 }

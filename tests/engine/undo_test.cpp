@@ -30,9 +30,10 @@ using State = QMap<QString, QByteArray>;
 
 // A run done by hand: each transfer through FileOps, each entry appended as a run appends it.
 struct RunByHand {
-    RunByHand() : journalPath(stateDir.path(QStringLiteral("files.journal"))) {
-        writer = JournalWriter::begin(journalPath);
-        EXPECT_TRUE(writer);
+    RunByHand() : journalPath(stateDir.path(QStringLiteral("files.journal"))) { restart(); }
+    void restart() {
+        writer = JournalWriter::begin(journalPath, out(QString()));
+        ASSERT_TRUE(writer);
     }
 
     QString in(const QString& name) const { return tree.path(QStringLiteral("in/") + name); }
@@ -53,10 +54,11 @@ struct RunByHand {
         }
     }
 
-    void record(JournalKind kind, const QString& from, const QString& to, const QString& kept = QString()) {
-        const std::optional<FileStamp> made = fs.stamp(to);
+    void record(JournalKind kind, const QString& from, const QString& to, const QString& kept = QString(),
+                const FileStamp& old = FileStamp()) {
+        const std::optional<ObjectStamp> made = objectStamp(fs, to);
         ASSERT_TRUE(made) << to.toStdString();
-        ASSERT_TRUE(writer->append({kind, from, to, *made, kept}));
+        ASSERT_TRUE(writer->append({kind, from, to, made->stamp, made->changed, kept, old, QString()}));
     }
 
     void copy(const QString& from, const QString& to, JournalKind kind = JournalKind::Copy) {
@@ -75,19 +77,18 @@ struct RunByHand {
 
     // An Overwrite: the old target kept in the trash right before the new file takes its place.
     void overwrite(const QString& from, const QString& to, TransferMode mode) {
+        const std::optional<ObjectStamp> old = objectStamp(fs, to);
+        ASSERT_TRUE(old);
         const std::optional<QString> kept = trash.keep(to);
         ASSERT_TRUE(kept);
         const FsResult r = mode == TransferMode::Copy ? fs.copyFile(from, to, FileOps::CopyMode::Replace)
                                                       : fs.moveFile(from, to, FileOps::MoveMode::Replace);
         ASSERT_TRUE(r.ok()) << r.error;
         record(mode == TransferMode::Copy ? JournalKind::ReplaceCopy : JournalKind::ReplaceMove, from, to,
-               *kept);
+               *kept, old->stamp);
     }
 
-    UndoResult undo() {
-        const std::vector<JournalEntry> entries = readJournal(journalPath);
-        return runUndo(fs, trash, entries);
-    }
+    UndoResult undo() { return runUndo(fs, trash, loadJournal(journalPath)); }
 
     State state() const { return treeState(tree.path()); }
     QStringList trashed() const {
@@ -192,8 +193,7 @@ TEST_F(UndoTest, AnOverwriteBringsTheOldFilesBackFromTheTrash) {
         EXPECT_EQ(state(), before);
         EXPECT_EQ(trashed(), QStringList());
 
-        writer = JournalWriter::begin(journalPath);
-        ASSERT_TRUE(writer);
+        restart();
     }
 }
 
@@ -239,6 +239,12 @@ TEST_F(UndoTest, WhatCannotBeUndoneSafelyStaysAndIsReported) {
         {"copy rewritten in place, same size",
          [](RunByHand& t) { t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a"))); },
          [](RunByHand& t) { t.tree.file(QStringLiteral("out/a"), "B"); }, changed},
+        {"copy rewritten, its time set back: the change time tells",
+         [](RunByHand& t) { t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a"))); },
+         [](RunByHand& t) {
+             t.tree.file(QStringLiteral("out/a"), "B", TestDir::modified(t.in(QStringLiteral("a"))));
+         },
+         changed},
         {"copy whose source went",
          [](RunByHand& t) { t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a"))); },
          [](RunByHand& t) { ASSERT_TRUE(t.fs.removeFile(t.in(QStringLiteral("a"))).ok()); },
@@ -311,13 +317,22 @@ TEST_F(UndoTest, FilesOnADriveThatIsGoneStayInTheJournalsReport) {
     move(in(QStringLiteral("a")), out(QStringLiteral("usb/sorted/a")));
     move(in(QStringLiteral("b")), out(QStringLiteral("b")));
     mount.reset();
+    ASSERT_TRUE(writer->finish());
 
-    const UndoResult r = undo();
+    const Journal journal = loadJournal(journalPath);
+    const UndoResult r = runUndo(fs, trash, journal);
     EXPECT_EQ(r.restored, 1);
     EXPECT_EQ(tree.read(QStringLiteral("in/b")), QByteArray("B"));
     ASSERT_EQ(r.failures.size(), 1u) << describe(r.failures);
     EXPECT_EQ(r.failures[0].target, out(QStringLiteral("usb/sorted/a")));
     EXPECT_EQ(r.failures[0].reason, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    // What is on the drive stays in the journal for an undo once it is back; the rest is done.
+    settleJournal(journalPath, journal, r);
+    const Journal rest = loadJournal(journalPath);
+    ASSERT_EQ(rest.entries.size(), 2u); // the folder made on the drive, and the file
+    EXPECT_EQ(rest.entries[1].target, out(QStringLiteral("usb/sorted/a")));
+    EXPECT_EQ(rest.outputFolder, journal.outputFolder);
+    EXPECT_FALSE(rest.incomplete);
 }
 
 TEST_F(UndoTest, AStoppedUndoSaysHowMuchOfTheJournalIsLeft) {
@@ -325,10 +340,10 @@ TEST_F(UndoTest, AStoppedUndoSaysHowMuchOfTheJournalIsLeft) {
         source(QStringLiteral("f%1").arg(i), "x");
         move(in(QStringLiteral("f%1").arg(i)), out(QStringLiteral("f%1").arg(i)));
     }
-    const std::vector<JournalEntry> entries = readJournal(journalPath);
-    ASSERT_EQ(entries.size(), 6u); // the folder "out" and five files
+    const Journal journal = loadJournal(journalPath);
+    ASSERT_EQ(journal.entries.size(), 6u); // the folder "out" and five files
     std::vector<int> seen;
-    const UndoResult r = runUndo(fs, trash, entries, [&](int done, int total) {
+    const UndoResult r = runUndo(fs, trash, journal, [&](int done, int total) {
         EXPECT_EQ(total, 6);
         seen.push_back(done);
         return done < 2;
@@ -376,6 +391,24 @@ TEST(UndoTexts, QuestionAndClosingBox) {
     EXPECT_EQ(report.text, QStringLiteral("撤销完成！"));
     EXPECT_EQ(report.line, QStringLiteral("有 2 个项目未能撤销。"));
     EXPECT_EQ(report.details, QStringLiteral("/in/a → /out/a：原因一\n/out/d：原因二"));
+
+    // Never a bare "done" when something was left or the journal was not whole.
+    result.stopped = true;
+    result.left = 3;
+    result.incomplete = true;
+    report = undoReport(result);
+    EXPECT_EQ(report.text, QStringLiteral("撤销已停止！"));
+    EXPECT_EQ(report.line, QStringLiteral("有 2 个项目未能撤销。\n还有 3 个项目尚未撤销。\n"
+                                          "撤销记录不完整，其余项目无法撤销。"));
+
+    std::vector<JournalEntry> steps = {e(JournalKind::FolderCreated), e(JournalKind::Copy),
+                                       e(JournalKind::ReplaceMove, "/trash/files/b"), e(JournalKind::Link)};
+    steps[2].source = QStringLiteral("/in/b\nc");
+    EXPECT_EQ(undoDetails(steps),
+              QStringLiteral("删除链接 /t\n移回 /t → /in/b\\nc\n从回收站恢复 /t\n删除 /t\n"
+                             "删除空文件夹 /t"));
+    EXPECT_TRUE(undoDetails(std::vector<JournalEntry>(kUndoDetailLines + 5, e(JournalKind::Copy)))
+                    .endsWith(QStringLiteral("/t\n……另有 5 项")));
 }
 
 TEST_F(UndoTest, AFolderMadeAgainSinceTheRunIsNotTheRunsAndStays) {
@@ -392,4 +425,127 @@ TEST_F(UndoTest, AFolderMadeAgainSinceTheRunIsNotTheRunsAndStays) {
     EXPECT_TRUE(r.failures.empty()) << describe(r.failures);
     EXPECT_EQ(r.foldersRemoved, 0);
     EXPECT_TRUE(tree.existsFolder(QStringLiteral("out/new")));
+}
+
+// Journals written by hand to name what no run made: undo leaves every file outside the run's
+// output folder, the sources and the trash byte for byte, and says why.
+TEST(UndoHostileJournals, TouchNothingThatIsNotTheRunsOwn) {
+    struct Case {
+        const char* what;
+        std::function<std::vector<JournalEntry>(RunByHand&)> journal;
+        QString reason;
+    };
+    // An entry with the stamps of what is on disk now, so that only what undo checks besides
+    // the stamps can stop it.
+    const auto entry = [](RunByHand& t, JournalKind kind, const QString& from, const QString& to,
+                          const QString& kept = QString()) {
+        JournalEntry e{kind, from, to, {}, {}, kept, {}, {}};
+        if (const std::optional<ObjectStamp> made = objectStamp(t.fs, to)) {
+            e.made = made->stamp;
+            e.madeChanged = made->changed;
+        }
+        if (const std::optional<ObjectStamp> old = objectStamp(t.fs, kept))
+            e.kept = old->stamp;
+        return e;
+    };
+    const auto victim = [](RunByHand& t) { return t.tree.path(QStringLiteral("victim/v")); };
+    const QString outside = QStringLiteral("不在上次分拣的输出目录中，不予处理");
+    const QString itself = QStringLiteral("复制出的文件就是源文件本身，不予删除");
+    const QString notKept = QStringLiteral("回收站中的文件不是分拣时保留的旧文件，不予恢复");
+    const Case cases[] = {
+        {"a copy naming one file outside as source and target",
+         [&](RunByHand& t) { return std::vector{entry(t, JournalKind::Copy, victim(t), victim(t))}; },
+         outside},
+        {"a copy inside the output naming one file as source and target",
+         [&](RunByHand& t) {
+             const QString x = t.tree.file(QStringLiteral("out/x"), "only copy");
+             return std::vector{entry(t, JournalKind::Copy, x, x)};
+         },
+         itself},
+        {"a source turned into a link to its copy",
+         [&](RunByHand& t) {
+             t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")));
+             EXPECT_EQ(::unlink(encodeLocal8(t.in(QStringLiteral("a"))).constData()), 0);
+             EXPECT_EQ(::symlink("../out/a", encodeLocal8(t.in(QStringLiteral("a"))).constData()), 0);
+             return readJournal(t.journalPath);
+         },
+         itself},
+        {"a source turned into a hard link of its copy",
+         [&](RunByHand& t) {
+             t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")));
+             EXPECT_EQ(::unlink(encodeLocal8(t.in(QStringLiteral("a"))).constData()), 0);
+             EXPECT_EQ(::link(encodeLocal8(t.out(QStringLiteral("a"))).constData(),
+                              encodeLocal8(t.in(QStringLiteral("a"))).constData()),
+                       0);
+             return readJournal(t.journalPath);
+         },
+         QStringLiteral("文件在分拣后已被改动")}, // a new link changes the file's change time
+        {"a move whose target lies outside",
+         [&](RunByHand& t) {
+             return std::vector{entry(t, JournalKind::Move, t.in(QStringLiteral("b")), victim(t))};
+         },
+         outside},
+        {"a copy whose target climbs out of the output",
+         [&](RunByHand& t) {
+             const QString twin =
+                 t.tree.file(QStringLiteral("in/twin"), "precious", TestDir::modified(victim(t)));
+             return std::vector{entry(t, JournalKind::Copy, twin, t.out(QStringLiteral("../victim/v")))};
+         },
+         outside},
+        {"a folder outside",
+         [&](RunByHand& t) {
+             return std::vector{entry(t, JournalKind::FolderCreated, QString(),
+                                      t.tree.folder(QStringLiteral("victim/empty")))};
+         },
+         outside},
+        {"a replace whose kept file is any file",
+         [&](RunByHand& t) {
+             t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")));
+             return std::vector{entry(t, JournalKind::ReplaceCopy, t.in(QStringLiteral("a")),
+                                      t.out(QStringLiteral("a")), victim(t))};
+         },
+         notKept},
+        {"a kept file in a folder named files without its note",
+         [&](RunByHand& t) {
+             t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")));
+             const QString fake = t.tree.file(QStringLiteral("victim/files/a"), "precious");
+             return std::vector{entry(t, JournalKind::ReplaceCopy, t.in(QStringLiteral("a")),
+                                      t.out(QStringLiteral("a")), fake)};
+         },
+         notKept},
+        {"an unrelated file trashed later under the kept file's name",
+         [&](RunByHand& t) {
+             t.tree.file(QStringLiteral("out/a"), "old");
+             t.overwrite(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")), TransferMode::Copy);
+             const JournalEntry e = readJournal(t.journalPath).back();
+             EXPECT_TRUE(t.fs.removeFile(e.keptAs).ok());
+             EXPECT_TRUE(t.fs.removeFile(Trash::infoPathFor(e.keptAs)).ok());
+             Trash later(t.trashDir.path(QStringLiteral("Trash")));
+             EXPECT_EQ(later.keep(t.tree.file(QStringLiteral("elsewhere/a"), "unrelated, larger")), e.keptAs);
+             EXPECT_TRUE(t.fs.removeFile(t.tree.path(QStringLiteral("elsewhere/a"))).ok());
+             return std::vector{e};
+         },
+         notKept},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunByHand t;
+        t.source(QStringLiteral("a"), "A");
+        t.source(QStringLiteral("b"), "B");
+        t.tree.file(QStringLiteral("victim/v"), "precious");
+        t.tree.folder(QStringLiteral("out"));
+        Journal journal;
+        journal.outputFolder = t.out(QString());
+        journal.entries = c.journal(t);
+        const State victims = treeState(t.tree.path(QStringLiteral("victim")));
+        const State sources = treeState(t.tree.path(QStringLiteral("in")));
+        const QStringList trashed = t.trashed();
+        const UndoResult r = runUndo(t.fs, t.trash, journal);
+        EXPECT_EQ(treeState(t.tree.path(QStringLiteral("victim"))), victims);
+        EXPECT_EQ(treeState(t.tree.path(QStringLiteral("in"))), sources);
+        EXPECT_EQ(t.trashed(), trashed);
+        ASSERT_FALSE(r.failures.empty());
+        EXPECT_EQ(r.failures.back().reason, c.reason) << describe(r.failures);
+        EXPECT_TRUE(r.kept.empty()) << "a refusal is final";
+    }
 }

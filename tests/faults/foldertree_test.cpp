@@ -7,11 +7,14 @@
 #include "sandbox.h"
 
 #include "engine/foldertree.h"
+#include "engine/undo.h"
 #include "platform/names.h"
+#include "platform/trash.h"
 #include "support/faultcalls.h"
 #include "support/testdir.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -203,6 +206,34 @@ TEST(FolderRunFaults, LinksBackUpTheTreeAreNotFollowedAround) {
     const Verdict verdict = ledger.verify({dir.path()});
     tally(QStringLiteral("5 folder run: links back up the tree"), verdict);
     EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+}
+
+// The links a tree copy makes are journaled and undone like its files; one made again since,
+// saying something else, is not the run's and stays.
+TEST(FolderRunFaults, ATreeCopyWithLinksIsUndoneAndALinkChangedSinceStays) {
+    TestDir dir;
+    const QString listed = dir.path(QStringLiteral("L"));
+    dir.file(QStringLiteral("L/sub/a.txt"), "a");
+    symlinkTo(dir.folder(QStringLiteral("elsewhere")), listed + QStringLiteral("/ext"));
+    symlinkTo(QStringLiteral("sub"), listed + QStringLiteral("/near"));
+    HeadlessHost host;
+    host.outputText = dir.path(QStringLiteral("out"));
+    host.journal = dir.path(QStringLiteral("state/folders.journal"));
+    runFolderSort(folderByNameJob({listed}), host, FileOps());
+    ASSERT_TRUE(host.endedNormally());
+    const QString copy = dir.path(QStringLiteral("out/L/L"));
+    ASSERT_EQ(QFile::symLinkTarget(copy + QStringLiteral("/ext")), dir.path(QStringLiteral("elsewhere")));
+    ASSERT_EQ(::unlink(encodeLocal8(copy + QStringLiteral("/near")).constData()), 0);
+    symlinkTo(QStringLiteral("../../../elsewhere"), copy + QStringLiteral("/near"));
+
+    Trash trash(dir.path(QStringLiteral("Trash")));
+    const UndoResult r = runUndo(FileOps(), trash, loadJournal(host.journal));
+    ASSERT_EQ(r.failures.size(), 1u) << undoReport(r).details.toStdString();
+    EXPECT_EQ(r.failures[0].target, copy + QStringLiteral("/near"));
+    EXPECT_EQ(r.removed, 2); // the file and the link to elsewhere
+    EXPECT_EQ(treeState(dir.path(QStringLiteral("out/L/L"))),
+              (QMap<QString, QByteArray>{{copy + QStringLiteral("/near"), "link:../../../elsewhere"}}));
+    EXPECT_TRUE(QFileInfo::exists(dir.path(QStringLiteral("L/sub/a.txt"))));
 }
 
 TEST(FolderRunFaults, FoldersTurningUnreadableDuringTheRunArePassedOver) {

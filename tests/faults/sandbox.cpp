@@ -289,31 +289,42 @@ ImageMount::ImageMount(Kind kind, const QString& folder, qint64 bytes) : folder_
         error_ = QStringLiteral("%1 failed").arg(QLatin1String(way.mkfs));
         return;
     }
-    QStringList mount;
-    int loop = -1;
-    if (!way.driver) {
-        mount = {QStringLiteral("mount"), QStringLiteral("-o"), way.options, decodeLocal8(image_),
-                 decodeLocal8(folder_)};
-    } else {
-        QByteArray device = image_;
-        if (kind == ExFat && (device = attachLoop(image_, loop, &error_)).isEmpty()) {
-            if (loop >= 0)
-                ::close(loop);
-            return; // this driver takes block devices only
+    mountCommand_ = [this, kind, way] {
+        QStringList mount;
+        int loop = -1;
+        if (!way.driver) {
+            mount = {QStringLiteral("mount"), QStringLiteral("-o"), way.options, decodeLocal8(image_),
+                     decodeLocal8(folder_)};
+        } else {
+            QByteArray device = image_;
+            if (kind == ExFat && (device = attachLoop(image_, loop, &error_)).isEmpty()) {
+                if (loop >= 0)
+                    ::close(loop);
+                return false; // this driver takes block devices only
+            }
+            mount = {QLatin1String(way.driver), decodeLocal8(device), decodeLocal8(folder_)};
+            if (!way.options.isEmpty())
+                mount += {QStringLiteral("-o"), way.options};
         }
-        mount = {QLatin1String(way.driver), decodeLocal8(device), decodeLocal8(folder_)};
-        if (!way.options.isEmpty())
-            mount += {QStringLiteral("-o"), way.options};
-    }
-    const int status = runTool(mount);
-    if (loop >= 0)
-        ::close(loop);
-    if (status != 0) {
-        error_ = QStringLiteral("%1 could not mount the image").arg(mount.first());
-        return;
-    }
-    mounted_ = true;
-    ::chmod(folder_.constData(), 0777);
+        const int status = runTool(mount);
+        if (loop >= 0)
+            ::close(loop);
+        if (status != 0) {
+            error_ = QStringLiteral("%1 could not mount the image").arg(mount.first());
+            return false;
+        }
+        mounted_ = true;
+        ::chmod(folder_.constData(), 0777);
+        return true;
+    };
+    mountCommand_();
+}
+
+bool ImageMount::remount() {
+    if (!mounted_ || ::umount2(folder_.constData(), 0) != 0)
+        return false;
+    mounted_ = false;
+    return mountCommand_();
 }
 
 bool ImageMount::remountReadOnly() {

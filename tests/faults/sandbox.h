@@ -82,11 +82,14 @@ public:
     QString error() const { return error_; }
     // Mounts it again read-only (ext4, tmpfs-like kinds); false when that is refused.
     bool remountReadOnly();
+    // Unmounts it and mounts the same image again, as a stick taken out and put back is.
+    bool remount();
     static const char* name(Kind kind);
 
 private:
     QByteArray folder_;
     QByteArray image_;
+    std::function<bool()> mountCommand_;
     bool mounted_ = false;
     QString error_;
 };

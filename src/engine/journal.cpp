@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -294,26 +295,35 @@ Journal loadJournal(const QString& path, size_t most) {
         return journal;
     }
     // Read and taken apart chunk by chunk, so that a look for the first entry reads little.
-    // `scanned` keeps each byte looked at once in the search for line ends, also in a journal
-    // without any (a crash may leave one).
+    // Each byte is searched for a line end once, also in a journal without any (as a crash may
+    // leave one), and the buffer grows by doubling and drops what was read only once that is
+    // most of it, so that reading stays linear in the size of the file.
+    constexpr qsizetype kChunk = 64 * 1024;
     QByteArray data;
     bool header = false;
     bool ended = false;
     bool atEnd = false;
-    qsizetype scanned = 0;
-    char buffer[64 * 1024];
-    while (!atEnd && journal.entries.size() < most) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    qsizetype start = 0;   // where the next line begins
+    qsizetype scanned = 0; // from here on not yet searched for a line end
+    while (journal.entries.size() < most) {
+        if (start >= kChunk && start * 2 >= data.size()) {
+            std::memmove(data.data(), data.constData() + start, size_t(data.size() - start));
+            data.truncate(data.size() - start);
+            scanned -= start;
+            start = 0;
+        }
+        const qsizetype have = data.size();
+        if (data.capacity() < have + kChunk)
+            data.reserve(qMax(2 * data.capacity(), have + kChunk));
+        data.resize(have + kChunk);
+        const ssize_t n = ::read(fd, data.data() + have, size_t(kChunk));
+        data.resize(have + qMax<ssize_t>(n, 0));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            break;
-        if (n == 0) {
-            atEnd = true;
+        if (n <= 0) {
+            atEnd = n == 0;
             break;
         }
-        data.append(buffer, n);
-        qsizetype start = 0;
         for (qsizetype end; journal.entries.size() < most && (end = data.indexOf('\n', scanned)) >= 0;
              start = scanned = end + 1) {
             const QByteArray text = data.mid(start, end - start);
@@ -335,10 +345,7 @@ Journal loadJournal(const QString& path, size_t most) {
             else if (std::optional<JournalEntry> entry = parsed(text))
                 journal.entries.push_back(std::move(*entry));
         }
-        data.remove(0, start);
-        scanned -= start;
-        if (scanned < data.size())
-            scanned = data.size();
+        scanned = data.size();
     }
     ::close(fd);
     if (!header)

@@ -3,6 +3,7 @@
 #include "platform/names.h"
 #include "platform/trash.h"
 
+#include <QDir>
 #include <QHash>
 #include <QStringList>
 
@@ -322,7 +323,9 @@ private:
             ++result_.foldersRemoved;
             return Fate::Done;
         }
-        if (removed.error == ENOTEMPTY || removed.error == EEXIST)
+        // fusefat says EPERM where a folder is not empty.
+        if (removed.error == ENOTEMPTY || removed.error == EEXIST ||
+            !QDir(e.target).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
             return later;
         result_.failures.push_back({e.target, QString(), systemReason(removed.error)});
         return Fate::Stays;

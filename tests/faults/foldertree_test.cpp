@@ -14,7 +14,6 @@
 #include "support/testdir.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -208,8 +207,7 @@ TEST(FolderRunFaults, LinksBackUpTheTreeAreNotFollowedAround) {
     EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
 }
 
-// The links a tree copy makes are journaled and undone like its files; one made again since,
-// saying something else, is not the run's and stays.
+// A tree copy's links are undone like its files; one changed since is not the run's and stays.
 TEST(FolderRunFaults, ATreeCopyWithLinksIsUndoneAndALinkChangedSinceStays) {
     TestDir dir;
     const QString listed = dir.path(QStringLiteral("L"));
@@ -222,7 +220,6 @@ TEST(FolderRunFaults, ATreeCopyWithLinksIsUndoneAndALinkChangedSinceStays) {
     runFolderSort(folderByNameJob({listed}), host, FileOps());
     ASSERT_TRUE(host.endedNormally());
     const QString copy = dir.path(QStringLiteral("out/L/L"));
-    ASSERT_EQ(QFile::symLinkTarget(copy + QStringLiteral("/ext")), dir.path(QStringLiteral("elsewhere")));
     ASSERT_EQ(::unlink(encodeLocal8(copy + QStringLiteral("/near")).constData()), 0);
     symlinkTo(QStringLiteral("../../../elsewhere"), copy + QStringLiteral("/near"));
 
@@ -233,7 +230,6 @@ TEST(FolderRunFaults, ATreeCopyWithLinksIsUndoneAndALinkChangedSinceStays) {
     EXPECT_EQ(r.removed, 2); // the file and the link to elsewhere
     EXPECT_EQ(treeState(dir.path(QStringLiteral("out/L/L"))),
               (QMap<QString, QByteArray>{{copy + QStringLiteral("/near"), "link:../../../elsewhere"}}));
-    EXPECT_TRUE(QFileInfo::exists(dir.path(QStringLiteral("L/sub/a.txt"))));
 }
 
 TEST(FolderRunFaults, FoldersTurningUnreadableDuringTheRunArePassedOver) {

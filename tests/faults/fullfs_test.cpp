@@ -182,8 +182,8 @@ std::vector<FillCase> fillCases(bool withInodes) {
     return cases;
 }
 
-// The journal's drive fills up during a run: the run goes on, its closing box says it cannot be
-// wholly undone, and undo takes back what the journal holds and says the rest is unknown.
+// The journal's drive fills up: the run goes on and says it cannot be wholly undone, undo takes
+// back what the journal holds and says the rest is unknown, and the next journal cannot start.
 TEST(FullJournalDrive, TheRunGoesOnAndItsUndoSaysWhatIsUnknown) {
     TestDir base;
     const QString state = base.folder(QStringLiteral("state"));
@@ -197,40 +197,20 @@ TEST(FullJournalDrive, TheRunGoesOnAndItsUndoSaysWhatIsUnknown) {
     host.outputText = base.folder(QStringLiteral("out"));
     host.journal = state + QStringLiteral("/files.journal");
     ASSERT_EQ(runFileSort(byTypeJob(files), host, FileOps()), RunEnd::Completed);
-    EXPECT_EQ(host.messages, QStringList{QStringLiteral("分拣工作完成！")});
     EXPECT_EQ(host.closingLine, journalLostLine());
-    EXPECT_EQ(base.entries(QStringLiteral("out/.txt")).size(), files.size());
 
     const Journal journal = loadJournal(host.journal);
     ASSERT_TRUE(journal.incomplete);
-    ASSERT_GT(journal.entries.size(), 2u);
-    ASSERT_LT(journal.entries.size(), size_t(files.size()));
     Trash trash(base.path(QStringLiteral("Trash")));
     const UndoResult result = runUndo(FileOps(), trash, journal);
     EXPECT_TRUE(result.failures.empty()) << undoReport(result).details.toStdString();
     EXPECT_EQ(undoReport(result).line, QStringLiteral("撤销记录不完整，其余项目无法撤销。"));
     EXPECT_EQ(base.entries(QStringLiteral("out/.txt")).size(), files.size() - result.removed);
     EXPECT_EQ(result.removed, int(journal.entries.size()) - 1); // all but the folder's entry
-}
 
-// A journal that cannot even start (no inode left for it) leaves the last one as it was, and the
-// run says that it cannot be undone.
-TEST(FullJournalDrive, ARunWithoutAJournalSaysSoAndLeavesTheLastOne) {
-    TestDir base;
-    const QString state = base.folder(QStringLiteral("state"));
-    TmpfsMount mount(state, 1 << 20, 2);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.error().toStdString();
-    HeadlessHost host;
-    host.outputText = base.folder(QStringLiteral("out"));
-    host.journal = state + QStringLiteral("/files.journal");
-    ASSERT_EQ(runFileSort(byTypeJob({base.file(QStringLiteral("in/a.txt"), "a")}), host, FileOps()),
-              RunEnd::Completed);
-    EXPECT_EQ(host.closingLine, QString());
+    // No room even to start the next run's journal: the last one stays as it was.
     const std::optional<QByteArray> last = readRaw(encodeLocal8(host.journal));
-    ASSERT_TRUE(last);
-    ASSERT_EQ(runFileSort(byTypeJob({base.file(QStringLiteral("in/b.txt"), "b")}), host, FileOps()),
-              RunEnd::Completed);
+    ASSERT_EQ(runFileSort(byTypeJob({files[0]}), host, FileOps()), RunEnd::Completed);
     EXPECT_EQ(host.closingLine, journalLostLine());
     EXPECT_EQ(readRaw(encodeLocal8(host.journal)), last);
 }

@@ -161,8 +161,7 @@ TEST(KilledMoveUndone, EveryMovedFileGoesBackFromTheJournal) {
 
     const Journal read = loadJournal(journal);
     ASSERT_GE(read.entries.size(), 49u); // the folder, and every file but the one in flight
-    // Killed before its end: the one in flight may have moved unrecorded, and undo says so.
-    EXPECT_TRUE(read.incomplete);
+    EXPECT_TRUE(read.incomplete) << "the file in flight may have moved unrecorded";
     Trash trash(state.path(QStringLiteral("Trash")));
     const UndoResult result = runUndo(FileOps(), trash, read);
     EXPECT_TRUE(result.failures.empty()) << undoReport(result).details.toStdString();

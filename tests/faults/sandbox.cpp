@@ -289,42 +289,45 @@ ImageMount::ImageMount(Kind kind, const QString& folder, qint64 bytes) : folder_
         error_ = QStringLiteral("%1 failed").arg(QLatin1String(way.mkfs));
         return;
     }
-    mountCommand_ = [this, kind, way] {
-        QStringList mount;
-        int loop = -1;
-        if (!way.driver) {
-            mount = {QStringLiteral("mount"), QStringLiteral("-o"), way.options, decodeLocal8(image_),
-                     decodeLocal8(folder_)};
-        } else {
-            QByteArray device = image_;
-            if (kind == ExFat && (device = attachLoop(image_, loop, &error_)).isEmpty()) {
-                if (loop >= 0)
-                    ::close(loop);
-                return false; // this driver takes block devices only
-            }
-            mount = {QLatin1String(way.driver), decodeLocal8(device), decodeLocal8(folder_)};
-            if (!way.options.isEmpty())
-                mount += {QStringLiteral("-o"), way.options};
+    QStringList mount;
+    int loop = -1;
+    if (!way.driver) {
+        mount = {QStringLiteral("mount"), QStringLiteral("-o"), way.options, decodeLocal8(image_),
+                 decodeLocal8(folder_)};
+    } else {
+        QByteArray device = image_;
+        if (kind == ExFat && (device = attachLoop(image_, loop, &error_)).isEmpty()) {
+            if (loop >= 0)
+                ::close(loop);
+            return; // this driver takes block devices only
         }
-        const int status = runTool(mount);
-        if (loop >= 0)
-            ::close(loop);
-        if (status != 0) {
-            error_ = QStringLiteral("%1 could not mount the image").arg(mount.first());
-            return false;
-        }
-        mounted_ = true;
-        ::chmod(folder_.constData(), 0777);
-        return true;
-    };
-    mountCommand_();
+        mount = {QLatin1String(way.driver), decodeLocal8(device), decodeLocal8(folder_)};
+        if (!way.options.isEmpty())
+            mount += {QStringLiteral("-o"), way.options};
+    }
+    const int status = runTool(mount);
+    if (loop >= 0)
+        ::close(loop);
+    if (status != 0) {
+        error_ = QStringLiteral("%1 could not mount the image").arg(mount.first());
+        return;
+    }
+    mounted_ = true;
+    kind_ = kind;
+    mount_ = mount;
+    ::chmod(folder_.constData(), 0777);
 }
 
 bool ImageMount::remount() {
     if (!mounted_ || ::umount2(folder_.constData(), 0) != 0)
         return false;
-    mounted_ = false;
-    return mountCommand_();
+    int loop = -1; // the exFAT driver's loop device went with the mount
+    if (kind_ == ExFat && (mount_[1] = decodeLocal8(attachLoop(image_, loop, &error_))).isEmpty())
+        return mounted_ = false;
+    mounted_ = runTool(mount_) == 0;
+    if (loop >= 0)
+        ::close(loop);
+    return mounted_;
 }
 
 bool ImageMount::remountReadOnly() {

@@ -89,7 +89,8 @@ public:
 private:
     QByteArray folder_;
     QByteArray image_;
-    std::function<bool()> mountCommand_;
+    Kind kind_ = Ext4;
+    QStringList mount_; // the command that mounted it
     bool mounted_ = false;
     QString error_;
 };

@@ -33,6 +33,7 @@ constexpr char kFormatOne[] = "velquin-journal 1";
 constexpr char kHeader[] = "velquin-journal 2\t";
 constexpr char kEnd[] = "end";
 constexpr int kFields = 17;
+constexpr qsizetype kMaxLineBytes = qsizetype(1) << 20;
 
 struct KindName {
     JournalKind kind;
@@ -303,6 +304,7 @@ Journal loadJournal(const QString& path, size_t most) {
     bool header = false;
     bool ended = false;
     bool atEnd = false;
+    bool damaged = false;
     qsizetype start = 0;   // where the next line begins
     qsizetype scanned = 0; // from here on not yet searched for a line end
     while (journal.entries.size() < most) {
@@ -346,12 +348,18 @@ Journal loadJournal(const QString& path, size_t most) {
                 journal.entries.push_back(std::move(*entry));
         }
         scanned = data.size();
+        // No entry is that long (its paths are at most PATH_MAX each): what follows is damage,
+        // and the journal is read up to it, also by the undo button's quick look.
+        if (scanned - start > kMaxLineBytes) {
+            damaged = true;
+            break;
+        }
     }
     ::close(fd);
     if (!header)
         return Journal();
     // Only a journal read to its end can tell that it is whole.
-    journal.incomplete = atEnd && !ended;
+    journal.incomplete = damaged || (atEnd && !ended);
     return journal;
 }
 

@@ -96,7 +96,8 @@ private:
 // The journal at `path` with its entries in the order the run made them, `most` of them at the
 // most. A torn last line, and any line that does not read as an entry, is left out; no entries
 // when there is no journal (or something other than a regular file is at the path). Linear in
-// the size of the file; one larger than kMaxJournalBytes is refused unread.
+// the size of the file; one larger than kMaxJournalBytes is refused unread, and one is read only
+// up to a line longer than any entry (then it counts as incomplete).
 Journal loadJournal(const QString& path, size_t most = SIZE_MAX);
 // loadJournal's entries alone (none for a journal with a problem).
 std::vector<JournalEntry> readJournal(const QString& path, size_t most = SIZE_MAX);

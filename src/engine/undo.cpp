@@ -153,9 +153,13 @@ private:
     bool isMade(const JournalEntry& e, const ObjectStamp& now) const {
         if (!keepsInodes(e.target))
             return now.stamp.size == e.made.size && closeInTime(now.stamp.modified, e.made.modified);
-        if (now.stamp != e.made)
+        if (now.stamp.id.inode != e.made.id.inode || now.stamp.size != e.made.size ||
+            now.stamp.modified != e.made.modified)
             return false;
-        if (e.madeChanged == FileTime() || now.changed == e.madeChanged)
+        // A drive attached again may get another device number; inode and change time, to the
+        // nanosecond, at the same path tell the file apart well enough without it.
+        if (e.madeChanged == FileTime() ? now.stamp.id.device == e.made.id.device
+                                        : now.changed == e.madeChanged)
             return true;
         const auto back = putBack_.constFind(e.target);
         return back != putBack_.cend() && back->recorded == e.made && back->now.stamp.id == now.stamp.id &&
@@ -288,7 +292,7 @@ private:
             fail(e, systemReason(ENOENT));
             return Fate::Stays;
         }
-        const bool same = keepsInodes(e.target) ? now->stamp.id == e.made.id : true;
+        const bool same = !keepsInodes(e.target) || now->stamp.id.inode == e.made.id.inode;
         if (now->type != ObjectStamp::Type::Link || !same || linkText(e.target) != e.linkText) {
             fail(e, changedReason());
             return Fate::Refused;
@@ -316,7 +320,8 @@ private:
         const std::optional<ObjectStamp> now = objectStamp(fs_, e.target);
         if (!now)
             return later;
-        if (now->type != ObjectStamp::Type::Folder || (keepsInodes(e.target) && now->stamp.id != e.made.id))
+        if (now->type != ObjectStamp::Type::Folder ||
+            (keepsInodes(e.target) && now->stamp.id.inode != e.made.id.inode))
             return Fate::Done;
         const FsResult removed = fs_.removeEmptyFolder(e.target);
         if (removed.ok()) {

@@ -243,7 +243,7 @@ TEST(Journal, JournalsUndoCannotTrustAreRefusedOrReadAsIncomplete) {
     cutTo(path, kMaxJournalBytes + 1);
     const Journal large = loadJournal(path);
     EXPECT_EQ(large.problem, Journal::Problem::TooLarge);
-    // A long line without an end, as a crash may leave: read once through.
+    // A line longer than any entry, as damage may leave: read up to there.
     cutTo(path, kMaxJournalBytes / 8);
     const Journal torn = loadJournal(path);
     EXPECT_EQ(torn.entries, std::vector<JournalEntry>{sampleEntries()[0]});

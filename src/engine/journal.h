@@ -50,7 +50,8 @@ struct Journal {
     bool incomplete = false;
 };
 
-// Larger than the journal of any run: beyond this much undo would hold gigabytes in memory.
+// Larger than the journal of any run (about a million transfers at a few hundred bytes each);
+// read in full, a larger one would hold gigabytes of entries in memory.
 inline constexpr qint64 kMaxJournalBytes = qint64(256) << 20;
 
 // The journals of the two windows, in journalFolder().
@@ -84,8 +85,6 @@ public:
     bool finish();
     // A transfer the run made that cannot be recorded: the journal is incomplete.
     void skipped() { lost_ = true; }
-    // True once an append or the finish failed.
-    bool lost() const { return lost_; }
 
 private:
     explicit JournalWriter(int fd) : fd_(fd) {}

@@ -57,8 +57,9 @@ struct RunFailure {
 
 // Carries a run's decisions out on the disk: asks the host the clash question, lets the host's
 // events run and its bar move inside long copies, stops when the host asks, keeps replaced files
-// through the host's keeper, writes every transfer and every folder it makes to the host's
-// journal as it happens (a new journal from the first), and keeps the list of what failed.
+// through the host's keeper, writes every transfer, link and folder inside the output folder it
+// makes to the host's journal as it happens (a new journal from the first, ended when the run
+// is), and keeps the list of what failed.
 class DiskActions : public RunActions {
 public:
     DiskActions(const FileOps& fs, RunHost& host);

@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,22 +18,29 @@
 namespace velquin {
 
 // The journal is text, one line per transfer, fields separated by tabs:
-//   kind, source, target, device, inode, size, modified seconds, modified nanoseconds, kept as
+//   kind, source, target, the made file's device, inode, size, modified seconds and nanoseconds,
+//   changed seconds and nanoseconds, kept as, the kept file's device, inode, size, modified
+//   seconds and nanoseconds, link text
 // Paths are the exact bytes of the names with "\\", tab, newline and carriage return written
 // as "\\\\", "\\t", "\\n" and "\\r", so that any name survives and a line ends only at its end.
-// The first line names the format; a line counts only once its newline is written.
+// The first line names the format and the output folder of the run; a line counts only once its
+// newline is written. A run that wrote every entry ends its journal with the line "end": a
+// journal without it (a full drive, a kill) may be missing transfers, and says so.
 
 namespace {
 
-constexpr char kHeader[] = "velquin-journal 1\n";
-constexpr int kFields = 9;
+constexpr char kFormatOne[] = "velquin-journal 1";
+constexpr char kHeader[] = "velquin-journal 2\t";
+constexpr char kEnd[] = "end";
+constexpr int kFields = 17;
+constexpr qsizetype kMaxLineBytes = qsizetype(1) << 20;
 
 struct KindName {
     JournalKind kind;
     const char* name;
 };
 
-constexpr std::array<KindName, 7> kKindNames{{
+constexpr std::array<KindName, 8> kKindNames{{
     {JournalKind::Copy, "copy"},
     {JournalKind::Move, "move"},
     {JournalKind::ReplaceCopy, "replace-copy"},
@@ -39,6 +48,7 @@ constexpr std::array<KindName, 7> kKindNames{{
     {JournalKind::NumberedCopy, "numbered-copy"},
     {JournalKind::NumberedMove, "numbered-move"},
     {JournalKind::FolderCreated, "folder"},
+    {JournalKind::Link, "link"},
 }};
 
 QByteArray kindName(JournalKind kind) {
@@ -113,6 +123,24 @@ std::optional<QString> unescaped(const QByteArray& field) {
     return decodeLocal8(out);
 }
 
+// Reads the numbers of a stamp from five fields starting at `at`; false when one is not a number.
+bool readStamp(const QByteArrayList& fields, int at, FileStamp& stamp) {
+    bool ok[5] = {};
+    stamp.id.device = fields.at(at).toULongLong(&ok[0]);
+    stamp.id.inode = fields.at(at + 1).toULongLong(&ok[1]);
+    stamp.size = fields.at(at + 2).toLongLong(&ok[2]);
+    stamp.modified.seconds = fields.at(at + 3).toLongLong(&ok[3]);
+    stamp.modified.nanoseconds = fields.at(at + 4).toInt(&ok[4]);
+    return ok[0] && ok[1] && ok[2] && ok[3] && ok[4];
+}
+
+QByteArray stampFields(const FileStamp& stamp) {
+    const QByteArray tab("\t");
+    return QByteArray::number(stamp.id.device) + tab + QByteArray::number(stamp.id.inode) + tab +
+           QByteArray::number(stamp.size) + tab + QByteArray::number(stamp.modified.seconds) + tab +
+           QByteArray::number(stamp.modified.nanoseconds);
+}
+
 std::optional<JournalEntry> parsed(const QByteArray& line) {
     const QByteArrayList fields = line.split('\t');
     if (fields.size() != kFields)
@@ -121,32 +149,28 @@ std::optional<JournalEntry> parsed(const QByteArray& line) {
     const std::optional<JournalKind> kind = kindOf(fields.at(0));
     const std::optional<QString> source = unescaped(fields.at(1));
     const std::optional<QString> target = unescaped(fields.at(2));
-    const std::optional<QString> kept = unescaped(fields.at(8));
-    bool ok[5] = {};
-    entry.made.id.device = fields.at(3).toULongLong(&ok[0]);
-    entry.made.id.inode = fields.at(4).toULongLong(&ok[1]);
-    entry.made.size = fields.at(5).toLongLong(&ok[2]);
-    entry.made.modified.seconds = fields.at(6).toLongLong(&ok[3]);
-    entry.made.modified.nanoseconds = fields.at(7).toInt(&ok[4]);
-    if (!kind || !source || !target || !kept || target->isEmpty())
+    const std::optional<QString> kept = unescaped(fields.at(10));
+    const std::optional<QString> link = unescaped(fields.at(16));
+    bool ok[2] = {};
+    entry.madeChanged.seconds = fields.at(8).toLongLong(&ok[0]);
+    entry.madeChanged.nanoseconds = fields.at(9).toInt(&ok[1]);
+    if (!kind || !source || !target || !kept || !link || target->isEmpty() || !ok[0] || !ok[1] ||
+        !readStamp(fields, 3, entry.made) || !readStamp(fields, 11, entry.kept))
         return std::nullopt;
-    for (const bool good : ok) {
-        if (!good)
-            return std::nullopt;
-    }
     entry.kind = *kind;
     entry.source = *source;
     entry.target = *target;
     entry.keptAs = *kept;
+    entry.linkText = *link;
     return entry;
 }
 
 QByteArray line(const JournalEntry& e) {
     const QByteArray tab("\t");
-    return kindName(e.kind) + tab + escaped(e.source) + tab + escaped(e.target) + tab +
-           QByteArray::number(e.made.id.device) + tab + QByteArray::number(e.made.id.inode) + tab +
-           QByteArray::number(e.made.size) + tab + QByteArray::number(e.made.modified.seconds) + tab +
-           QByteArray::number(e.made.modified.nanoseconds) + tab + escaped(e.keptAs) + '\n';
+    return kindName(e.kind) + tab + escaped(e.source) + tab + escaped(e.target) + tab + stampFields(e.made) +
+           tab + QByteArray::number(e.madeChanged.seconds) + tab +
+           QByteArray::number(e.madeChanged.nanoseconds) + tab + escaped(e.keptAs) + tab +
+           stampFields(e.kept) + tab + escaped(e.linkText) + '\n';
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
@@ -183,10 +207,12 @@ QString journalFolder() {
     return base + QStringLiteral("/Velquin");
 }
 
-std::optional<JournalWriter> JournalWriter::begin(const QString& path) {
+std::optional<JournalWriter> JournalWriter::begin(const QString& path, const QString& outputFolder) {
     const QByteArray target = encodeLocal8(path);
     const QByteArray folder = folderOf(target);
-    // The new journal is complete with its first line before it takes the old one's place.
+    // The new journal is complete with its first line before it takes the old one's place, and
+    // one that cannot be started leaves the old one alone: the run's closing box says that it
+    // cannot be undone, and the old journal's entries are still checked one by one if undone.
     int fd = -1;
     QByteArray temporary;
     if (FileOps().makePath(decodeLocal8(folder)).ok()) {
@@ -197,18 +223,17 @@ std::optional<JournalWriter> JournalWriter::begin(const QString& path) {
                 break;
         }
     }
-    if (fd >= 0 && writeAll(fd, QByteArray(kHeader)) &&
+    if (fd >= 0 && writeAll(fd, QByteArray(kHeader) + escaped(outputFolder) + '\n') &&
         ::rename(temporary.constData(), target.constData()) == 0)
         return JournalWriter(fd);
     if (fd >= 0) {
         ::close(fd);
         ::unlink(temporary.constData());
     }
-    ::unlink(target.constData());
     return std::nullopt;
 }
 
-JournalWriter::JournalWriter(JournalWriter&& other) noexcept : fd_(other.fd_) {
+JournalWriter::JournalWriter(JournalWriter&& other) noexcept : fd_(other.fd_), lost_(other.lost_) {
     other.fd_ = -1;
 }
 
@@ -217,6 +242,7 @@ JournalWriter& JournalWriter::operator=(JournalWriter&& other) noexcept {
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = other.fd_;
+        lost_ = other.lost_;
         other.fd_ = -1;
     }
     return *this;
@@ -237,51 +263,110 @@ bool JournalWriter::append(const JournalEntry& entry) {
     // still read.
     if (end >= 0)
         (void)!::ftruncate(fd_, end);
+    lost_ = true;
     return false;
 }
 
-std::vector<JournalEntry> readJournal(const QString& path, size_t most) {
-    std::vector<JournalEntry> entries;
+bool JournalWriter::finish() {
+    if (fd_ < 0 || lost_)
+        return false;
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (writeAll(fd_, QByteArray(kEnd) + '\n'))
+        return true;
+    if (end >= 0)
+        (void)!::ftruncate(fd_, end);
+    lost_ = true;
+    return false;
+}
+
+Journal loadJournal(const QString& path, size_t most) {
+    Journal journal;
     // Only a regular file is read: nothing at the journal's path may hold the window up.
     const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return entries;
+        return journal;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return entries;
+        return journal;
+    }
+    if (st.st_size > kMaxJournalBytes) {
+        ::close(fd);
+        journal.problem = Journal::Problem::TooLarge;
+        return journal;
     }
     // Read and taken apart chunk by chunk, so that a look for the first entry reads little.
+    // Each byte is searched for a line end once, also in a journal without any (as a crash may
+    // leave one), and the buffer grows by doubling and drops what was read only once that is
+    // most of it, so that reading stays linear in the size of the file.
+    constexpr qsizetype kChunk = 64 * 1024;
     QByteArray data;
-    qsizetype start = -1; // where the next line begins, once the header was seen
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    bool header = false;
+    bool ended = false;
+    bool atEnd = false;
+    bool damaged = false;
+    qsizetype start = 0;   // where the next line begins
+    qsizetype scanned = 0; // from here on not yet searched for a line end
+    while (journal.entries.size() < most) {
+        if (start >= kChunk && start * 2 >= data.size()) {
+            std::memmove(data.data(), data.constData() + start, size_t(data.size() - start));
+            data.truncate(data.size() - start);
+            scanned -= start;
+            start = 0;
+        }
+        const qsizetype have = data.size();
+        if (data.capacity() < have + kChunk)
+            data.reserve(qMax(2 * data.capacity(), have + kChunk));
+        data.resize(have + kChunk);
+        const ssize_t n = ::read(fd, data.data() + have, size_t(kChunk));
+        data.resize(have + qMax<ssize_t>(n, 0));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            atEnd = n == 0;
             break;
-        data.append(buffer, n);
-        if (start < 0) {
-            if (data.size() < qsizetype(sizeof kHeader - 1))
-                continue;
-            if (!data.startsWith(kHeader))
-                break;
-            start = qsizetype(sizeof kHeader - 1);
         }
-        // A line without its newline waits for the next chunk; at the end it was torn by a crash.
-        for (qsizetype end; entries.size() < most && (end = data.indexOf('\n', start)) >= 0;
-             start = end + 1) {
-            if (std::optional<JournalEntry> entry = parsed(data.mid(start, end - start)))
-                entries.push_back(std::move(*entry));
+        for (qsizetype end; journal.entries.size() < most && (end = data.indexOf('\n', scanned)) >= 0;
+             start = scanned = end + 1) {
+            const QByteArray text = data.mid(start, end - start);
+            if (!header) {
+                if (text == kFormatOne) {
+                    journal.problem = Journal::Problem::OldFormat;
+                } else if (std::optional<QString> output;
+                           text.startsWith(kHeader) &&
+                           (output = unescaped(text.mid(qsizetype(sizeof kHeader - 1))))) {
+                    journal.outputFolder = *output;
+                    header = true;
+                    continue;
+                }
+                ::close(fd);
+                return journal;
+            }
+            if (text == kEnd)
+                ended = true;
+            else if (std::optional<JournalEntry> entry = parsed(text))
+                journal.entries.push_back(std::move(*entry));
         }
-        if (entries.size() >= most)
+        scanned = data.size();
+        // No entry is that long (its paths are at most PATH_MAX each): what follows is damage,
+        // and the journal is read up to it, also by the undo button's quick look.
+        if (scanned - start > kMaxLineBytes) {
+            damaged = true;
             break;
-        data.remove(0, start);
-        start = 0;
+        }
     }
     ::close(fd);
-    return entries;
+    if (!header)
+        return Journal();
+    // Only a journal read to its end can tell that it is whole.
+    journal.incomplete = damaged || (atEnd && !ended);
+    return journal;
+}
+
+std::vector<JournalEntry> readJournal(const QString& path, size_t most) {
+    Journal journal = loadJournal(path, most);
+    return journal.problem == Journal::Problem::None ? std::move(journal.entries)
+                                                     : std::vector<JournalEntry>();
 }
 
 bool journalExists(const QString& path) {
@@ -291,6 +376,46 @@ bool journalExists(const QString& path) {
 
 void removeJournal(const QString& path) {
     ::unlink(encodeLocal8(path).constData());
+}
+
+std::optional<ObjectStamp> objectStamp(const FileOps& fs, const QString& path) {
+    struct stat st;
+    if (fs.calls().lstat(encodeLocal8(path).constData(), &st) != 0)
+        return std::nullopt;
+    ObjectStamp o;
+    o.stamp = FileStamp{FileId{quint64(st.st_dev), quint64(st.st_ino)}, qint64(st.st_size),
+                        FileTime{qint64(st.st_mtim.tv_sec), qint32(st.st_mtim.tv_nsec)}};
+    o.changed = FileTime{qint64(st.st_ctim.tv_sec), qint32(st.st_ctim.tv_nsec)};
+    o.type = S_ISREG(st.st_mode)   ? ObjectStamp::Type::File
+             : S_ISDIR(st.st_mode) ? ObjectStamp::Type::Folder
+             : S_ISLNK(st.st_mode) ? ObjectStamp::Type::Link
+                                   : ObjectStamp::Type::Other;
+    return o;
+}
+
+std::optional<QString> linkText(const QString& path) {
+    QByteArray text(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink(encodeLocal8(path).constData(), text.data(), size_t(text.size()));
+    if (n < 0 || n >= text.size())
+        return std::nullopt;
+    text.truncate(n);
+    return decodeLocal8(text);
+}
+
+bool liesIn(const QString& path, const QString& folder, bool orIs) {
+    const QChar slash = QLatin1Char('/');
+    if (!folder.endsWith(slash) || folder.size() < 2)
+        return false;
+    if (orIs && (path == folder || path == folder.chopped(1)))
+        return true;
+    if (!path.startsWith(folder) || path.size() == folder.size())
+        return false;
+    const QStringList names = path.mid(folder.size()).split(slash);
+    for (const QString& name : names) {
+        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+            return false;
+    }
+    return true;
 }
 
 } // namespace velquin

@@ -31,8 +31,12 @@ private:
 };
 
 DiskActions::DiskActions(const FileOps& fs, RunHost& host) : fs_(fs), host_(host), disk_(fs) {
-    if (const QString path = host_.journalPath(); !path.isEmpty())
-        journal_ = JournalWriter::begin(path);
+    // The run's checks have put the separator at the end of the field by now.
+    if (const QString path = host_.journalPath(); !path.isEmpty()) {
+        journalWanted_ = true;
+        output_ = host_.outputFolderText();
+        journal_ = JournalWriter::begin(path, output_);
+    }
 }
 
 DiskActions::~DiskActions() = default;
@@ -41,15 +45,33 @@ void DiskActions::makeFolder(const QString& path) {
     QStringList created;
     fs_.makePath(path, journal_ ? &created : nullptr);
     for (const QString& folder : std::as_const(created)) {
+        // Folders made above the output folder stay after an undo, which acts inside it only.
+        if (!liesIn(folder, output_, true))
+            continue;
         JournalEntry entry;
         entry.kind = JournalKind::FolderCreated;
         entry.target = folder;
         entry.made = fs_.stamp(folder).value_or(FileStamp());
-        journal_->append(entry);
+        append(entry);
     }
 }
 
-void DiskActions::record(const TransferResult& result, TransferMode mode) {
+void DiskActions::append(JournalEntry& entry) {
+    // The change time is read after the transfer: a rename or a new link changes it. It is
+    // recorded only while the object there is still the one the transfer reported.
+    if (const std::optional<ObjectStamp> now = objectStamp(fs_, entry.target);
+        now && now->stamp.id == entry.made.id && now->stamp.size == entry.made.size)
+        entry.madeChanged = now->changed;
+    journal_->append(entry);
+}
+
+bool DiskActions::finishJournal() {
+    const bool whole = journal_ && journal_->finish();
+    return journalWanted_ && !whole;
+}
+
+void DiskActions::record(const TransferResult& result, TransferMode mode,
+                         const std::optional<ObjectStamp>& old) {
     if (!journal_ || result.outcome != TransferOutcome::Done)
         return;
     const bool move = mode == TransferMode::Move;
@@ -62,7 +84,9 @@ void DiskActions::record(const TransferResult& result, TransferMode mode) {
     entry.target = result.decision.target;
     entry.made = result.fs.made;
     entry.keptAs = result.fs.keptAs;
-    journal_->append(entry);
+    if (!entry.keptAs.isEmpty() && old)
+        entry.kept = old->stamp;
+    append(entry);
 }
 
 TransferOutcome DiskActions::transfer(const QString& source, const QString& subFolder, const QString& name,
@@ -70,6 +94,8 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
     if (stopping())
         return TransferOutcome::Stopped;
     const TransferDecision decision = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
+    // What a replace finds at the target, so that undo can tell the kept file from any other.
+    const std::optional<ObjectStamp> old = journal_ ? objectStamp(fs_, decision.target) : std::nullopt;
     Progress progress(*this);
     const TransferHooks hooks{&progress, host_.replaceKeeper()};
     const TransferResult result =
@@ -80,7 +106,7 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
         disk_.noteMoved(source);
     if (countsAsFailure(result))
         fail(source, result.decision.target, result.fs.error);
-    record(result, mode);
+    record(result, mode, old);
     results_.append(result);
     return result.outcome;
 }
@@ -90,6 +116,22 @@ void DiskActions::copyLink(const QString& source, const QString& target) {
     // A link already there is a clash the copy leaves alone, like a skipped file.
     if (!r.ok() && r.error != EEXIST)
         fail(source, target, r.error);
+    if (!r.ok() || !journal_)
+        return;
+    JournalEntry entry;
+    entry.kind = JournalKind::Link;
+    entry.source = source;
+    entry.target = target;
+    const std::optional<ObjectStamp> made = objectStamp(fs_, target);
+    const std::optional<QString> text = linkText(target);
+    // A link that cannot be told again later is not the journal's: undo would have to leave it.
+    if (!made || made->type != ObjectStamp::Type::Link || !text) {
+        journal_->skipped();
+        return;
+    }
+    entry.made = made->stamp;
+    entry.linkText = *text;
+    append(entry);
 }
 
 void DiskActions::unlistable(const QString& source, const QString& target, int error) {

@@ -57,8 +57,9 @@ struct RunFailure {
 
 // Carries a run's decisions out on the disk: asks the host the clash question, lets the host's
 // events run and its bar move inside long copies, stops when the host asks, keeps replaced files
-// through the host's keeper, writes every transfer and every folder it makes to the host's
-// journal as it happens (a new journal from the first), and keeps the list of what failed.
+// through the host's keeper, writes every transfer, link and folder inside the output folder it
+// makes to the host's journal as it happens (a new journal from the first, ended when the run
+// is), and keeps the list of what failed.
 class DiskActions : public RunActions {
 public:
     DiskActions(const FileOps& fs, RunHost& host);
@@ -79,12 +80,16 @@ public:
     const QList<TransferResult>& results() const { return results_; }
     // True when a stop cut the run's work short (a copy cancelled, a tree left unfinished).
     bool sawStop() const { return sawStop_; }
+    // Ends the journal once the run is over; true when the host wants a journal and it does not
+    // hold every transfer of the run (it could not be started, or an entry was not written).
+    bool finishJournal();
 
 private:
     class Progress;
 
     void fail(const QString& source, const QString& target, int error);
-    void record(const TransferResult& result, TransferMode mode);
+    void record(const TransferResult& result, TransferMode mode, const std::optional<ObjectStamp>& old);
+    void append(JournalEntry& entry);
     // Moves the bar to `fraction` of the current item and lets events run.
     void reportFraction(double fraction);
 
@@ -95,6 +100,8 @@ private:
     QList<RunFailure> failures_;
     QList<TransferResult> results_;
     std::optional<JournalWriter> journal_;
+    bool journalWanted_ = false;
+    QString output_; // the run's output folder, as the journal's header has it
     qsizetype index_ = 0;
     qsizetype count_ = 1;
     double partFrom_ = 0;

@@ -93,10 +93,15 @@ RunEnd RunFrame::run(qsizetype count, DiskActions& actions, const std::function<
         stopped = stopped || actions.sawStop();
         host_.setProgress(100);
     }
+    const bool journalLost = actions.finishJournal();
     const QList<RunFailure>& failures = actions.failures();
+    QStringList lines;
+    if (!failures.isEmpty())
+        lines.append(failureLine(failures.size()));
+    if (journalLost)
+        lines.append(journalLostLine());
     host_.closingMessage(stopped ? QStringLiteral("分拣已停止！") : QStringLiteral("分拣工作完成！"),
-                         failures.isEmpty() ? QString() : failureLine(failures.size()),
-                         failureDetails(failures));
+                         lines.join(QLatin1Char('\n')), failureDetails(failures));
     host_.setProgress(0);
     return stopped ? RunEnd::Stopped : RunEnd::Completed;
 }
@@ -121,6 +126,10 @@ void SortRun::sortAll(RunActions& actions) {
 
 QString failureLine(qsizetype count) {
     return QStringLiteral("有 %1 个项目未能分拣。").arg(count);
+}
+
+QString journalLostLine() {
+    return QStringLiteral("撤销记录不完整，此次分拣无法完全撤销。");
 }
 
 QString failureDetails(const QList<RunFailure>& failures) {

@@ -69,6 +69,9 @@ public:
 
 // The closing box's line for `count` failed transfers: "有 N 个项目未能分拣。".
 QString failureLine(qsizetype count);
+// The closing box's line for a run whose journal misses transfers (or that has none at all):
+// "撤销记录不完整，此次分拣无法完全撤销。", under the failure line.
+QString journalLostLine();
 // One line per failure: source, target, reason.
 QString failureDetails(const QList<RunFailure>& failures);
 

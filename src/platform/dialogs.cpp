@@ -4,4 +4,10 @@ namespace velquin {
 
 Dialogs::~Dialogs() = default;
 
+bool Dialogs::questionWithDetails(QObject* owner, const QString& text, const QString& details,
+                                  bool yesIsDefault) {
+    (void)details;
+    return question(owner, text, yesIsDefault);
+}
+
 } // namespace velquin

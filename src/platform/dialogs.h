@@ -26,6 +26,10 @@ public:
                                         const QString& details) = 0;
     // Question icon, Yes and No; true for Yes. `yesIsDefault` picks the default button.
     virtual bool question(QObject* owner, const QString& text, bool yesIsDefault) = 0;
+    // The same with a details area the user can open (what an undo will do, file by file).
+    // Without an override it is question().
+    virtual bool questionWithDetails(QObject* owner, const QString& text, const QString& details,
+                                     bool yesIsDefault);
     // Warning icon, Yes and No with No the default; true for Yes.
     virtual bool warningQuestion(QObject* owner, const QString& text) = 0;
     // The general error box: error icon, OK.

@@ -135,6 +135,12 @@ bool QtDialogs::question(QObject* owner, const QString& text, bool yesIsDefault)
                   yesIsDefault ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool QtDialogs::questionWithDetails(QObject* owner, const QString& text, const QString& details,
+                                    bool yesIsDefault) {
+    return runBox(owner, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+                  yesIsDefault ? QMessageBox::Yes : QMessageBox::No, QString(), details) == QMessageBox::Yes;
+}
+
 bool QtDialogs::warningQuestion(QObject* owner, const QString& text) {
     return runBox(owner, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
            QMessageBox::Yes;

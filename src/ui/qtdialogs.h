@@ -17,6 +17,8 @@ public:
     void informationWithDetails(QObject* owner, const QString& text, const QString& line,
                                 const QString& details) override;
     bool question(QObject* owner, const QString& text, bool yesIsDefault) override;
+    bool questionWithDetails(QObject* owner, const QString& text, const QString& details,
+                             bool yesIsDefault) override;
     bool warningQuestion(QObject* owner, const QString& text) override;
     void error(QObject* owner, const QString& text) override;
 

@@ -389,7 +389,9 @@ QString SortWindow::journalPath() const {
 void SortWindow::refreshUndo() {
     // A run that did nothing leaves a journal with nothing to take back; one entry tells.
     const QString path = journalPath();
-    BtnUndo->setEnabled(!busy() && !path.isEmpty() && !readJournal(path, 1).empty());
+    // A journal the undo will refuse keeps the button, so that pressing it says why.
+    const Journal journal = path.isEmpty() ? Journal() : loadJournal(path, 1);
+    BtnUndo->setEnabled(!busy() && (!journal.entries.empty() || journal.problem != Journal::Problem::None));
 }
 
 void SortWindow::runWithTrash(const std::function<void(ReplaceKeeper*)>& work) {
@@ -417,13 +419,17 @@ void SortWindow::BtnPreviewClick() {
 
 void SortWindow::BtnUndoClick() {
     const QString path = journalPath();
-    const std::vector<JournalEntry> entries =
-        path.isEmpty() || busy() ? std::vector<JournalEntry>() : readJournal(path);
-    if (entries.empty()) {
+    const Journal journal = path.isEmpty() || busy() ? Journal() : loadJournal(path);
+    if (journal.problem != Journal::Problem::None) {
+        ctx_.dialogs.information(this, journalProblemText(journal.problem));
+        return;
+    }
+    if (journal.entries.empty()) {
         refreshUndo();
         return;
     }
-    if (!ctx_.dialogs.question(this, undoQuestion(planUndo(entries)), false))
+    if (!ctx_.dialogs.questionWithDetails(this, undoQuestion(planUndo(journal.entries)),
+                                          undoDetails(journal.entries), false))
         return;
     runActivity([&] {
         UndoResult result;
@@ -432,13 +438,13 @@ void SortWindow::BtnUndoClick() {
             WindowRunHost<RunHost> host(runControls());
             host.setLocked(true);
             Trash trash(ctx_.trashFolder);
-            result = runUndo(ctx_.fs, trash, entries, [&](int done, int total) {
+            result = runUndo(ctx_.fs, trash, journal, [&](int done, int total) {
                 host.setProgress(total > 0 ? int(qint64(done) * 100 / total) : 0);
                 return !stopRequested();
             });
             host.setProgress(100);
         }
-        settleJournal(path, entries, result);
+        settleJournal(path, journal, result);
         if (!closePending()) {
             const UndoReport report = undoReport(result);
             ctx_.dialogs.informationWithDetails(this, report.text, report.line, report.details);

@@ -26,6 +26,8 @@ using velquin::test::TmpfsMount;
 
 namespace {
 
+const QString kOut = QStringLiteral("/out/");
+
 QByteArray bytesOf(const QString& path) {
     const int fd = ::open(encodeLocal8(path).constData(), O_RDONLY | O_CLOEXEC);
     QByteArray data;
@@ -54,10 +56,10 @@ JournalEntry entry(JournalKind kind, const QString& source, const QString& targe
     return e;
 }
 
-// Every kind, with names that need escaping or are not UTF-8 at all.
+// Every kind, with names that need escaping or are not UTF-8 at all, and what some kinds carry.
 std::vector<JournalEntry> sampleEntries() {
     const QString raw = decodeLocal8(QByteArray("/in/\xb1\xa8\xb8\xe6.doc"));
-    return {
+    std::vector<JournalEntry> entries{
         entry(JournalKind::Copy, QStringLiteral("/in/a.txt"), QStringLiteral("/out/txt/a.txt"), 1),
         entry(JournalKind::Move, raw, QStringLiteral("/out/doc/报告.doc"), 2),
         entry(JournalKind::ReplaceCopy, QStringLiteral("/in/tab\there"), QStringLiteral("/out/new\nline"), 3,
@@ -66,7 +68,12 @@ std::vector<JournalEntry> sampleEntries() {
         entry(JournalKind::NumberedCopy, QStringLiteral("/in/c\r"), QStringLiteral("/out/c(1)"), 5),
         entry(JournalKind::NumberedMove, QStringLiteral("/in/d"), QStringLiteral("/out/d(2)"), 6),
         entry(JournalKind::FolderCreated, QString(), QStringLiteral("/out/txt"), 7),
+        entry(JournalKind::Link, QStringLiteral("/in/l"), QStringLiteral("/out/l"), 8),
     };
+    entries[2].madeChanged = FileTime{1700000100, 5};
+    entries[2].kept = FileStamp{FileId{0xFE02, 99}, 12, FileTime{1600000000, 7}};
+    entries[7].linkText = QStringLiteral("../a\ttab");
+    return entries;
 }
 
 } // namespace
@@ -74,26 +81,31 @@ std::vector<JournalEntry> sampleEntries() {
 TEST(Journal, EntriesReadBackExactlyAsWritten) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("state/Velquin/files.journal"));
-    std::optional<JournalWriter> writer = JournalWriter::begin(path);
+    std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut + QStringLiteral("a\tb/"));
     ASSERT_TRUE(writer);
     const std::vector<JournalEntry> entries = sampleEntries();
     for (const JournalEntry& e : entries)
         ASSERT_TRUE(writer->append(e));
     // Read while the writer is still open: nothing waits in a buffer of the process.
-    const std::vector<JournalEntry> back = readJournal(path);
+    const Journal open = loadJournal(path);
+    const std::vector<JournalEntry>& back = open.entries;
     ASSERT_EQ(back.size(), entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         EXPECT_EQ(back[i], entries[i]) << i;
     EXPECT_EQ(encodeLocal8(back[1].source), QByteArray("/in/\xb1\xa8\xb8\xe6.doc"));
-    // One line per entry whatever the names hold.
-    EXPECT_EQ(bytesOf(path).count('\n'), qsizetype(entries.size() + 1));
+    EXPECT_EQ(open.outputFolder, kOut + QStringLiteral("a\tb/"));
+    EXPECT_TRUE(open.incomplete) << "not yet ended";
+    ASSERT_TRUE(writer->finish());
+    EXPECT_FALSE(loadJournal(path).incomplete);
+    // One line per entry whatever the names hold, and the header and end lines.
+    EXPECT_EQ(bytesOf(path).count('\n'), qsizetype(entries.size() + 2));
 }
 
 TEST(Journal, AKilledRunLeavesEveryEntryItWrote) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("files.journal"));
     const int status = velquin::test::runInChild([&] {
-        std::optional<JournalWriter> writer = JournalWriter::begin(path);
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
         if (!writer)
             return 1;
         for (const JournalEntry& e : sampleEntries())
@@ -110,7 +122,7 @@ TEST(Journal, ALineCutAnywhereIsLeftOutAndTheRestStands) {
     const QString path = dir.path(QStringLiteral("files.journal"));
     const std::vector<JournalEntry> entries = sampleEntries();
     {
-        std::optional<JournalWriter> writer = JournalWriter::begin(path);
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(writer);
         for (const JournalEntry& e : entries)
             ASSERT_TRUE(writer->append(e));
@@ -131,7 +143,7 @@ TEST(Journal, LinesThatDoNotReadAsEntriesAreLeftOut) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("files.journal"));
     {
-        std::optional<JournalWriter> writer = JournalWriter::begin(path);
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(writer);
         ASSERT_TRUE(writer->append(sampleEntries()[0]));
     }
@@ -162,11 +174,11 @@ TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     EXPECT_FALSE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
     {
-        std::optional<JournalWriter> first = JournalWriter::begin(path);
+        std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(first);
         ASSERT_TRUE(first->append(sampleEntries()[0]));
     }
-    std::optional<JournalWriter> second = JournalWriter::begin(path);
+    std::optional<JournalWriter> second = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(second);
     EXPECT_TRUE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
@@ -177,8 +189,9 @@ TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     EXPECT_FALSE(journalExists(path));
 }
 
-// A drive that cannot take a new file (no inodes left) still lets the old journal go.
-TEST(Journal, AJournalThatCannotStartTakesTheOldOneWithIt) {
+// A drive that cannot take a new file (no inodes left) leaves the old journal as it was: the
+// run says it cannot be undone, and the old entries are still checked one by one.
+TEST(Journal, AJournalThatCannotStartLeavesTheOldOneAlone) {
     TestDir dir;
     const QString folder = dir.folder(QStringLiteral("state"));
     TmpfsMount mount(folder, 1 << 20, 2);
@@ -186,14 +199,14 @@ TEST(Journal, AJournalThatCannotStartTakesTheOldOneWithIt) {
         GTEST_SKIP() << mount.error().toStdString();
     const QString path = folder + QStringLiteral("/files.journal");
     {
-        std::optional<JournalWriter> first = JournalWriter::begin(path);
+        std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
         ASSERT_TRUE(first);
         ASSERT_TRUE(first->append(sampleEntries()[0]));
     }
-    ASSERT_TRUE(journalExists(path));
-    EXPECT_FALSE(JournalWriter::begin(path));
-    EXPECT_FALSE(journalExists(path));
-    EXPECT_EQ(dir.sortedEntries(QStringLiteral("state")), QStringList());
+    const QByteArray old = bytesOf(path);
+    EXPECT_FALSE(JournalWriter::begin(path, kOut));
+    EXPECT_EQ(bytesOf(path), old);
+    EXPECT_EQ(dir.sortedEntries(QStringLiteral("state")), QStringList{QStringLiteral("files.journal")});
 }
 
 // On a full drive an entry that does not fit leaves no half line that would spoil the next.
@@ -204,7 +217,7 @@ TEST(Journal, AnEntryThatDoesNotFitLeavesNothingOfItself) {
     if (!mount.mounted())
         GTEST_SKIP() << mount.error().toStdString();
     const QString path = folder + QStringLiteral("/files.journal");
-    std::optional<JournalWriter> writer = JournalWriter::begin(path);
+    std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(writer);
     const JournalEntry small = sampleEntries()[0];
     JournalEntry huge = small;
@@ -213,4 +226,26 @@ TEST(Journal, AnEntryThatDoesNotFitLeavesNothingOfItself) {
     EXPECT_FALSE(writer->append(huge));
     EXPECT_TRUE(writer->append(small));
     EXPECT_EQ(readJournal(path), (std::vector<JournalEntry>{small, small}));
+    EXPECT_FALSE(writer->finish()) << "room again at the end does not make it whole";
+    EXPECT_TRUE(loadJournal(path).incomplete);
+}
+
+TEST(Journal, JournalsUndoCannotTrustAreRefusedOrReadAsIncomplete) {
+    TestDir dir;
+    const QString path =
+        dir.file(QStringLiteral("files.journal"), "velquin-journal 1\ncopy\t/a\t/b\t1\t2\t3\t4\t5\t\n");
+    EXPECT_EQ(loadJournal(path).problem, Journal::Problem::OldFormat);
+    // Larger than any run writes: refused from its size alone (the file is all holes).
+    {
+        std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
+        ASSERT_TRUE(writer && writer->append(sampleEntries()[0]));
+    }
+    cutTo(path, kMaxJournalBytes + 1);
+    const Journal large = loadJournal(path);
+    EXPECT_EQ(large.problem, Journal::Problem::TooLarge);
+    // A line longer than any entry, as damage may leave: read up to there.
+    cutTo(path, kMaxJournalBytes / 8);
+    const Journal torn = loadJournal(path);
+    EXPECT_EQ(torn.entries, std::vector<JournalEntry>{sampleEntries()[0]});
+    EXPECT_TRUE(torn.incomplete);
 }

@@ -74,9 +74,10 @@ TEST_P(RunThenUndo, PutsEverythingBackAsItWas) {
     const QMap<QString, QByteArray> before = everything();
     ASSERT_EQ(runFileSort(job, host, fs), RunEnd::Completed);
     ASSERT_NE(everything(), before) << "the run did nothing";
-    const std::vector<JournalEntry> entries = readJournal(host.journal);
-    ASSERT_FALSE(entries.empty());
-    const UndoResult result = runUndo(fs, trash, entries);
+    const Journal journal = loadJournal(host.journal);
+    ASSERT_FALSE(journal.entries.empty());
+    EXPECT_FALSE(journal.incomplete);
+    const UndoResult result = runUndo(fs, trash, journal);
     EXPECT_TRUE(result.failures.empty()) << undoReport(result).details.toStdString();
     EXPECT_EQ(everything(), before);
 }
@@ -107,7 +108,7 @@ TEST(RunThenUndoRefusals, AChangedCopyAndATakenSourcePathStayAndAreReported) {
     job.Files = {d.file(QStringLiteral("in/a.txt"), "a"), d.file(QStringLiteral("in/b.jpg"), "b")};
     ASSERT_EQ(runFileSort(job, host, fs), RunEnd::Completed);
     d.file(QStringLiteral("out/.txt/a.txt"), "changed since the run");
-    UndoResult result = runUndo(fs, trash, readJournal(host.journal));
+    UndoResult result = runUndo(fs, trash, loadJournal(host.journal));
     EXPECT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(d.read(QStringLiteral("out/.txt/a.txt")), QByteArray("changed since the run"));
     EXPECT_FALSE(d.existsFile(QStringLiteral("out/.jpg/b.jpg")));
@@ -115,7 +116,7 @@ TEST(RunThenUndoRefusals, AChangedCopyAndATakenSourcePathStayAndAreReported) {
     host.mode = TransferMode::Move;
     ASSERT_EQ(runFileSort(job, host, fs), RunEnd::Completed);
     d.file(QStringLiteral("in/b.jpg"), "a new file at the old place");
-    result = runUndo(fs, trash, readJournal(host.journal));
+    result = runUndo(fs, trash, loadJournal(host.journal));
     EXPECT_EQ(result.failures.size(), 1u);
     EXPECT_EQ(d.read(QStringLiteral("out/.jpg/b.jpg")), QByteArray("b"));
     EXPECT_EQ(d.read(QStringLiteral("in/b.jpg")), QByteArray("a new file at the old place"));

@@ -30,9 +30,10 @@ using State = QMap<QString, QByteArray>;
 
 // A run done by hand: each transfer through FileOps, each entry appended as a run appends it.
 struct RunByHand {
-    RunByHand() : journalPath(stateDir.path(QStringLiteral("files.journal"))) {
-        writer = JournalWriter::begin(journalPath);
-        EXPECT_TRUE(writer);
+    RunByHand() : journalPath(stateDir.path(QStringLiteral("files.journal"))) { restart(); }
+    void restart() {
+        writer = JournalWriter::begin(journalPath, out(QString()));
+        ASSERT_TRUE(writer);
     }
 
     QString in(const QString& name) const { return tree.path(QStringLiteral("in/") + name); }
@@ -53,10 +54,11 @@ struct RunByHand {
         }
     }
 
-    void record(JournalKind kind, const QString& from, const QString& to, const QString& kept = QString()) {
-        const std::optional<FileStamp> made = fs.stamp(to);
+    void record(JournalKind kind, const QString& from, const QString& to, const QString& kept = QString(),
+                const FileStamp& old = FileStamp()) {
+        const std::optional<ObjectStamp> made = objectStamp(fs, to);
         ASSERT_TRUE(made) << to.toStdString();
-        ASSERT_TRUE(writer->append({kind, from, to, *made, kept}));
+        ASSERT_TRUE(writer->append({kind, from, to, made->stamp, made->changed, kept, old, QString()}));
     }
 
     void copy(const QString& from, const QString& to, JournalKind kind = JournalKind::Copy) {
@@ -75,19 +77,18 @@ struct RunByHand {
 
     // An Overwrite: the old target kept in the trash right before the new file takes its place.
     void overwrite(const QString& from, const QString& to, TransferMode mode) {
+        const std::optional<ObjectStamp> old = objectStamp(fs, to);
+        ASSERT_TRUE(old);
         const std::optional<QString> kept = trash.keep(to);
         ASSERT_TRUE(kept);
         const FsResult r = mode == TransferMode::Copy ? fs.copyFile(from, to, FileOps::CopyMode::Replace)
                                                       : fs.moveFile(from, to, FileOps::MoveMode::Replace);
         ASSERT_TRUE(r.ok()) << r.error;
         record(mode == TransferMode::Copy ? JournalKind::ReplaceCopy : JournalKind::ReplaceMove, from, to,
-               *kept);
+               *kept, old->stamp);
     }
 
-    UndoResult undo() {
-        const std::vector<JournalEntry> entries = readJournal(journalPath);
-        return runUndo(fs, trash, entries);
-    }
+    UndoResult undo() { return runUndo(fs, trash, loadJournal(journalPath)); }
 
     State state() const { return treeState(tree.path()); }
     QStringList trashed() const {
@@ -181,8 +182,9 @@ TEST_F(UndoTest, AnOverwriteBringsTheOldFilesBackFromTheTrash) {
         tree.file(QStringLiteral("out/txt/b.txt"), "old b");
         const State before = state();
         overwrite(in(QStringLiteral("a.txt")), out(QStringLiteral("txt/a.txt")), mode);
-        overwrite(in(QStringLiteral("b.txt")), out(QStringLiteral("txt/b.txt")), mode);
-        ASSERT_EQ(tree.read(QStringLiteral("out/txt/a.txt")), QByteArray("new a"));
+        // The second replace keeps the first one's file, which changes its change time.
+        overwrite(in(QStringLiteral("b.txt")), out(QStringLiteral("txt/a.txt")), mode);
+        ASSERT_EQ(tree.read(QStringLiteral("out/txt/a.txt")), QByteArray("new b"));
 
         const UndoPlan plan = planUndo(readJournal(journalPath));
         EXPECT_EQ(plan.restore, mode == TransferMode::Copy ? 2 : 4);
@@ -192,8 +194,7 @@ TEST_F(UndoTest, AnOverwriteBringsTheOldFilesBackFromTheTrash) {
         EXPECT_EQ(state(), before);
         EXPECT_EQ(trashed(), QStringList());
 
-        writer = JournalWriter::begin(journalPath);
-        ASSERT_TRUE(writer);
+        restart();
     }
 }
 
@@ -239,6 +240,12 @@ TEST_F(UndoTest, WhatCannotBeUndoneSafelyStaysAndIsReported) {
         {"copy rewritten in place, same size",
          [](RunByHand& t) { t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a"))); },
          [](RunByHand& t) { t.tree.file(QStringLiteral("out/a"), "B"); }, changed},
+        {"copy rewritten, its time set back: the change time tells",
+         [](RunByHand& t) { t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a"))); },
+         [](RunByHand& t) {
+             t.tree.file(QStringLiteral("out/a"), "B", TestDir::modified(t.in(QStringLiteral("a"))));
+         },
+         changed},
         {"copy whose source went",
          [](RunByHand& t) { t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a"))); },
          [](RunByHand& t) { ASSERT_TRUE(t.fs.removeFile(t.in(QStringLiteral("a"))).ok()); },
@@ -312,12 +319,18 @@ TEST_F(UndoTest, FilesOnADriveThatIsGoneStayInTheJournalsReport) {
     move(in(QStringLiteral("b")), out(QStringLiteral("b")));
     mount.reset();
 
-    const UndoResult r = undo();
+    const Journal journal = loadJournal(journalPath);
+    const UndoResult r = runUndo(fs, trash, journal);
     EXPECT_EQ(r.restored, 1);
     EXPECT_EQ(tree.read(QStringLiteral("in/b")), QByteArray("B"));
     ASSERT_EQ(r.failures.size(), 1u) << describe(r.failures);
     EXPECT_EQ(r.failures[0].target, out(QStringLiteral("usb/sorted/a")));
     EXPECT_EQ(r.failures[0].reason, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    // What is on the drive stays in the journal for an undo once it is back; the rest is done.
+    settleJournal(journalPath, journal, r);
+    const Journal rest = loadJournal(journalPath);
+    ASSERT_EQ(rest.entries.size(), 2u); // the folder made on the drive, and the file
+    EXPECT_EQ(rest.entries[1].target, out(QStringLiteral("usb/sorted/a")));
 }
 
 TEST_F(UndoTest, AStoppedUndoSaysHowMuchOfTheJournalIsLeft) {
@@ -325,10 +338,10 @@ TEST_F(UndoTest, AStoppedUndoSaysHowMuchOfTheJournalIsLeft) {
         source(QStringLiteral("f%1").arg(i), "x");
         move(in(QStringLiteral("f%1").arg(i)), out(QStringLiteral("f%1").arg(i)));
     }
-    const std::vector<JournalEntry> entries = readJournal(journalPath);
-    ASSERT_EQ(entries.size(), 6u); // the folder "out" and five files
+    const Journal journal = loadJournal(journalPath);
+    ASSERT_EQ(journal.entries.size(), 6u); // the folder "out" and five files
     std::vector<int> seen;
-    const UndoResult r = runUndo(fs, trash, entries, [&](int done, int total) {
+    const UndoResult r = runUndo(fs, trash, journal, [&](int done, int total) {
         EXPECT_EQ(total, 6);
         seen.push_back(done);
         return done < 2;
@@ -376,6 +389,19 @@ TEST(UndoTexts, QuestionAndClosingBox) {
     EXPECT_EQ(report.text, QStringLiteral("撤销完成！"));
     EXPECT_EQ(report.line, QStringLiteral("有 2 个项目未能撤销。"));
     EXPECT_EQ(report.details, QStringLiteral("/in/a → /out/a：原因一\n/out/d：原因二"));
+
+    result.stopped = true;
+    result.left = 3;
+    result.incomplete = true;
+    report = undoReport(result);
+    EXPECT_EQ(report.text, QStringLiteral("撤销已停止！"));
+    EXPECT_EQ(report.line, QStringLiteral("有 2 个项目未能撤销。\n还有 3 个项目尚未撤销。\n"
+                                          "撤销记录不完整，其余项目无法撤销。"));
+
+    std::vector<JournalEntry> steps = {e(JournalKind::FolderCreated), e(JournalKind::Copy),
+                                       e(JournalKind::ReplaceMove, "/trash/files/b"), e(JournalKind::Link)};
+    EXPECT_EQ(undoDetails(steps), QStringLiteral("删除链接 /t\n移回 /t → \n从回收站恢复 /t\n删除 /t\n"
+                                                 "删除空文件夹 /t"));
 }
 
 TEST_F(UndoTest, AFolderMadeAgainSinceTheRunIsNotTheRunsAndStays) {
@@ -392,4 +418,96 @@ TEST_F(UndoTest, AFolderMadeAgainSinceTheRunIsNotTheRunsAndStays) {
     EXPECT_TRUE(r.failures.empty()) << describe(r.failures);
     EXPECT_EQ(r.foldersRemoved, 0);
     EXPECT_TRUE(tree.existsFolder(QStringLiteral("out/new")));
+}
+
+// Journals written by hand to name what no run made: undo leaves every file outside the run's
+// output folder (the sources and the files in/victim) and the trash byte for byte, and says why.
+TEST(UndoHostileJournals, TouchNothingThatIsNotTheRunsOwn) {
+    // An entry with the stamps of what is on disk now, so that only the other checks can stop it.
+    const auto entry = [](RunByHand& t, JournalKind kind, const QString& from, const char* to,
+                          const QString& kept = QString()) {
+        JournalEntry e{kind, from, t.tree.path(QLatin1String(to)), {}, {}, kept, {}, {}};
+        if (const std::optional<ObjectStamp> made = objectStamp(t.fs, e.target))
+            e = {kind, from, e.target, made->stamp, made->changed, kept, {}, {}};
+        if (const std::optional<ObjectStamp> old = objectStamp(t.fs, kept))
+            e.kept = old->stamp;
+        return std::vector{e};
+    };
+    // The run's copy of in/a, its source then made a link to it.
+    const auto relinked = [](RunByHand& t, int (*link)(const char*, const char*), const char* to) {
+        t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")));
+        EXPECT_EQ(::unlink(encodeLocal8(t.in(QStringLiteral("a"))).constData()), 0);
+        EXPECT_EQ(link(to, encodeLocal8(t.in(QStringLiteral("a"))).constData()), 0);
+        return readJournal(t.journalPath);
+    };
+    const QString outside = QStringLiteral("不在上次分拣的输出目录中，不予处理");
+    const QString itself = QStringLiteral("复制出的文件就是源文件本身，不予删除");
+    const QString notKept = QStringLiteral("回收站中的文件不是分拣时保留的旧文件，不予恢复");
+    const struct {
+        const char* what;
+        std::function<std::vector<JournalEntry>(RunByHand&)> journal;
+        QString reason;
+    } cases[] = {
+        {"a copy naming one file outside as source and target",
+         [&](RunByHand& t) {
+             return entry(t, JournalKind::Copy, t.tree.path(QStringLiteral("in/victim/v")), "in/victim/v");
+         },
+         outside},
+        {"a copy inside the output naming one file as source and target",
+         [&](RunByHand& t) {
+             return entry(t, JournalKind::Copy, t.tree.file(QStringLiteral("out/x"), "only"), "out/x");
+         },
+         itself},
+        {"a source made a link to its copy", [&](RunByHand& t) { return relinked(t, ::symlink, "../out/a"); },
+         itself},
+        {"a source made a hard link of its copy (which changes the copy's change time)",
+         [&](RunByHand& t) {
+             return relinked(t, ::link, encodeLocal8(t.out(QStringLiteral("a"))).constData());
+         },
+         QStringLiteral("文件在分拣后已被改动")},
+        {"a copy whose target climbs out of the output",
+         [&](RunByHand& t) {
+             const QString twin = t.tree.file(QStringLiteral("in/twin"), "precious",
+                                              TestDir::modified(t.tree.path(QStringLiteral("in/victim/v"))));
+             return entry(t, JournalKind::Copy, twin, "out/../in/victim/v");
+         },
+         outside},
+        {"replaces whose kept files are any file, or one in a folder named files without its note",
+         [&](RunByHand& t) {
+             t.copy(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")));
+             std::vector<JournalEntry> j =
+                 entry(t, JournalKind::ReplaceCopy, t.in(QStringLiteral("a")), "out/a",
+                       t.tree.file(QStringLiteral("in/victim/files/a"), "precious"));
+             j.push_back(entry(t, JournalKind::ReplaceCopy, t.in(QStringLiteral("a")), "out/a",
+                               t.tree.path(QStringLiteral("in/victim/v")))[0]);
+             return j;
+         },
+         notKept},
+        {"an unrelated file trashed later under the kept file's name",
+         [&](RunByHand& t) {
+             t.tree.file(QStringLiteral("out/a"), "old");
+             t.overwrite(t.in(QStringLiteral("a")), t.out(QStringLiteral("a")), TransferMode::Copy);
+             const JournalEntry e = readJournal(t.journalPath).back();
+             EXPECT_TRUE(t.fs.removeFile(e.keptAs).ok());
+             test::writeWhole(e.keptAs, "unrelated");
+             return std::vector{e};
+         },
+         notKept},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunByHand t;
+        t.source(QStringLiteral("a"), "A");
+        t.tree.file(QStringLiteral("in/victim/v"), "precious");
+        t.tree.folder(QStringLiteral("out"));
+        const Journal journal{Journal::Problem::None, t.out(QString()), c.journal(t), false};
+        const State before = treeState(t.tree.path(QStringLiteral("in")));
+        const QStringList trashed = t.trashed();
+        const UndoResult r = runUndo(t.fs, t.trash, journal);
+        EXPECT_EQ(treeState(t.tree.path(QStringLiteral("in"))), before);
+        EXPECT_EQ(t.trashed(), trashed);
+        ASSERT_FALSE(r.failures.empty());
+        EXPECT_EQ(r.failures.back().reason, c.reason) << describe(r.failures);
+        EXPECT_TRUE(r.kept.empty()) << "a refusal is final";
+    }
 }

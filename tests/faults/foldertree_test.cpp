@@ -7,7 +7,9 @@
 #include "sandbox.h"
 
 #include "engine/foldertree.h"
+#include "engine/undo.h"
 #include "platform/names.h"
+#include "platform/trash.h"
 #include "support/faultcalls.h"
 #include "support/testdir.h"
 
@@ -203,6 +205,31 @@ TEST(FolderRunFaults, LinksBackUpTheTreeAreNotFollowedAround) {
     const Verdict verdict = ledger.verify({dir.path()});
     tally(QStringLiteral("5 folder run: links back up the tree"), verdict);
     EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();
+}
+
+// A tree copy's links are undone like its files; one changed since is not the run's and stays.
+TEST(FolderRunFaults, ATreeCopyWithLinksIsUndoneAndALinkChangedSinceStays) {
+    TestDir dir;
+    const QString listed = dir.path(QStringLiteral("L"));
+    dir.file(QStringLiteral("L/sub/a.txt"), "a");
+    symlinkTo(dir.folder(QStringLiteral("elsewhere")), listed + QStringLiteral("/ext"));
+    symlinkTo(QStringLiteral("sub"), listed + QStringLiteral("/near"));
+    HeadlessHost host;
+    host.outputText = dir.path(QStringLiteral("out"));
+    host.journal = dir.path(QStringLiteral("state/folders.journal"));
+    runFolderSort(folderByNameJob({listed}), host, FileOps());
+    ASSERT_TRUE(host.endedNormally());
+    const QString copy = dir.path(QStringLiteral("out/L/L"));
+    ASSERT_EQ(::unlink(encodeLocal8(copy + QStringLiteral("/near")).constData()), 0);
+    symlinkTo(QStringLiteral("../../../elsewhere"), copy + QStringLiteral("/near"));
+
+    Trash trash(dir.path(QStringLiteral("Trash")));
+    const UndoResult r = runUndo(FileOps(), trash, loadJournal(host.journal));
+    ASSERT_EQ(r.failures.size(), 1u) << undoReport(r).details.toStdString();
+    EXPECT_EQ(r.failures[0].target, copy + QStringLiteral("/near"));
+    EXPECT_EQ(r.removed, 2); // the file and the link to elsewhere
+    EXPECT_EQ(treeState(dir.path(QStringLiteral("out/L/L"))),
+              (QMap<QString, QByteArray>{{copy + QStringLiteral("/near"), "link:../../../elsewhere"}}));
 }
 
 TEST(FolderRunFaults, FoldersTurningUnreadableDuringTheRunArePassedOver) {

@@ -6,6 +6,9 @@
 #include "sandbox.h"
 
 #include "engine/runframe.h"
+#include "engine/undo.h"
+#include "platform/names.h"
+#include "platform/trash.h"
 #include "support/faultcalls.h"
 #include "support/testdir.h"
 
@@ -177,6 +180,39 @@ std::vector<FillCase> fillCases(bool withInodes) {
             if (withInodes || filler != Filler::TmpfsInodes)
                 cases.push_back({filler, run});
     return cases;
+}
+
+// The journal's drive fills up: the run goes on and says it cannot be wholly undone, undo takes
+// back what the journal holds and says the rest is unknown, and the next journal cannot start.
+TEST(FullJournalDrive, TheRunGoesOnAndItsUndoSaysWhatIsUnknown) {
+    TestDir base;
+    const QString state = base.folder(QStringLiteral("state"));
+    TmpfsMount mount(state, 4096);
+    if (!mount.mounted())
+        GTEST_SKIP() << mount.error().toStdString();
+    QStringList files;
+    for (int i = 0; i < 40; ++i)
+        files.append(base.file(QStringLiteral("in/%1.txt").arg(i, 100, 10, QLatin1Char('0')), "x"));
+    HeadlessHost host;
+    host.outputText = base.folder(QStringLiteral("out"));
+    host.journal = state + QStringLiteral("/files.journal");
+    ASSERT_EQ(runFileSort(byTypeJob(files), host, FileOps()), RunEnd::Completed);
+    EXPECT_EQ(host.closingLine, journalLostLine());
+
+    const Journal journal = loadJournal(host.journal);
+    ASSERT_TRUE(journal.incomplete);
+    Trash trash(base.path(QStringLiteral("Trash")));
+    const UndoResult result = runUndo(FileOps(), trash, journal);
+    EXPECT_TRUE(result.failures.empty()) << undoReport(result).details.toStdString();
+    EXPECT_EQ(undoReport(result).line, QStringLiteral("撤销记录不完整，其余项目无法撤销。"));
+    EXPECT_EQ(base.entries(QStringLiteral("out/.txt")).size(), files.size() - result.removed);
+    EXPECT_EQ(result.removed, int(journal.entries.size()) - 1); // all but the folder's entry
+
+    // No room even to start the next run's journal: the last one stays as it was.
+    const std::optional<QByteArray> last = readRaw(encodeLocal8(host.journal));
+    ASSERT_EQ(runFileSort(byTypeJob({files[0]}), host, FileOps()), RunEnd::Completed);
+    EXPECT_EQ(host.closingLine, journalLostLine());
+    EXPECT_EQ(readRaw(encodeLocal8(host.journal)), last);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FullFileSystem, ::testing::ValuesIn(fillCases(true)), caseName);

@@ -313,7 +313,21 @@ ImageMount::ImageMount(Kind kind, const QString& folder, qint64 bytes) : folder_
         return;
     }
     mounted_ = true;
+    kind_ = kind;
+    mount_ = mount;
     ::chmod(folder_.constData(), 0777);
+}
+
+bool ImageMount::remount() {
+    if (!mounted_ || ::umount2(folder_.constData(), 0) != 0)
+        return false;
+    int loop = -1; // the exFAT driver's loop device went with the mount
+    if (kind_ == ExFat && (mount_[1] = decodeLocal8(attachLoop(image_, loop, &error_))).isEmpty())
+        return mounted_ = false;
+    mounted_ = runTool(mount_) == 0;
+    if (loop >= 0)
+        ::close(loop);
+    return mounted_;
 }
 
 bool ImageMount::remountReadOnly() {

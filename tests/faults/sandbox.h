@@ -82,11 +82,15 @@ public:
     QString error() const { return error_; }
     // Mounts it again read-only (ext4, tmpfs-like kinds); false when that is refused.
     bool remountReadOnly();
+    // Unmounts it and mounts the same image again, as a stick taken out and put back is.
+    bool remount();
     static const char* name(Kind kind);
 
 private:
     QByteArray folder_;
     QByteArray image_;
+    Kind kind_ = Ext4;
+    QStringList mount_; // the command that mounted it
     bool mounted_ = false;
     QString error_;
 };

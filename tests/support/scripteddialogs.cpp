@@ -26,6 +26,12 @@ bool ScriptedDialogs::question(QObject* owner, const QString& text, bool yesIsDe
     return take(answers, false);
 }
 
+bool ScriptedDialogs::questionWithDetails(QObject* owner, const QString& text, const QString& details,
+                                          bool yesIsDefault) {
+    calls.append({Kind::Question, owner, text, {}, yesIsDefault, {}, details});
+    return take(answers, false);
+}
+
 bool ScriptedDialogs::warningQuestion(QObject* owner, const QString& text) {
     calls.append({Kind::WarningQuestion, owner, text, {}, false, {}, {}});
     return take(answers, false);

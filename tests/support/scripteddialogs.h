@@ -32,7 +32,7 @@ public:
         QString extra; // pattern of a file chooser, default name of a save chooser
         bool yesIsDefault = false;
         QString line;    // informationWithDetails: the line under the text
-        QString details; // informationWithDetails: the details area
+        QString details; // informationWithDetails, questionWithDetails: the details area
     };
 
     void information(QObject* owner, const QString& text) override;
@@ -40,6 +40,9 @@ public:
     void informationWithDetails(QObject* owner, const QString& text, const QString& line,
                                 const QString& details) override;
     bool question(QObject* owner, const QString& text, bool yesIsDefault) override;
+    // Recorded as a Question call with its details.
+    bool questionWithDetails(QObject* owner, const QString& text, const QString& details,
+                             bool yesIsDefault) override;
     bool warningQuestion(QObject* owner, const QString& text) override;
     void error(QObject* owner, const QString& text) override;
     std::optional<QString> chooseFolder(QObject* owner, const QString& caption) override;

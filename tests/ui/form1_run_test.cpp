@@ -354,6 +354,8 @@ TEST_F(Form1RunTest, PreviewStartsTheRunAndUndoTakesItBack) {
     EXPECT_FALSE(dialogs.calls[0].yesIsDefault);
     EXPECT_EQ(dialogs.calls[0].text,
               QStringLiteral("撤销上次分拣：将恢复 0 个文件，删除 2 个复制出的文件。是否继续？"));
+    EXPECT_TRUE(dialogs.calls[0].details.startsWith(QStringLiteral("删除 ") +
+                                                    dir.path(QStringLiteral("out/.txt/a_1.txt\n删除 "))));
     EXPECT_EQ(dialogs.calls[1].text, QStringLiteral("撤销完成！"));
     EXPECT_FALSE(dir.existsFolder(QStringLiteral("out/.txt")));
     EXPECT_FALSE(form->BtnUndo->isEnabled());

@@ -346,6 +346,14 @@ TEST_F(TrashDrive, WithoutItsTrashTheHomeTrashTakesACopy) {
         EXPECT_EQ(dir.sortedEntries(QStringLiteral("home/Trash/files")) +
                       dir.sortedEntries(QStringLiteral("home/Trash/info")),
                   QStringList());
+        if (!readOnly) {
+            // Undo brings it back across the drives.
+            const KeptFile again = trash.keep(target);
+            ASSERT_EQ(::unlink(encodeLocal8(target).constData()), 0);
+            EXPECT_TRUE(trash.restore(again.path, target).ok());
+            EXPECT_EQ(contentOf(target), QByteArray("old"));
+            EXPECT_EQ(dir.sortedEntries(QStringLiteral("home/Trash/files")), QStringList());
+        }
 
         Trash none(blocked);
         const int reason = readOnly ? EROFS : ENOTDIR;

@@ -63,6 +63,9 @@ struct KeptFile {
     QString path;  // where the old content is kept; "" when it is not
     int error = 0; // when it is not: the errno that stood in the way
     explicit operator bool() const { return !path.isEmpty(); }
+    const QString& operator*() const { return path; }
+    // For callers that need no reason.
+    operator std::optional<QString>() const { return path.isEmpty() ? std::nullopt : std::optional(path); }
 };
 
 // Keeps the old content of a target that a replace is about to drop (the desktop trash).

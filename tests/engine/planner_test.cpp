@@ -164,7 +164,6 @@ public:
 
 TEST(Preview, ReplacesNoTrashCouldKeepSaySo) {
     TestDir d;
-    FileOps fs;
     FileSortJob job;
     job.Criterion = SortCriterion::ByType;
     job.Files = {d.file(QStringLiteral("src/x/a.txt"), "1"), d.file(QStringLiteral("src/y/b.txt"), "2"),
@@ -175,7 +174,7 @@ TEST(Preview, ReplacesNoTrashCouldKeepSaySo) {
     host.outputText = d.path(QStringLiteral("out"));
     host.policy = ClashPolicy::Overwrite;
     host.keeper = &keeper;
-    const std::optional<Preview> preview = previewFileSort(job, host, fs);
+    const std::optional<Preview> preview = previewFileSort(job, host, FileOps());
     ASSERT_TRUE(preview);
     ASSERT_EQ(preview->rows.size(), 3u);
     // The second b.txt replaces a copy the run makes first: nothing there to ask about yet.

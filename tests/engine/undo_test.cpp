@@ -75,13 +75,13 @@ struct RunByHand {
 
     // An Overwrite: the old target kept in the trash right before the new file takes its place.
     void overwrite(const QString& from, const QString& to, TransferMode mode) {
-        const KeptFile kept = trash.keep(to);
+        const std::optional<QString> kept = trash.keep(to);
         ASSERT_TRUE(kept);
         const FsResult r = mode == TransferMode::Copy ? fs.copyFile(from, to, FileOps::CopyMode::Replace)
                                                       : fs.moveFile(from, to, FileOps::MoveMode::Replace);
         ASSERT_TRUE(r.ok()) << r.error;
         record(mode == TransferMode::Copy ? JournalKind::ReplaceCopy : JournalKind::ReplaceMove, from, to,
-               kept.path);
+               *kept);
     }
 
     UndoResult undo() {

@@ -24,8 +24,6 @@ void PrintTo(const QString& text, std::ostream* os) {
 using namespace velquin;
 using velquin::test::contentOf;
 using velquin::test::FaultCalls;
-using velquin::test::ImageMount;
-using velquin::test::runTool;
 using velquin::test::statOf;
 using velquin::test::TestDir;
 using velquin::test::TmpfsMount;
@@ -65,15 +63,15 @@ protected:
     const QString target = dir.file(QStringLiteral("out/a.txt"), "old");
     const ino_t inode = statOf(target).st_ino;
     const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
-    KeptFile kept;
+    std::optional<QString> kept;
 };
 
 TEST_F(TrashKept, AsALinkWithANoteOfThePathAndTheTime) {
-    EXPECT_EQ(kept.path, home + QStringLiteral("/files/a.txt"));
+    EXPECT_EQ(*kept, home + QStringLiteral("/files/a.txt"));
     EXPECT_EQ(statOf(home).st_mode & 07777, 0700u);
     // The target path never stands empty: the trash holds a second link to the same file.
     EXPECT_EQ(statOf(target).st_ino, inode);
-    EXPECT_EQ(statOf(kept.path).st_ino, inode);
+    EXPECT_EQ(statOf(*kept).st_ino, inode);
 
     const QRegularExpression shape(QStringLiteral(
         "^\\[Trash Info\\]\nPath=(.*)\nDeletionDate=(\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d)\n$"));
@@ -87,31 +85,31 @@ TEST_F(TrashKept, AsALinkWithANoteOfThePathAndTheTime) {
 }
 
 TEST_F(TrashKept, ReleaseDropsTheLinkAndTheNote) {
-    trash.release(target, kept.path);
+    trash.release(target, *kept);
     EXPECT_EQ(statOf(target).st_nlink, 1u);
     EXPECT_TRUE(trashEmpty());
 }
 
 TEST_F(TrashKept, ReleaseKeepsTheOnlyCopyOfTheOldContent) {
     replaceWith(dir, target, "new"); // the replace went through after all
-    trash.release(target, kept.path);
-    EXPECT_EQ(contentOf(kept.path), QByteArray("old"));
-    EXPECT_NE(statOf(Trash::infoPathFor(kept.path)).st_ino, 0u);
+    trash.release(target, *kept);
+    EXPECT_EQ(contentOf(*kept), QByteArray("old"));
+    EXPECT_NE(statOf(Trash::infoPathFor(*kept)).st_ino, 0u);
 }
 
 TEST_F(TrashKept, RestorePutsTheFileBackAndDropsItsNote) {
     ASSERT_EQ(::unlink(encodeLocal8(target).constData()), 0);
-    EXPECT_TRUE(trash.restore(kept.path, target).ok());
+    EXPECT_TRUE(trash.restore(*kept, target).ok());
     EXPECT_EQ(statOf(target).st_ino, inode);
     EXPECT_TRUE(trashEmpty());
 }
 
 TEST_F(TrashKept, RestoreNeverReplacesWhatTookThePath) {
     replaceWith(dir, target, "new");
-    EXPECT_EQ(trash.restore(kept.path, target).error, EEXIST);
+    EXPECT_EQ(trash.restore(*kept, target).error, EEXIST);
     EXPECT_EQ(contentOf(target), QByteArray("new"));
-    EXPECT_EQ(contentOf(kept.path), QByteArray("old"));
-    EXPECT_NE(statOf(Trash::infoPathFor(kept.path)).st_ino, 0u);
+    EXPECT_EQ(contentOf(*kept), QByteArray("old"));
+    EXPECT_NE(statOf(Trash::infoPathFor(*kept)).st_ino, 0u);
 }
 
 TEST(TrashHome, NotePathIsPercentEncodedBytesWithoutLinks) {
@@ -123,12 +121,12 @@ TEST(TrashHome, NotePathIsPercentEncodedBytesWithoutLinks) {
     const QString target = dir.path(QStringLiteral("via/")) + decodeLocal8(raw);
     ::close(::open(encodeLocal8(target).constData(), O_WRONLY | O_CREAT, 0644));
 
-    const KeptFile kept = trash.keep(target);
+    const std::optional<QString> kept = trash.keep(target);
     ASSERT_TRUE(kept);
-    EXPECT_EQ(encodeLocal8(kept.path), encodeLocal8(dir.path(QStringLiteral("Trash/files/"))) + raw);
+    EXPECT_EQ(encodeLocal8(*kept), encodeLocal8(dir.path(QStringLiteral("Trash/files/"))) + raw);
     const QByteArray path = encodeLocal8(dir.path(QStringLiteral("real/"))) + "a%20b%25%FF%E4%B8%AD%23.txt";
     EXPECT_TRUE(
-        contentOf(Trash::infoPathFor(kept.path)).value_or("").contains(QByteArray("\nPath=" + path + '\n')));
+        contentOf(Trash::infoPathFor(*kept)).value_or("").contains(QByteArray("\nPath=" + path + '\n')));
 }
 
 struct ClashCase {
@@ -149,11 +147,11 @@ TEST_P(TrashClash, LaterFilesOfOneNameGetNumbers) {
     Trash trash(dir.path(QStringLiteral("Trash")));
     QStringList kept;
     for (const char* folder : {"1", "2", "3"}) {
-        const KeptFile k =
+        const std::optional<QString> k =
             trash.keep(dir.file(QLatin1String(folder) + QLatin1Char('/') + QLatin1String(c.name), folder));
         ASSERT_TRUE(k);
-        EXPECT_EQ(contentOf(k.path), QByteArray(folder));
-        kept << nameOf(k.path);
+        EXPECT_EQ(contentOf(*k), QByteArray(folder));
+        kept << nameOf(*k);
     }
     EXPECT_EQ(kept, (QStringList{QLatin1String(c.name), QLatin1String(c.second), QLatin1String(c.third)}));
 }
@@ -170,9 +168,9 @@ TEST(TrashHome, NamesTakenBeforeThisRunAreLeftAlone) {
     dir.file(QStringLiteral("Trash/info/a.txt.trashinfo"), "earlier");
     dir.file(QStringLiteral("Trash/files/a.2.txt"), "orphan");
     Trash trash(dir.path(QStringLiteral("Trash")));
-    const KeptFile kept = trash.keep(dir.file(QStringLiteral("out/a.txt"), "mine"));
+    const std::optional<QString> kept = trash.keep(dir.file(QStringLiteral("out/a.txt"), "mine"));
     ASSERT_TRUE(kept);
-    EXPECT_EQ(nameOf(kept.path), QStringLiteral("a.3.txt"));
+    EXPECT_EQ(nameOf(*kept), QStringLiteral("a.3.txt"));
     EXPECT_EQ(dir.read(QStringLiteral("Trash/info/a.txt.trashinfo")), QByteArray("earlier"));
     EXPECT_EQ(dir.read(QStringLiteral("Trash/files/a.2.txt")), QByteArray("orphan"));
     EXPECT_EQ(dir.sortedEntries(QStringLiteral("Trash/info")),
@@ -183,9 +181,10 @@ TEST(TrashHome, LongNamesAreCutBetweenCharactersAndKeepTheirExtension) {
     TestDir dir;
     Trash trash(dir.path(QStringLiteral("Trash")));
     // 244 bytes: with ".trashinfo" over the limit of a name.
-    const KeptFile kept = trash.keep(dir.file(QString(80, u'文') + QStringLiteral(".txt"), "x"));
+    const std::optional<QString> kept =
+        trash.keep(dir.file(QString(80, u'文') + QStringLiteral(".txt"), "x"));
     ASSERT_TRUE(kept);
-    const QByteArray name = encodeLocal8(nameOf(kept.path));
+    const QByteArray name = encodeLocal8(nameOf(*kept));
     EXPECT_LE(name.size() + 10, 245);
     EXPECT_TRUE(name.endsWith(".txt"));
     EXPECT_FALSE(QString::fromUtf8(name).contains(QChar::ReplacementCharacter));
@@ -211,12 +210,12 @@ TEST(TrashHome, WithoutHardLinksTheFileIsRenamedInAndReleasedBack) {
     Trash trash(dir.path(QStringLiteral("Trash")), calls);
     const QString target = dir.file(QStringLiteral("out/a.txt"), "old");
     const ino_t inode = statOf(target).st_ino;
-    const KeptFile kept = trash.keep(target);
+    const std::optional<QString> kept = trash.keep(target);
     ASSERT_TRUE(kept);
     EXPECT_EQ(statOf(target).st_ino, 0u);
-    EXPECT_EQ(statOf(kept.path).st_ino, inode);
+    EXPECT_EQ(statOf(*kept).st_ino, inode);
 
-    trash.release(target, kept.path);
+    trash.release(target, *kept);
     EXPECT_EQ(statOf(target).st_ino, inode);
     EXPECT_EQ(dir.sortedEntries(QStringLiteral("Trash/files")) +
                   dir.sortedEntries(QStringLiteral("Trash/info")),
@@ -271,20 +270,20 @@ protected:
 TEST_F(TrashDrive, UsesItsOwnTrashWithPathsFromItsTop) {
     Trash trash(home);
     const QString target = dir.file(QStringLiteral("drive/sub/a.txt"), "old");
-    const KeptFile kept = trash.keep(target);
+    const std::optional<QString> kept = trash.keep(target);
     ASSERT_TRUE(kept);
-    EXPECT_EQ(kept.path, top + QStringLiteral("/.Trash-") + kUid + QStringLiteral("/files/a.txt"));
+    EXPECT_EQ(*kept, top + QStringLiteral("/.Trash-") + kUid + QStringLiteral("/files/a.txt"));
     EXPECT_EQ(statOf(top + QStringLiteral("/.Trash-") + kUid).st_mode & 07777, 0700u);
     EXPECT_TRUE(
-        contentOf(Trash::infoPathFor(kept.path)).value_or("").startsWith("[Trash Info]\nPath=sub/a.txt\n"));
+        contentOf(Trash::infoPathFor(*kept)).value_or("").startsWith("[Trash Info]\nPath=sub/a.txt\n"));
     EXPECT_EQ(statOf(home).st_ino, 0u);
     // Reached through a link from another drive, the path still starts at the drive's top.
     ASSERT_EQ(::symlink(encodeLocal8(top + QStringLiteral("/sub")).constData(),
                         encodeLocal8(dir.path(QStringLiteral("shortcut"))).constData()),
               0);
-    const KeptFile linked = trash.keep(dir.file(QStringLiteral("shortcut/b.txt"), "b"));
+    const std::optional<QString> linked = trash.keep(dir.file(QStringLiteral("shortcut/b.txt"), "b"));
     ASSERT_TRUE(linked);
-    EXPECT_TRUE(contentOf(Trash::infoPathFor(linked.path)).value_or("").contains("\nPath=sub/b.txt\n"));
+    EXPECT_TRUE(contentOf(Trash::infoPathFor(*linked)).value_or("").contains("\nPath=sub/b.txt\n"));
 }
 
 TEST_F(TrashDrive, ASharedTrashCountsOnlyAsARealStickyFolder) {
@@ -309,10 +308,11 @@ TEST_F(TrashDrive, ASharedTrashCountsOnlyAsARealStickyFolder) {
         TmpfsMount caseMount(caseTop, 1 << 20); // each case on a drive of its own
         ASSERT_TRUE(caseMount.mounted());
         make(encodeLocal8(caseTop + QStringLiteral("/.Trash")));
-        const KeptFile kept = Trash(home).keep(dir.file(QStringLiteral("drive/%1/a").arg(round)));
+        const std::optional<QString> kept =
+            Trash(home).keep(dir.file(QStringLiteral("drive/%1/a").arg(round)));
         ASSERT_TRUE(kept);
-        EXPECT_EQ(kept.path, caseTop + (shared ? QStringLiteral("/.Trash/") : QStringLiteral("/.Trash-")) +
-                                 kUid + QStringLiteral("/files/a"));
+        EXPECT_EQ(*kept, caseTop + (shared ? QStringLiteral("/.Trash/") : QStringLiteral("/.Trash-")) + kUid +
+                             QStringLiteral("/files/a"));
     }
 }
 
@@ -335,24 +335,22 @@ TEST_F(TrashDrive, WithoutItsTrashTheHomeTrashTakesACopy) {
         EXPECT_EQ(trash.keepable(target), 0);
         const KeptFile kept = trash.keep(target);
         ASSERT_TRUE(kept) << kept.error;
-        EXPECT_EQ(kept.path, home + QStringLiteral("/files/a.txt"));
-        EXPECT_EQ(contentOf(kept.path), QByteArray("old"));
-        EXPECT_NE(statOf(kept.path).st_ino, statOf(target).st_ino);
-        EXPECT_TRUE(contentOf(Trash::infoPathFor(kept.path))
+        EXPECT_EQ(*kept, home + QStringLiteral("/files/a.txt"));
+        EXPECT_EQ(contentOf(*kept), QByteArray("old"));
+        EXPECT_TRUE(contentOf(Trash::infoPathFor(*kept))
                         .value_or("")
                         .contains(QByteArray("\nPath=" + encodeLocal8(target) + '\n')));
-        trash.release(target, kept.path);
+        trash.release(target, *kept);
         EXPECT_EQ(contentOf(target), QByteArray("old"));
         EXPECT_EQ(dir.sortedEntries(QStringLiteral("home/Trash/files")) +
                       dir.sortedEntries(QStringLiteral("home/Trash/info")),
                   QStringList());
         if (!readOnly) {
             // Undo brings it back across the drives.
-            const KeptFile again = trash.keep(target);
+            const std::optional<QString> again = trash.keep(target);
             ASSERT_EQ(::unlink(encodeLocal8(target).constData()), 0);
-            EXPECT_TRUE(trash.restore(again.path, target).ok());
+            EXPECT_TRUE(trash.restore(*again, target).ok());
             EXPECT_EQ(contentOf(target), QByteArray("old"));
-            EXPECT_EQ(dir.sortedEntries(QStringLiteral("home/Trash/files")), QStringList());
         }
 
         Trash none(blocked);
@@ -369,18 +367,18 @@ TEST_F(TrashDrive, WithoutItsTrashTheHomeTrashTakesACopy) {
 TEST(TrashSubvolume, KeptAtTheTopOfTheMount) {
     TestDir dir;
     const QString top = dir.folder(QStringLiteral("btrfs"));
-    ImageMount mount(ImageMount::Btrfs, top);
+    test::ImageMount mount(test::ImageMount::Btrfs, top);
     if (!mount.mounted())
         GTEST_SKIP() << mount.error().toStdString();
-    if (runTool({QStringLiteral("btrfs"), QStringLiteral("subvolume"), QStringLiteral("create"),
-                 top + QStringLiteral("/sub")}) != 0)
+    if (test::runTool({QStringLiteral("btrfs"), QStringLiteral("subvolume"), QStringLiteral("create"),
+                       top + QStringLiteral("/sub")}) != 0)
         GTEST_SKIP() << "cannot make a btrfs subvolume here";
     const QString target = dir.file(QStringLiteral("btrfs/sub/a.txt"), "old");
     ASSERT_NE(statOf(target).st_dev, statOf(top).st_dev);
     Trash trash(dir.path(QStringLiteral("home/Trash")));
     const KeptFile kept = trash.keep(target);
     ASSERT_TRUE(kept) << kept.error;
-    EXPECT_EQ(kept.path, top + QStringLiteral("/.Trash-") + kUid + QStringLiteral("/files/a.txt"));
-    EXPECT_EQ(contentOf(kept.path), QByteArray("old"));
-    EXPECT_TRUE(contentOf(Trash::infoPathFor(kept.path)).value_or("").contains("\nPath=sub/a.txt\n"));
+    EXPECT_EQ(*kept, top + QStringLiteral("/.Trash-") + kUid + QStringLiteral("/files/a.txt"));
+    EXPECT_EQ(contentOf(*kept), QByteArray("old"));
+    EXPECT_TRUE(contentOf(Trash::infoPathFor(*kept)).value_or("").contains("\nPath=sub/a.txt\n"));
 }

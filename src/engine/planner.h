@@ -90,8 +90,8 @@ bool isConflict(TransferAction action);
 
 // The previews of the two runs: the same checks as the start buttons (messages, focus, the
 // output field's separator), then every decision the run would take, with the options as the
-// host gives them now; nothing is made or transferred. nullopt when a check failed. The host's
-// keeper, or `keeper`, is asked whether the old targets of replaces could be kept.
+// host gives them now; nothing is made or transferred. nullopt when a check failed. `keeper`
+// (for the two runs: the host's) is asked whether the old targets of replaces could be kept.
 std::optional<Preview> previewOf(SortRun& run, const FileOps& fs, ReplaceKeeper* keeper = nullptr);
 std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs);
 std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs);

@@ -2,7 +2,10 @@
 
 #include "engine/filerun.h"
 #include "engine/folderrun.h"
+#include "engine/runhost.h"
 #include "platform/paths.h"
+
+#include <cerrno>
 
 namespace velquin {
 
@@ -194,7 +197,16 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
                                       TransferMode mode, ClashPolicy policy) {
     const TransferDecision d = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
     const bool puts = transfers(d.action);
-    preview_.rows.push_back(PreviewRow{source, d.target, actionWords(d), true});
+    QString words = actionWords(d);
+    const bool replaces = d.action == TransferAction::Overwrite || d.action == TransferAction::ReplaceOlder ||
+                          d.action == TransferAction::Ask;
+    // Only a file on the disk now can be asked about (ENOENT: the run puts it there first).
+    if (replaces && keeper_ && disk_.isFile(d.target)) {
+        const int err = keeper_->keepable(d.target);
+        if (err != 0 && err != ENOENT)
+            words += QStringLiteral("（无法放入回收站）");
+    }
+    preview_.rows.push_back(PreviewRow{source, d.target, words, true});
     preview_.counts.transfers += puts ? 1 : 0;
     preview_.counts.conflicts += isConflict(d.action) ? 1 : 0;
     if (!puts)
@@ -238,10 +250,10 @@ Preview PlanActions::take() {
     return out;
 }
 
-std::optional<Preview> previewOf(SortRun& run, const FileOps& fs) {
+std::optional<Preview> previewOf(SortRun& run, const FileOps& fs, ReplaceKeeper* keeper) {
     if (!run.check())
         return std::nullopt;
-    PlanActions actions(fs);
+    PlanActions actions(fs, keeper);
     run.prepare(actions);
     run.sortAll(actions);
     return actions.take();
@@ -249,12 +261,12 @@ std::optional<Preview> previewOf(SortRun& run, const FileOps& fs) {
 
 std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs) {
     FileSortRun run(job, host);
-    return previewOf(run, fs);
+    return previewOf(run, fs, host.replaceKeeper());
 }
 
 std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs) {
     FolderSortRun run(job, host, fs);
-    return previewOf(run, fs);
+    return previewOf(run, fs, host.replaceKeeper());
 }
 
 } // namespace velquin

@@ -66,10 +66,12 @@ private:
     QSet<QString> folders_;
 };
 
-// Writes a run's decisions down as preview rows instead of carrying them out.
+// Writes a run's decisions down as preview rows instead of carrying them out. With a keeper,
+// a replace of a file on the disk that the keeper could not keep says so after its words:
+// "覆盖（无法放入回收站）".
 class PlanActions : public RunActions {
 public:
-    explicit PlanActions(const FileOps& fs) : disk_(fs) {}
+    explicit PlanActions(const FileOps& fs, ReplaceKeeper* keeper = nullptr) : disk_(fs), keeper_(keeper) {}
 
     const DiskView& view() const override { return disk_; }
     void makeFolder(const QString& path) override { disk_.planFolder(path); }
@@ -84,6 +86,7 @@ public:
 
 private:
     PlannedDisk disk_;
+    ReplaceKeeper* keeper_;
     NameHints hints_;
     Preview preview_;
     std::vector<PreviewRow> unmatched_;
@@ -100,8 +103,9 @@ bool isConflict(TransferAction action);
 
 // The previews of the two runs: the same checks as the start buttons (messages, focus, the
 // output field's separator), then every decision the run would take, with the options as the
-// host gives them now; nothing is made or transferred. nullopt when a check failed.
-std::optional<Preview> previewOf(SortRun& run, const FileOps& fs);
+// host gives them now; nothing is made or transferred. nullopt when a check failed. `keeper`
+// (for the two runs: the host's) is asked whether the old targets of replaces could be kept.
+std::optional<Preview> previewOf(SortRun& run, const FileOps& fs, ReplaceKeeper* keeper = nullptr);
 std::optional<Preview> previewFileSort(const FileSortJob& job, FileRunHost& host, const FileOps& fs);
 std::optional<Preview> previewFolderSort(const FolderSortJob& job, RunHost& host, const FileOps& fs);
 

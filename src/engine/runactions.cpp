@@ -4,6 +4,8 @@
 #include "platform/links.h"
 
 #include <cerrno>
+#include <optional>
+#include <utility>
 
 namespace velquin {
 
@@ -28,6 +30,33 @@ public:
 
 private:
     DiskActions& actions_;
+};
+
+// The host's keeper, with the host asked once in the run whether a replace may go on where the
+// old target cannot be kept; the first answer holds for the rest of the run.
+class DiskActions::Keeper : public ReplaceKeeper {
+public:
+    Keeper(ReplaceKeeper& inner, RunHost& host) : inner_(inner), host_(host) {}
+    KeptFile keep(const QString& target) override { return inner_.keep(target); }
+    bool replaceUnkept(const QString& target, int error) override {
+        (void)target;
+        if (!goOn_)
+            goOn_ = host_.askReplaceUnkept(systemReason(error));
+        if (!*goOn_)
+            refused_ = error;
+        return *goOn_;
+    }
+    void release(const QString& target, const QString& keptAs) override { inner_.release(target, keptAs); }
+    int keepable(const QString& target) override { return inner_.keepable(target); }
+
+    // The errno of the keeping that made the last replace refused; 0 when none was.
+    int takeRefusal() { return std::exchange(refused_, 0); }
+
+private:
+    ReplaceKeeper& inner_;
+    RunHost& host_;
+    std::optional<bool> goOn_;
+    int refused_ = 0;
 };
 
 DiskActions::DiskActions(const FileOps& fs, RunHost& host) : fs_(fs), host_(host), disk_(fs) {
@@ -97,14 +126,23 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
     // What a replace finds at the target, so that undo can tell the kept file from any other.
     const std::optional<ObjectStamp> old = journal_ ? objectStamp(fs_, decision.target) : std::nullopt;
     Progress progress(*this);
-    const TransferHooks hooks{&progress, host_.replaceKeeper()};
+    if (!keeper_) {
+        if (ReplaceKeeper* hostKeeper = host_.replaceKeeper())
+            keeper_ = std::make_unique<Keeper>(*hostKeeper, host_);
+    }
+    const TransferHooks hooks{&progress, keeper_.get()};
     const TransferResult result =
         carryOut(fs_, host_, hints_, source, subFolder, name, mode, decision, hooks);
+    const int refusal = keeper_ ? keeper_->takeRefusal() : 0;
     if (result.outcome == TransferOutcome::Stopped)
         sawStop_ = true;
     if (result.outcome == TransferOutcome::Done && mode == TransferMode::Move)
         disk_.noteMoved(source);
-    if (countsAsFailure(result))
+    if (countsAsFailure(result) && refusal != 0)
+        failures_.append(
+            RunFailure{source, result.decision.target,
+                       QStringLiteral("无法将被替换的文件放入回收站：") + systemReason(refusal)});
+    else if (countsAsFailure(result))
         fail(source, result.decision.target, result.fs.error);
     record(result, mode, old);
     results_.append(result);

@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace velquin {
 
 class RunHost;
@@ -86,6 +88,7 @@ public:
 
 private:
     class Progress;
+    class Keeper;
 
     void fail(const QString& source, const QString& target, int error);
     void record(const TransferResult& result, TransferMode mode, const std::optional<ObjectStamp>& old);
@@ -108,6 +111,7 @@ private:
     double partTo_ = 1;
     mutable bool sawStop_ = false;
     QElapsedTimer sinceItemStart_;
+    std::unique_ptr<Keeper> keeper_; // the host's keeper with the run's answer on unkept replaces
 };
 
 } // namespace velquin

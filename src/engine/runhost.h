@@ -53,6 +53,13 @@ public:
     }
     // Where the old content of a replaced target is kept (the desktop trash); nullptr: nowhere.
     virtual ReplaceKeeper* replaceKeeper() { return nullptr; }
+    // Asked once in a run, before the first replace whose old target the keeper cannot keep:
+    // "无法将被替换的文件放入回收站：" + reason + "。是否仍然替换？"; true for Yes, and the answer
+    // holds for the rest of the run. By default No: old targets stay and those items fail.
+    virtual bool askReplaceUnkept(const QString& reason) {
+        (void)reason;
+        return false;
+    }
     // The file in which a run writes down what it does, for undo; "" for none.
     virtual QString journalPath() { return QString(); }
 };

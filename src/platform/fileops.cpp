@@ -496,6 +496,20 @@ struct Placed {
 // Returned by PlaceJob::run when an unnamed file was complete but could not be named.
 constexpr int kNamingRefused = -1;
 
+// Hands the old regular file at `target` to the keeper: 0 when the replace may go on (kept, or
+// the keeper lets it go unkept), else the errno for which the keeper refused it.
+int keepOld(ReplaceKeeper* keeper, const QString& target, std::optional<QString>& kept) {
+    if (!keeper)
+        return 0;
+    const KeptFile k = keeper->keep(target);
+    if (k) {
+        kept = k.path;
+        return 0;
+    }
+    const int err = k.error ? k.error : EIO;
+    return keeper->replaceUnkept(target, err) ? 0 : err;
+}
+
 // Writes a new file into a temporary in the target's folder and puts it in place: through a
 // link that never replaces, or a rename over the old target once the new content is complete.
 struct PlaceJob {
@@ -588,8 +602,10 @@ struct PlaceJob {
         if (exists && S_ISREG(old.st_mode) && !(old.st_mode & S_IWUSR))
             return EACCES;
         std::optional<QString> kept;
-        if (exists && S_ISREG(old.st_mode) && keeper)
-            kept = keeper->keep(decodeLocal8(target));
+        if (exists && S_ISREG(old.st_mode)) {
+            if (const int err = keepOld(keeper, decodeLocal8(target), kept))
+                return err;
+        }
         const auto undoKeep = [&] {
             if (kept)
                 keeper->release(decodeLocal8(target), *kept);
@@ -1061,8 +1077,10 @@ FsResult FileOps::moveFile(const QString& source, const QString& target, MoveMod
     int err = 0;
     if (replace) {
         std::optional<QString> kept;
-        if (targetExists && S_ISREG(tl.st_mode) && hooks.keeper && sl.st_dev == tl.st_dev)
-            kept = hooks.keeper->keep(target);
+        if (targetExists && S_ISREG(tl.st_mode) && sl.st_dev == tl.st_dev) {
+            if (const int keepErr = keepOld(hooks.keeper, target, kept))
+                return failure(keepErr, target);
+        }
         if (calls.rename(from.constData(), to.constData()) == 0) {
             moved.replaced = targetExists;
             moved.keptAs = kept.value_or(QString());

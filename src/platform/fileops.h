@@ -58,17 +58,39 @@ public:
     virtual bool copied(qint64 bytesDone, qint64 bytesTotal) = 0;
 };
 
+// What keeping an old target came to: where its content is kept, or why it could not be.
+struct KeptFile {
+    QString path;  // where the old content is kept; "" when it is not
+    int error = 0; // when it is not: the errno that stood in the way
+    explicit operator bool() const { return !path.isEmpty(); }
+    const QString& operator*() const { return path; }
+    // For callers that need no reason.
+    operator std::optional<QString>() const { return path.isEmpty() ? std::nullopt : std::optional(path); }
+};
+
 // Keeps the old content of a target that a replace is about to drop (the desktop trash).
 class ReplaceKeeper {
 public:
     virtual ~ReplaceKeeper();
     // Called right before the existing regular file `target` is replaced. Keeps its content
-    // elsewhere (a hard link, or the file itself moved there) and returns where; nullopt when it
-    // cannot be kept, and the replace then goes on and the old content is lost.
-    virtual std::optional<QString> keep(const QString& target) = 0;
+    // elsewhere (a hard link, the file itself moved there, or a copy) and says where, or why not.
+    virtual KeptFile keep(const QString& target) = 0;
+    // Asked when keep() could not keep `target`: true lets the replace go on and lose the old
+    // content, false refuses it and the replace fails with `error`, the target as it was.
+    virtual bool replaceUnkept(const QString& target, int error) {
+        (void)target;
+        (void)error;
+        return true;
+    }
     // The replace did not happen after keep(): puts back what keep() did (the file at `target`
     // as before, nothing left where it was kept).
     virtual void release(const QString& target, const QString& keptAs) = 0;
+    // 0 when keep() could keep the existing file `target` now, else the errno it would meet;
+    // changes nothing on the disk. By default every file can be kept.
+    virtual int keepable(const QString& target) {
+        (void)target;
+        return 0;
+    }
 };
 
 // What a copy or move may be given besides its paths.
@@ -179,7 +201,8 @@ public:
     // Mode bits, times, user extended attributes and the access ACL are kept where the target
     // takes them, as a best effort that never fails the copy and never widens access. The data
     // moves in chunks of about 20 ms; `hooks.progress` hears of each and may cancel (ECANCELED).
-    // `hooks.keeper` is given an old regular target right before it is replaced.
+    // `hooks.keeper` is given an old regular target right before it is replaced; when it can
+    // neither keep it nor lets it go unkept, the copy fails with its errno and the target stays.
     enum class CopyMode { FailIfExists, Replace };
     FsResult copyFile(const QString& source, const QString& target, CopyMode mode,
                       const TransferHooks& hooks = {}) const;

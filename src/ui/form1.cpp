@@ -500,7 +500,7 @@ void TForm1::BtnCopyClick() {
 }
 
 std::optional<Preview> TForm1::previewRun() {
-    Host host(*this);
+    Host host(*this, previewKeeper());
     return previewFileSort(runJob(), host, ctx_.fs);
 }
 

@@ -249,7 +249,7 @@ void TForm6::BtnCopyClick() {
 }
 
 std::optional<Preview> TForm6::previewRun() {
-    Host host(*this);
+    Host host(*this, previewKeeper());
     return previewFolderSort(runJob(), host, ctx_.fs);
 }
 

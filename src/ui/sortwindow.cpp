@@ -404,6 +404,12 @@ void SortWindow::runWithTrash(const std::function<void(ReplaceKeeper*)>& work) {
     });
 }
 
+ReplaceKeeper* SortWindow::previewKeeper() {
+    // Fresh for each preview, so that it sees the trash folders as they are now.
+    previewTrash_ = ctx_.trashFolder.isEmpty() ? nullptr : std::make_shared<Trash>(ctx_.trashFolder);
+    return previewTrash_.get();
+}
+
 void SortWindow::BtnPreviewClick() {
     std::optional<Preview> preview;
     {

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QCheckBox;
@@ -33,6 +34,7 @@ class Illustration;
 class SourceListModel;
 class SourceListView;
 class StarLabel;
+class Trash;
 
 // What the file window and the folder window have in common: the controls both show (kept
 // under the same member and object names), the handlers that do the same in both, the shared
@@ -174,6 +176,8 @@ protected:
     // Runs `work` as a run of this window: an activity, with a trash for the files it replaces
     // where the program has one; BtnUndo follows the journal afterwards.
     void runWithTrash(const std::function<void(ReplaceKeeper*)>& work);
+    // A trash of its own for one preview, to ask what it could keep; nullptr where there is none.
+    ReplaceKeeper* previewKeeper();
     // BtnUndo is enabled while the window's journal holds something and nothing runs.
     void refreshUndo();
     // The window's own: its journal's file name, the preview of a run over its controls as
@@ -200,6 +204,7 @@ protected:
     bool event(QEvent* event) override;
 
     AppContext& ctx_;
+    std::shared_ptr<Trash> previewTrash_;
     QVBoxLayout* column_ = nullptr; // the regions, top to bottom
 
 private:

@@ -68,6 +68,13 @@ template <class Base> bool WindowRunHost<Base>::askOverwrite(const QString& targ
                                 QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？"), true);
 }
 
+template <class Base> bool WindowRunHost<Base>::askReplaceUnkept(const QString& reason) {
+    return c_.dialogs->question(c_.window,
+                                QStringLiteral("无法将被替换的文件放入回收站：") + reason +
+                                    QStringLiteral("。是否仍然替换？"),
+                                false);
+}
+
 template <class Base> void WindowRunHost<Base>::setProgress(int position) {
     const bool moved = c_.ProgressBar1->value() != position;
     c_.ProgressBar1->setValue(position);

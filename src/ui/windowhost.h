@@ -62,6 +62,8 @@ public:
     void partialProgress(int position) override;
     bool stopRequested() override;
     ReplaceKeeper* replaceKeeper() override { return c_.keeper; }
+    // Question icon, Yes and No with No the default, owned by the window.
+    bool askReplaceUnkept(const QString& reason) override;
     QString journalPath() override { return c_.journalPath; }
     // The closing box with the failure line and details; none when the window is closing.
     void closingMessage(const QString& text, const QString& line, const QString& details) override;

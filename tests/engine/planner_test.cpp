@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 
 using namespace velquin;
@@ -152,6 +153,35 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                                  ClashPolicy::Ask,
                                                  {"询问", "询问", "复制"},
                                                  0}));
+
+// Says of every file on the disk that no trash could keep it.
+class NoKeeping : public ReplaceKeeper {
+public:
+    KeptFile keep(const QString&) override { return KeptFile{QString(), EACCES}; }
+    void release(const QString&, const QString&) override {}
+    int keepable(const QString& target) override { return FileOps().isFile(target) ? EACCES : ENOENT; }
+};
+
+TEST(Preview, ReplacesNoTrashCouldKeepSaySo) {
+    TestDir d;
+    FileSortJob job;
+    job.Criterion = SortCriterion::ByType;
+    job.Files = {d.file(QStringLiteral("src/x/a.txt"), "1"), d.file(QStringLiteral("src/y/b.txt"), "2"),
+                 d.file(QStringLiteral("src/z/b.txt"), "3")};
+    d.file(QStringLiteral("out/.txt/a.txt"), "old");
+    NoKeeping keeper;
+    ScriptedFileRunHost host;
+    host.outputText = d.path(QStringLiteral("out"));
+    host.policy = ClashPolicy::Overwrite;
+    host.keeper = &keeper;
+    const std::optional<Preview> preview = previewFileSort(job, host, FileOps());
+    ASSERT_TRUE(preview);
+    ASSERT_EQ(preview->rows.size(), 3u);
+    // The second b.txt replaces a copy the run makes first: nothing there to ask about yet.
+    EXPECT_EQ(preview->rows[0].action, u("覆盖（无法放入回收站）"));
+    EXPECT_EQ(preview->rows[1].action, u("复制"));
+    EXPECT_EQ(preview->rows[2].action, u("覆盖"));
+}
 
 TEST(Preview, FailedChecksShowTheirMessageAndPlanNothing) {
     TestDir d;

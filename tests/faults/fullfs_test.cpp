@@ -6,6 +6,7 @@
 #include "sandbox.h"
 
 #include "engine/runframe.h"
+#include "engine/transfer.h"
 #include "engine/undo.h"
 #include "platform/names.h"
 #include "platform/trash.h"
@@ -19,6 +20,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace velquin::test {
 namespace {
@@ -217,6 +219,82 @@ TEST(FullJournalDrive, TheRunGoesOnAndItsUndoSaysWhatIsUnknown) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FullFileSystem, ::testing::ValuesIn(fillCases(true)), caseName);
 INSTANTIATE_TEST_SUITE_P(Faults, FullFileSystemReplacing, ::testing::ValuesIn(fillCases(false)), caseName);
+
+} // namespace
+} // namespace velquin::test
+
+namespace velquin::test {
+namespace {
+
+struct UnkeptCase {
+    const char* what;
+    bool nobody;    // true: the run is nobody's and the drive's top root's; false: the drive is full
+    bool homeTrash; // a home trash the run may use, on another drive
+    bool answer;    // to the question, where it is asked
+};
+
+// Replaces whose old target the drive's trash cannot keep: the home trash gets a copy; without
+// one the run asks once, and No leaves every old target and its source as they were.
+TEST(UnkeptReplace, GoesToTheHomeTrashElseTheRunAsksOnce) {
+    const UnkeptCase cases[] = {{"full drive, home trash", false, true, false},
+                                {"foreign top, home trash", true, true, false},
+                                {"foreign top, no trash, No", true, false, false},
+                                {"foreign top, no trash, Yes", true, false, true}};
+    for (const UnkeptCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDir dir;
+        if (c.nobody)
+            giveToNobody(dir.path());
+        const QString drive = dir.folder(QStringLiteral("drive"));
+        TmpfsMount mount(drive, 256 * 1024);
+        if (!mount.mounted())
+            GTEST_SKIP() << mount.error().toStdString();
+        ASSERT_EQ(::chmod(encodeLocal8(drive).constData(), 0755), 0);
+        // Sources beside the output on the drive: a move is a rename, which needs no space.
+        QStringList files;
+        for (const int n : {0, 1}) {
+            files << dir.file(QStringLiteral("drive/src/f%1.dat").arg(n), "new " + QByteArray::number(n));
+            dir.file(QStringLiteral("drive/out/.dat/f%1.dat").arg(n), "old " + QByteArray::number(n));
+        }
+        giveToNobody(drive + QStringLiteral("/src"));
+        giveToNobody(drive + QStringLiteral("/out"));
+        if (!c.nobody) // to the last block
+            runTool({QStringLiteral("dd"), QStringLiteral("if=/dev/zero"),
+                     QStringLiteral("of=") + drive + QStringLiteral("/filler")});
+        // Nobody may not make a home trash in a folder of root's.
+        const QString home =
+            c.homeTrash ? dir.path(QStringLiteral("home")) : dir.folder(QStringLiteral("roots"));
+        const int code = runInChild([&] {
+            if (c.nobody && !becomeNobody())
+                return 100;
+            Trash trash(home + QStringLiteral("/Trash"));
+            HeadlessHost host;
+            host.outputText = drive + QStringLiteral("/out");
+            host.mode = TransferMode::Move;
+            host.policy = ClashPolicy::Overwrite;
+            host.keeper = &trash;
+            host.answerUnkept = c.answer;
+            runFileSort(byTypeJob(files), host, FileOps());
+            const bool lineRight = host.closingLine == (c.homeTrash || c.answer ? QString() : failureLine(2));
+            return int(host.unkeptReasons.size()) * 10 + (lineRight ? 0 : 1) +
+                   (host.unkeptReasons.value(0, systemReason(EACCES)) == systemReason(EACCES) ? 0 : 2);
+        });
+        if (code == 100)
+            GTEST_SKIP() << "cannot become nobody here";
+        EXPECT_EQ(code, c.homeTrash ? 0 : 10) << "questions * 10 + 1 wrong closing line + 2 wrong reason";
+        const bool replaced = c.homeTrash || c.answer;
+        for (const int n : {0, 1}) {
+            EXPECT_EQ(dir.read(QStringLiteral("drive/out/.dat/f%1.dat").arg(n)),
+                      QByteArray((replaced ? "new " : "old ") + QByteArray::number(n)));
+            EXPECT_EQ(dir.existsFile(QStringLiteral("drive/src/f%1.dat").arg(n)), !replaced);
+            // The first replace frees the old target's blocks: a later note may fit on the drive.
+            if (c.homeTrash && (c.nobody || n == 0)) {
+                EXPECT_EQ(dir.read(QStringLiteral("home/Trash/files/f%1.dat").arg(n)),
+                          "old " + QByteArray::number(n));
+            }
+        }
+    }
+}
 
 } // namespace
 } // namespace velquin::test

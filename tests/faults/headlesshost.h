@@ -28,6 +28,11 @@ public:
     TypeFilter typeFilter() override { return {}; }
     QStringList pictureTypes() override { return {}; }
     QString journalPath() override { return journal; }
+    ReplaceKeeper* replaceKeeper() override { return keeper; }
+    bool askReplaceUnkept(const QString& reason) override {
+        unkeptReasons.append(reason);
+        return answerUnkept;
+    }
     void closingMessage(const QString& text, const QString& line, const QString&) override {
         information(text);
         closingLine = line;
@@ -42,11 +47,14 @@ public:
     TransferMode mode = TransferMode::Copy;
     bool answerYes = false;
     QString journal; // the run's journal, "" for none
+    ReplaceKeeper* keeper = nullptr;
+    bool answerUnkept = false; // to the question whether to replace what no trash can keep
     std::function<void(int)> betweenItems;
     std::function<void(const QString&)> onAsk; // runs while the clash question is open
 
     QStringList messages;
-    QString closingLine; // the closing box's count of failed transfers, "" when none failed
+    QStringList unkeptReasons; // the reasons the trash question gave, one per time it was asked
+    QString closingLine;       // the closing box's count of failed transfers, "" when none failed
     std::vector<int> progress;
 
 private:

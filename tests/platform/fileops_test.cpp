@@ -583,16 +583,17 @@ namespace {
 // Keeps an old target as a hard link in a trash folder and records every call.
 class LinkingKeeper : public ReplaceKeeper {
 public:
-    explicit LinkingKeeper(QString trash, bool refuse = false) : trash_(std::move(trash)), refuse_(refuse) {}
-    std::optional<QString> keep(const QString& target) override {
+    explicit LinkingKeeper(QString trash, int refuse = 0) : trash_(std::move(trash)), refuse_(refuse) {}
+    KeptFile keep(const QString& target) override {
         calls.append(QStringLiteral("keep ") + target);
         if (refuse_)
-            return std::nullopt;
+            return KeptFile{QString(), EACCES};
         const QString kept = trash_ + QStringLiteral("/kept%1").arg(calls.size());
         if (::link(encodeLocal8(target).constData(), encodeLocal8(kept).constData()) != 0)
-            return std::nullopt;
-        return kept;
+            return KeptFile{QString(), errno};
+        return KeptFile{kept, 0};
     }
+    bool replaceUnkept(const QString&, int error) override { return error == EACCES && refuse_ < 2; }
     void release(const QString& target, const QString& keptAs) override {
         calls.append(QStringLiteral("release ") + target);
         ::unlink(encodeLocal8(keptAs).constData());
@@ -601,7 +602,7 @@ public:
 
 private:
     QString trash_;
-    bool refuse_;
+    int refuse_;
 };
 
 // Answers every chunk, and stops the copy at chunk `stopAt` (0: never).
@@ -634,8 +635,8 @@ TEST(FileOpsHooks, TheKeeperIsAskedRightBeforeATargetIsReplaced) {
         const char* what;
         Op op;
         bool targetExists;
-        bool renameFails; // for a move across file systems: the removal of the source fails
-        bool keeperRefuses;
+        bool renameFails;  // for a move across file systems: the removal of the source fails
+        int keeperRefuses; // 1 cannot keep, 2 cannot keep and forbids the replace
         bool writeProtected;
         QStringList calls; // "keep" / "release", the target appended
         int error;
@@ -653,7 +654,8 @@ TEST(FileOpsHooks, TheKeeperIsAskedRightBeforeATargetIsReplaced) {
         {"move across", Op::MoveAcross, true, false, false, false, {QStringLiteral("keep")}, 0},
         {"copy to a new name", Op::Copy, false, false, false, false, {}, 0},
         {"move to a new name", Op::MoveWithin, false, false, false, false, {}, 0},
-        {"a keeper that cannot keep", Op::Copy, true, false, true, false, {QStringLiteral("keep")}, 0},
+        {"a keeper that cannot keep", Op::Copy, true, false, 1, false, {QStringLiteral("keep")}, 0},
+        {"a move across, forbidden", Op::MoveAcross, true, false, 2, false, {QStringLiteral("keep")}, EACCES},
         {"the rename fails",
          Op::Copy,
          true,
@@ -732,6 +734,7 @@ TEST(FileOpsHooks, TheKeeperIsAskedRightBeforeATargetIsReplaced) {
         if (r.wrote) {
             EXPECT_EQ(r.made, FileOps().stamp(target));
         }
+        EXPECT_EQ(contentOf(src).has_value(), c.error != 0 || c.op == Op::Copy || c.op == Op::CopyHidden);
     }
 }
 

@@ -316,8 +316,12 @@ TEST_F(TrashDrive, ASharedTrashCountsOnlyAsARealStickyFolder) {
     }
 }
 
-TEST_F(TrashDrive, NoTrashOnTheDriveNoTrace) {
+// A drive whose trash cannot be had (a file planted where it goes, a read-only drive): the home
+// trash takes a copy, its note with the whole path, and the release drops it again. Without a
+// home trash either, nothing is left anywhere and the drive's reason is told.
+TEST_F(TrashDrive, WithoutItsTrashTheHomeTrashTakesACopy) {
     const QString target = dir.file(QStringLiteral("drive/a.txt"), "old");
+    const QString blocked = dir.file(QStringLiteral("blocker"), "x") + QStringLiteral("/Trash");
     for (const bool readOnly : {false, true}) {
         SCOPED_TRACE(readOnly ? "read-only drive" : "a file where the trash would go");
         if (readOnly) {
@@ -327,9 +331,54 @@ TEST_F(TrashDrive, NoTrashOnTheDriveNoTrace) {
         } else {
             dir.file(QStringLiteral("drive/.Trash-") + kUid, "in the way");
         }
-        EXPECT_FALSE(Trash(home).keep(target));
+        Trash trash(home);
+        EXPECT_EQ(trash.keepable(target), 0);
+        const KeptFile kept = trash.keep(target);
+        ASSERT_TRUE(kept) << kept.error;
+        EXPECT_EQ(*kept, home + QStringLiteral("/files/a.txt"));
+        EXPECT_EQ(contentOf(*kept), QByteArray("old"));
+        EXPECT_TRUE(contentOf(Trash::infoPathFor(*kept))
+                        .value_or("")
+                        .contains(QByteArray("\nPath=" + encodeLocal8(target) + '\n')));
+        trash.release(target, *kept);
+        EXPECT_EQ(contentOf(target), QByteArray("old"));
+        EXPECT_EQ(dir.sortedEntries(QStringLiteral("home/Trash/files")) +
+                      dir.sortedEntries(QStringLiteral("home/Trash/info")),
+                  QStringList());
+        if (!readOnly) {
+            // Undo brings it back across the drives.
+            const std::optional<QString> again = trash.keep(target);
+            ASSERT_EQ(::unlink(encodeLocal8(target).constData()), 0);
+            EXPECT_TRUE(trash.restore(*again, target).ok());
+            EXPECT_EQ(contentOf(target), QByteArray("old"));
+        }
+
+        Trash none(blocked);
+        const int reason = readOnly ? EROFS : ENOTDIR;
+        EXPECT_EQ(none.keepable(target), reason);
+        EXPECT_EQ(none.keep(target).error, reason);
         EXPECT_EQ(statOf(target).st_nlink, 1u);
         EXPECT_EQ(dir.sortedEntries(QStringLiteral("drive")).size(), readOnly ? 1 : 2);
-        EXPECT_EQ(statOf(home).st_ino, 0u);
     }
+}
+
+// A btrfs subvolume has a device number of its own but no mount: its files go to the trash at
+// the top of the mount, where file managers look, with their paths from there.
+TEST(TrashSubvolume, KeptAtTheTopOfTheMount) {
+    TestDir dir;
+    const QString top = dir.folder(QStringLiteral("btrfs"));
+    test::ImageMount mount(test::ImageMount::Btrfs, top);
+    if (!mount.mounted())
+        GTEST_SKIP() << mount.error().toStdString();
+    if (test::runTool({QStringLiteral("btrfs"), QStringLiteral("subvolume"), QStringLiteral("create"),
+                       top + QStringLiteral("/sub")}) != 0)
+        GTEST_SKIP() << "cannot make a btrfs subvolume here";
+    const QString target = dir.file(QStringLiteral("btrfs/sub/a.txt"), "old");
+    ASSERT_NE(statOf(target).st_dev, statOf(top).st_dev);
+    Trash trash(dir.path(QStringLiteral("home/Trash")));
+    const KeptFile kept = trash.keep(target);
+    ASSERT_TRUE(kept) << kept.error;
+    EXPECT_EQ(*kept, top + QStringLiteral("/.Trash-") + kUid + QStringLiteral("/files/a.txt"));
+    EXPECT_EQ(contentOf(*kept), QByteArray("old"));
+    EXPECT_TRUE(contentOf(Trash::infoPathFor(*kept)).value_or("").contains("\nPath=sub/a.txt\n"));
 }

@@ -28,6 +28,8 @@
 #include <QTimeEdit>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 
 namespace velquin::test {
@@ -201,6 +203,27 @@ TEST_F(Form1RunTest, ClashQuestionBelongsToTheApplication) {
               QStringList{QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？")});
     EXPECT_EQ(dialogs.calls[0].owner, nullptr);
     EXPECT_EQ(dir.read(QStringLiteral("out/.txt/a.txt")), QByteArray("new"));
+}
+
+// Where no trash can keep what a run replaces, the window asks once, No the default; No keeps
+// every old target and the closing box counts those items with the reason.
+TEST_F(Form1RunTest, TrashQuestionComesOnceAndNoKeepsTheOldTargets) {
+    form->PageControl1->setCurrentIndex(2);
+    form->RbOverwrite->click();
+    for (const char* name : {"a.txt", "b.txt"}) {
+        add(QLatin1String(name), "new");
+        dir.file(QStringLiteral("out/.txt/") + QLatin1String(name), "old");
+    }
+    ctx.trashFolder = dir.file(QStringLiteral("blocker"), "x") + QStringLiteral("/Trash");
+    start();
+    const QString reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    ASSERT_EQ(dialogs.texts(Kind::Question), QStringList{QStringLiteral("无法将被替换的文件放入回收站：") +
+                                                         reason + QStringLiteral("。是否仍然替换？")});
+    EXPECT_FALSE(dialogs.calls[0].yesIsDefault);
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/b.txt")), QByteArray("old"));
+    EXPECT_EQ(dialogs.calls.back().line, QStringLiteral("有 2 个项目未能分拣。"));
+    EXPECT_TRUE(
+        dialogs.calls.back().details.contains(QStringLiteral("无法将被替换的文件放入回收站：") + reason));
 }
 
 // Records the pointer shown while the clash question is up.

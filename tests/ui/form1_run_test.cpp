@@ -320,14 +320,19 @@ TEST_F(Form1RunTest, ClosingDuringARunStopsItSavesAndEndsWithoutABox) {
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
     guard.start(5000);
     EXPECT_EQ(QApplication::exec(), 0);
-    // Each question put was answered and carried out; after the close no more were put.
+    // After the close no more questions were put. Each one answered before it was carried out;
+    // the copy in flight when the close came may have been cut short, and then left the old file.
     const qsizetype asked = dialogs.texts(Kind::Question).size();
     EXPECT_TRUE(asked >= 1 && asked < 3) << asked;
     EXPECT_TRUE(dialogs.texts(Kind::Information).isEmpty());
     const char* names[] = {"a.txt", "b.txt", "c.txt"};
-    for (qsizetype i = 0; i < 3; ++i)
-        EXPECT_EQ(dir.read(QStringLiteral("out/.txt/") + QLatin1String(names[i])),
-                  QByteArray(i < asked ? "x" : "old"));
+    for (qsizetype i = 0; i < 3; ++i) {
+        const QByteArray now = dir.read(QStringLiteral("out/.txt/") + QLatin1String(names[i]));
+        if (i == asked - 1)
+            EXPECT_TRUE(now == "x" || now == "old") << now.constData();
+        else
+            EXPECT_EQ(now, QByteArray(i < asked ? "x" : "old"));
+    }
     EXPECT_TRUE(QFileInfo::exists(ctx.settingsPath));
 }
 

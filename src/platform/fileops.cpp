@@ -224,7 +224,7 @@ bool FileOps::foldsLetterCase(const QString& folder) const {
         return *known;
     // An entry with letters answers without writing anything.
     QByteArray name;
-    if (const auto entries = readFolder(path)) {
+    if (const auto entries = readFolder(*calls_, path)) {
         for (const DirEntry& e : *entries) {
             const QByteArray bytes = encodeLocal8(e.name);
             if (caseSwapped(bytes) != bytes) {
@@ -264,7 +264,7 @@ FsResult FileOps::makePath(const QString& path, QStringList* created) const {
 }
 
 std::optional<std::vector<DirEntry>> FileOps::listDir(const QString& path, FileId* id) const {
-    return readFolder(encodeLocal8(path), id);
+    return readFolder(*calls_, encodeLocal8(path), id);
 }
 
 FsResult FileOps::copyFile(const QString& sourceText, const QString& targetText, CopyMode mode,

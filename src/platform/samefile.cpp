@@ -27,7 +27,7 @@ std::optional<bool> foundSwapped(SysCalls& calls, const QByteArray& folder, cons
     struct stat st;
     if (calls.lstat(joined(folder, swapped).constData(), &st) != 0)
         return errno == ENOENT ? std::optional<bool>(false) : std::nullopt;
-    const auto entries = readFolder(folder);
+    const auto entries = readFolder(calls, folder);
     if (!entries)
         return std::nullopt;
     for (const DirEntry& e : *entries) {
@@ -73,7 +73,7 @@ bool foldsCase(SysCalls& calls, dev_t device, const QByteArray& folder, const QB
         }
     }
     if (!folds) {
-        if (const auto entries = readFolder(folder)) {
+        if (const auto entries = readFolder(calls, folder)) {
             for (const DirEntry& e : *entries) {
                 if ((folds = foundSwapped(calls, folder, encodeLocal8(e.name))))
                     break;

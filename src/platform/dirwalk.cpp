@@ -15,31 +15,37 @@ namespace {
 
 // Closes the stream (and with it the folder's descriptor) on every way out.
 struct DirCloser {
+    SysCalls& calls;
     DIR* dir;
-    ~DirCloser() { ::closedir(dir); }
+    ~DirCloser() { calls.closedir(dir); }
 };
 
 } // namespace
 
 std::optional<std::vector<DirEntry>> readFolder(const QByteArray& path, FileId* id) {
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    SysCalls calls;
+    return readFolder(calls, path, id);
+}
+
+std::optional<std::vector<DirEntry>> readFolder(SysCalls& calls, const QByteArray& path, FileId* id) {
+    const int fd = calls.open(path.constData(), O_RDONLY | O_DIRECTORY, 0);
     if (fd < 0)
         return std::nullopt;
     if (id) {
         struct stat st;
-        if (::fstat(fd, &st) == 0)
+        if (calls.fstat(fd, &st) == 0)
             *id = idOf(st);
     }
-    DIR* dir = ::fdopendir(fd);
+    DIR* dir = calls.fdopendir(fd);
     if (!dir) {
-        ::close(fd);
+        calls.close(fd);
         return std::nullopt;
     }
-    DirCloser closer{dir};
+    DirCloser closer{calls, dir};
     std::vector<DirEntry> entries;
     for (;;) {
         errno = 0;
-        const dirent* d = ::readdir(dir);
+        const dirent* d = calls.readdir(dir);
         if (!d) {
             if (errno != 0)
                 return std::nullopt;
@@ -54,13 +60,13 @@ std::optional<std::vector<DirEntry>> readFolder(const QByteArray& path, FileId* 
         unsigned char type = d->d_type;
         if (type == DT_UNKNOWN) {
             struct stat st;
-            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            if (calls.fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
                 type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
         }
         if (type == DT_LNK) {
             entry.isSymlink = true;
             struct stat st;
-            entry.isDir = ::fstatat(fd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            entry.isDir = calls.fstatat(fd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         } else {
             entry.isDir = type == DT_DIR;
         }

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <dirent.h>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -145,6 +146,13 @@ public:
     virtual long flistxattr(int fd, char* list, unsigned long size);
     virtual long fgetxattr(int fd, const char* name, void* value, unsigned long size);
     virtual int fsetxattr(int fd, const char* name, const void* value, unsigned long size, int flags);
+    // Folder listings and links, so that faults reach them as well.
+    virtual DIR* fdopendir(int fd);             // the stream owns `fd` once it is made
+    virtual struct ::dirent* readdir(DIR* dir); // nullptr at the end (errno untouched) or on an error
+    virtual int closedir(DIR* dir);
+    virtual int fstatat(int dirfd, const char* path, struct ::stat* st, int flags);
+    virtual long readlink(const char* path, char* buf, unsigned long size);
+    virtual int symlink(const char* text, const char* path);
 };
 
 // The file-system operations of the program. Paths are QString and are converted to bytes with

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/sendfile.h>
@@ -167,6 +168,30 @@ long SysCalls::fgetxattr(int fd, const char* name, void* value, unsigned long si
 
 int SysCalls::fsetxattr(int fd, const char* name, const void* value, unsigned long size, int flags) {
     return ::fsetxattr(fd, name, value, size, flags);
+}
+
+DIR* SysCalls::fdopendir(int fd) {
+    return ::fdopendir(fd);
+}
+
+struct ::dirent* SysCalls::readdir(DIR* dir) {
+    return ::readdir(dir);
+}
+
+int SysCalls::closedir(DIR* dir) {
+    return ::closedir(dir);
+}
+
+int SysCalls::fstatat(int dirfd, const char* path, struct ::stat* st, int flags) {
+    return ::fstatat(dirfd, path, st, flags);
+}
+
+long SysCalls::readlink(const char* path, char* buf, unsigned long size) {
+    return ::readlink(path, buf, size);
+}
+
+int SysCalls::symlink(const char* text, const char* path) {
+    return ::symlink(text, path);
 }
 
 } // namespace velquin

@@ -24,7 +24,8 @@ const char* callName(Call call) {
         "Sendfile",  "Fstat",    "Fchmod",   "Futimens",   "Linkat",    "RenameNoReplace",
         "Rename",    "Link",     "Unlink",   "Mkdir",      "Rmdir",     "Lstat",
         "Stat",      "Statx",    "Lseek",    "Pread",      "Access",    "Fsync",
-        "Ftruncate", "SetLease", "GetLease", "Flistxattr", "Fgetxattr", "Fsetxattr"};
+        "Ftruncate", "SetLease", "GetLease", "Flistxattr", "Fgetxattr", "Fsetxattr",
+        "Fdopendir", "Readdir",  "Closedir", "Fstatat",    "Readlink",  "Symlink"};
     static_assert(sizeof names / sizeof *names == FaultCalls::CallCount);
     return names[call];
 }
@@ -154,6 +155,12 @@ bool reaches(Call call, Way way, bool oldTargets) {
     case FaultCalls::Fsync:
     case FaultCalls::Ftruncate:
     case FaultCalls::Fsetxattr:
+    case FaultCalls::Fdopendir:
+    case FaultCalls::Readdir:
+    case FaultCalls::Closedir:
+    case FaultCalls::Fstatat:
+    case FaultCalls::Readlink:
+    case FaultCalls::Symlink:
         return false;
     case FaultCalls::Unlink:
         return way == Way::MoveAcross || way == Way::MoveAcrossHidden ||

@@ -123,6 +123,13 @@ TEST(FileOpsQueries, ListDirKeepsEveryNameAndKind) {
     EXPECT_TRUE(seen == expected);
     EXPECT_FALSE(FileOps().listDir(dir.path(QStringLiteral("missing"))));
     EXPECT_FALSE(FileOps().listDir(dir.path(QStringLiteral("plain.txt"))));
+    // A listing that fails part-way is no listing, not a shorter one, and its stream is released.
+    for (const FaultCalls::Call call : {FaultCalls::Open, FaultCalls::Fdopendir, FaultCalls::Readdir}) {
+        auto calls = std::make_shared<FaultCalls>();
+        calls->failCall(call, call == FaultCalls::Readdir ? 3 : 1, EIO);
+        EXPECT_FALSE(FileOps(calls).listDir(dir.path())) << call;
+        EXPECT_EQ(calls->count(FaultCalls::Closedir), call == FaultCalls::Readdir ? 1 : 0) << call;
+    }
     ::unlink(encodeLocal8(dir.path(odd)).constData()); // QTemporaryDir cannot see it to remove it
 }
 

@@ -192,4 +192,41 @@ int FaultCalls::fsetxattr(int fd, const char* name, const void* value, unsigned 
     return fails(Fsetxattr) ? -1 : SysCalls::fsetxattr(fd, name, value, size, flags);
 }
 
+DIR* FaultCalls::fdopendir(int fd) {
+    return fails(Fdopendir) ? nullptr : SysCalls::fdopendir(fd);
+}
+
+struct ::dirent* FaultCalls::readdir(DIR* dir) {
+    // The end of a listing is told by errno left alone, so a hook must not change it.
+    const int saved = errno;
+    if (fails(Readdir))
+        return nullptr;
+    errno = saved;
+    return SysCalls::readdir(dir);
+}
+
+int FaultCalls::closedir(DIR* dir) {
+    // The stream is released even when the close reports an error, as the C library does.
+    const bool fail = fails(Closedir);
+    const int saved = errno;
+    const int r = SysCalls::closedir(dir);
+    if (fail) {
+        errno = saved;
+        return -1;
+    }
+    return r;
+}
+
+int FaultCalls::fstatat(int dirfd, const char* path, struct ::stat* st, int flags) {
+    return fails(Fstatat) ? -1 : SysCalls::fstatat(dirfd, path, st, flags);
+}
+
+long FaultCalls::readlink(const char* path, char* buf, unsigned long size) {
+    return fails(Readlink) ? -1 : SysCalls::readlink(path, buf, size);
+}
+
+int FaultCalls::symlink(const char* text, const char* path) {
+    return fails(Symlink) ? -1 : SysCalls::symlink(text, path);
+}
+
 } // namespace velquin::test

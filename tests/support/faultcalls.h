@@ -42,6 +42,12 @@ public:
         Flistxattr,
         Fgetxattr,
         Fsetxattr,
+        Fdopendir,
+        Readdir,
+        Closedir,
+        Fstatat,
+        Readlink,
+        Symlink,
         CallCount
     };
 
@@ -85,6 +91,12 @@ public:
     long flistxattr(int fd, char* list, unsigned long size) override;
     long fgetxattr(int fd, const char* name, void* value, unsigned long size) override;
     int fsetxattr(int fd, const char* name, const void* value, unsigned long size, int flags) override;
+    DIR* fdopendir(int fd) override;
+    struct ::dirent* readdir(DIR* dir) override;
+    int closedir(DIR* dir) override;
+    int fstatat(int dirfd, const char* path, struct ::stat* st, int flags) override;
+    long readlink(const char* path, char* buf, unsigned long size) override;
+    int symlink(const char* text, const char* path) override;
 
 private:
     struct Fault {

@@ -1,8 +1,8 @@
 #include "engine/folderrun.h"
 
 #include "engine/transfer.h"
-#include "folderhost.h"
 #include "platform/localdate.h"
+#include "support/scriptedhost.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 #include <cerrno>
 
 using namespace velquin;
-using velquin::test::FolderHost;
 using velquin::test::FolderSandbox;
+using velquin::test::ScriptedHost;
 using velquin::test::TestDir;
 
 namespace {
@@ -27,7 +27,7 @@ QString makeFolder(TestDir& d, const QString& relative, const QByteArray& conten
 // Every test starts with its output folder "out" in a fresh sandbox.
 class FolderRun : public ::testing::Test, protected FolderSandbox {
 protected:
-    void SetUp() override { host.output = d.path(QStringLiteral("out")); }
+    void SetUp() override { host.outputText = d.path(QStringLiteral("out")); }
 };
 
 } // namespace
@@ -35,32 +35,32 @@ protected:
 TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
     struct Case {
         const char* label;
-        std::function<void(FolderSortJob&, FolderHost&)> setup;
+        std::function<void(FolderSortJob&, ScriptedHost&)> setup;
         QString message;
         FocusTarget focus;
         bool chooser;
     };
     const Case cases[] = {
-        {"empty list", [](FolderSortJob& j, FolderHost&) { j.Folders.clear(); },
+        {"empty list", [](FolderSortJob& j, ScriptedHost&) { j.Folders.clear(); },
          QStringLiteral("没有需要分拣的文件夹（目录）!"), FocusTarget::None, false},
-        {"blank output", [](FolderSortJob&, FolderHost& h) { h.output = QStringLiteral(" \t "); },
+        {"blank output", [](FolderSortJob&, ScriptedHost& h) { h.outputText = QStringLiteral(" \t "); },
          QStringLiteral("请选择分拣结果输出目录！"), FocusTarget::None, true},
-        {"blank keys", [](FolderSortJob& j, FolderHost&) { j.fields.EdtKeys = QStringLiteral("   "); },
+        {"blank keys", [](FolderSortJob& j, ScriptedHost&) { j.fields.EdtKeys = QStringLiteral("   "); },
          QStringLiteral("请输入匹配关键字!"), FocusTarget::EdtKeys, false},
         {"range begin",
-         [](FolderSortJob& j, FolderHost&) {
+         [](FolderSortJob& j, ScriptedHost&) {
              j.Criterion = FolderSortCriterion(1);
              j.fields.EdtPartNameBegin = QStringLiteral("x");
          },
          QStringLiteral("请输入整数序号!"), FocusTarget::EdtPartNameBegin, false},
         {"range end",
-         [](FolderSortJob& j, FolderHost&) {
+         [](FolderSortJob& j, ScriptedHost&) {
              j.Criterion = FolderSortCriterion(1);
              j.fields.EdtPartNameEnd = QStringLiteral("1.5");
          },
          QStringLiteral("请输入整数序号!"), FocusTarget::EdtPartNameEnd, false},
         {"file count",
-         [](FolderSortJob& j, FolderHost&) {
+         [](FolderSortJob& j, ScriptedHost&) {
              j.Criterion = FolderSortCriterion(2);
              j.fields.EdtFileCount = QStringLiteral("3 ");
          },
@@ -70,8 +70,8 @@ TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
         SCOPED_TRACE(c.label);
         TestDir d;
         FileOps fs;
-        FolderHost host;
-        host.output = d.path(QStringLiteral("out"));
+        ScriptedHost host;
+        host.outputText = d.path(QStringLiteral("out"));
         FolderSortJob job;
         job.Folders = {makeFolder(d, QStringLiteral("Trip"))};
         job.fields.EdtKeys = QStringLiteral("Trip");
@@ -83,15 +83,15 @@ TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
 
         runFolderSort(job, host, fs);
         EXPECT_EQ(host.messages, QStringList{c.message});
-        EXPECT_EQ(host.focus,
-                  c.focus == FocusTarget::None ? QList<FocusTarget>{} : QList<FocusTarget>{c.focus});
-        EXPECT_EQ(host.chooserOpened, c.chooser ? 1 : 0);
-        EXPECT_TRUE(host.lockStates.isEmpty());
-        EXPECT_TRUE(host.progress.isEmpty());
+        EXPECT_EQ(host.focus, c.focus == FocusTarget::None ? std::vector<FocusTarget>{}
+                                                           : std::vector<FocusTarget>{c.focus});
+        EXPECT_EQ(host.chooserCalls, c.chooser ? 1 : 0);
+        EXPECT_TRUE(host.lockCalls.empty());
+        EXPECT_TRUE(host.progress.empty());
         EXPECT_FALSE(d.existsFolder(QStringLiteral("out")));
         // The separator stays appended once the output check has passed, whatever fails later.
         if (!job.Folders.isEmpty() && !c.chooser) {
-            EXPECT_EQ(host.output, d.path(QStringLiteral("out/")));
+            EXPECT_EQ(host.outputText, d.path(QStringLiteral("out/")));
         }
     }
 }
@@ -99,8 +99,8 @@ TEST(FolderRunChecks, FirstFailureShowsItsMessageAndFocusAndLocksNothing) {
 TEST(FolderRunChecks, RangeTextsAreNotCheckedWithoutTheRange) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out/"));
+    ScriptedHost host;
+    host.outputText = d.path(QStringLiteral("out/"));
     FolderSortJob job;
     job.Folders = {makeFolder(d, QStringLiteral("Trip"))};
     job.Criterion = FolderSortCriterion(1);
@@ -108,7 +108,7 @@ TEST(FolderRunChecks, RangeTextsAreNotCheckedWithoutTheRange) {
     job.fields.EdtPartNameEnd = QStringLiteral("y");
     runFolderSort(job, host, fs);
     EXPECT_EQ(host.messages, QStringList{kDone});
-    EXPECT_EQ(host.output, d.path(QStringLiteral("out/"))); // no second separator
+    EXPECT_EQ(host.outputText, d.path(QStringLiteral("out/"))); // no second separator
     EXPECT_EQ(d.read(QStringLiteral("out/Trip/Trip/f.txt")), QByteArray("f"));
 }
 
@@ -162,7 +162,7 @@ TEST_F(FolderRun, NameCriterionNamesTheSubFolderFromRangeAndFilter) {
         SCOPED_TRACE(c.begin);
         FolderSandbox box;
         auto& [d, fs, host] = box;
-        host.output = d.path(QStringLiteral("out"));
+        host.outputText = d.path(QStringLiteral("out"));
         const QString name = QString::fromUtf8(c.folder);
         FolderSortJob job;
         job.Criterion = FolderSortCriterion(1);
@@ -191,7 +191,7 @@ TEST_F(FolderRun, OnlyExistingTargetsLeavesOutFoldersWithoutTheirSubFolder) {
     EXPECT_FALSE(d.existsFolder(QStringLiteral("out/Trip")));
     EXPECT_EQ(d.read(QStringLiteral("out/Beach/Beach/f.txt")), QByteArray("f"));
     // A left-out folder takes no progress step.
-    EXPECT_EQ(host.progress, (QList<int>{50, 100, 0}));
+    EXPECT_EQ(host.progress, (std::vector<int>{50, 100, 0}));
 }
 
 TEST_F(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
@@ -218,19 +218,19 @@ TEST_F(FolderRun, FileCountSortsOnlyFoldersHoldingExactlyThatManyFiles) {
                            QStringLiteral("own.txt"), QStringLiteral("sub")}));
     EXPECT_EQ(d.entries(QStringLiteral("out/hidden")).size(), 3);
 
-    FolderHost zeroHost;
-    zeroHost.output = d.path(QStringLiteral("zero"));
+    ScriptedHost zeroHost;
+    zeroHost.outputText = d.path(QStringLiteral("zero"));
     job.fields.EdtFileCount = QStringLiteral("0");
     runFolderSort(job, zeroHost, fs);
     // The missing folder cannot be counted and is passed over, with its progress step.
     EXPECT_EQ(d.entries(QStringLiteral("zero")),
               (QStringList{QStringLiteral("empty"), QStringLiteral("onlyfolders")}));
     EXPECT_TRUE(d.existsFolder(QStringLiteral("zero/onlyfolders/x")));
-    EXPECT_EQ(zeroHost.progress, (QList<int>{0, 16, 33, 50, 66, 83, 100, 0}));
+    EXPECT_EQ(zeroHost.progress, (std::vector<int>{0, 16, 33, 50, 66, 83, 100, 0}));
 }
 
 TEST_F(FolderRun, TheAskQuestionShowsTheTargetAsJoined) {
-    host.output = d.path(QStringLiteral("out/"));
+    host.outputText = d.path(QStringLiteral("out/"));
     host.policy = ClashPolicy::Ask;
     host.answers = {true};
     d.file(QStringLiteral("out/Trip/f.txt"), "old");
@@ -266,11 +266,11 @@ TEST_F(FolderRun, ProgressStepsLockAndCompletionComeInOrder) {
         job.Folders.append(makeFolder(d, QStringLiteral("src/F") + QString::number(i)));
     job.fields.EdtKeys = QStringLiteral("nomatch");
     runFolderSort(job, host, fs);
-    EXPECT_EQ(host.log, (QStringList{QStringLiteral("lock"), QStringLiteral("progress 0"),
-                                     QStringLiteral("progress 25"), QStringLiteral("progress 50"),
-                                     QStringLiteral("progress 75"), QStringLiteral("progress 100"),
-                                     QStringLiteral("unlock"), QStringLiteral("info ") + kDone,
-                                     QStringLiteral("progress 0")}));
+    EXPECT_EQ(host.events, (QStringList{QStringLiteral("lock"), QStringLiteral("progress 0"),
+                                        QStringLiteral("progress 25"), QStringLiteral("progress 50"),
+                                        QStringLiteral("progress 75"), QStringLiteral("progress 100"),
+                                        QStringLiteral("unlock"), QStringLiteral("message ") + kDone,
+                                        QStringLiteral("progress 0")}));
 }
 
 TEST_F(FolderRun, TheHiddenDatePageMakesOneDateFolderAndSortsNothing) {
@@ -287,14 +287,14 @@ TEST_F(FolderRun, TheHiddenDatePageMakesOneDateFolderAndSortsNothing) {
     EXPECT_EQ(d.entries(QStringLiteral("out")), QStringList{expected.section(QLatin1Char('/'), 0, 0)});
     EXPECT_TRUE(d.existsFolder(QStringLiteral("out/") + expected));
     EXPECT_TRUE(d.entries(QStringLiteral("out/") + expected).isEmpty());
-    EXPECT_EQ(host.progress, (QList<int>{0, 50, 100, 0}));
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 50, 100, 0}));
     EXPECT_EQ(host.messages, QStringList{kDone});
 }
 
 TEST_F(FolderRun, OutputFolderInsideTheListedFolderEnds) {
     d.file(QStringLiteral("Trip/a.txt"), "a");
     d.file(QStringLiteral("Trip/sub/b.txt"), "b");
-    host.output = d.path(QStringLiteral("Trip/out"));
+    host.outputText = d.path(QStringLiteral("Trip/out"));
     FolderSortJob job;
     job.Criterion = FolderSortCriterion(2);
     job.fields.EdtFileCount = QStringLiteral("1");
@@ -307,7 +307,7 @@ TEST_F(FolderRun, OutputFolderInsideTheListedFolderEnds) {
 }
 
 TEST_F(FolderRun, NothingLandsOutsideTheOutputFolder) {
-    host.output = d.path(QStringLiteral("work/out"));
+    host.outputText = d.path(QStringLiteral("work/out"));
     FolderSortJob job;
     job.Folders = {makeFolder(d, QStringLiteral("src/a..b")), d.path(QStringLiteral("src/a..b/.."))};
     job.fields.EdtKeys = QStringLiteral(".. a");
@@ -316,13 +316,13 @@ TEST_F(FolderRun, NothingLandsOutsideTheOutputFolder) {
     EXPECT_EQ(d.entries(QStringLiteral("work/out")), QStringList{QStringLiteral("a")});
     EXPECT_EQ(d.entries(QStringLiteral("work/out/a")), QStringList{QStringLiteral("a..b")});
 
-    FolderHost nameHost;
-    nameHost.output = d.path(QStringLiteral("work/byname"));
+    ScriptedHost nameHost;
+    nameHost.outputText = d.path(QStringLiteral("work/byname"));
     job.Criterion = FolderSortCriterion(1);
     job.FilterText = QStringLiteral("a*b");
     runFolderSort(job, nameHost, fs);
     EXPECT_EQ(d.entries(QStringLiteral("work")), QStringList{QStringLiteral("out")});
-    EXPECT_EQ(nameHost.progress, (QList<int>{0, 50, 100, 0}));
+    EXPECT_EQ(nameHost.progress, (std::vector<int>{0, 50, 100, 0}));
 }
 
 TEST_F(FolderRun, AStopEndsTheRunBetweenTheFilesOfATree) {
@@ -342,7 +342,7 @@ TEST_F(FolderRun, AStopEndsTheRunBetweenTheFilesOfATree) {
     EXPECT_EQ(d.entries(QStringLiteral("out/A/A")).size(), 3);
     EXPECT_FALSE(d.existsFolder(QStringLiteral("out/B/B")));
     EXPECT_EQ(host.messages, QStringList{QStringLiteral("分拣已停止！")});
-    EXPECT_EQ(host.lockStates, (QList<bool>{true, false}));
+    EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
 }
 
 TEST_F(FolderRun, FilesThatCannotBeCopiedAreCountedAndListed) {

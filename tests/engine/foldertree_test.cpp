@@ -1,7 +1,7 @@
 #include "engine/foldertree.h"
 
-#include "folderhost.h"
 #include "platform/names.h"
+#include "support/scriptedhost.h"
 #include "support/testdir.h"
 
 #include <QDir>
@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 using namespace velquin;
-using velquin::test::FolderHost;
+using velquin::test::ScriptedHost;
 using velquin::test::TestDir;
 
 namespace {
@@ -47,7 +47,7 @@ bool anythingAt(const QString& path) {
 TEST(CopyFolderTree, CopiesEveryLevelWithHiddenEntriesAndEmptyFolders) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     d.file(QStringLiteral("A/B/C/f.txt"), "f");
     d.file(QStringLiteral("A/.hidden"), "h");
     d.file(QStringLiteral("A/.cfg/x"), "x");
@@ -74,7 +74,7 @@ TEST(CopyFolderTree, CopiesEveryLevelWithHiddenEntriesAndEmptyFolders) {
 TEST(CopyFolderTree, SourceThatCannotBeListedCreatesNothing) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     d.file(QStringLiteral("plain.txt"), "p");
     CopyFolderTree(fs, host, d.path(QStringLiteral("missing")), d.path(QStringLiteral("X1")),
                    ClashPolicy::Overwrite);
@@ -93,7 +93,7 @@ TEST(CopyFolderTree, MergesIntoExistingFoldersUnderOverwriteAndSkip) {
         SCOPED_TRACE(int(c.policy));
         TestDir d;
         FileOps fs;
-        FolderHost host;
+        ScriptedHost host;
         d.file(QStringLiteral("S/a.txt"), "new");
         d.file(QStringLiteral("S/sub/b.txt"), "new");
         d.file(QStringLiteral("D/a.txt"), "old");
@@ -112,7 +112,7 @@ TEST(CopyFolderTree, MergesIntoExistingFoldersUnderOverwriteAndSkip) {
 TEST(CopyFolderTree, AskPutsOneQuestionPerClashingFileInListingOrder) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     host.answers = {false, true};
     d.file(QStringLiteral("S/one.txt"), "new");
     d.file(QStringLiteral("S/two.txt"), "new");
@@ -157,7 +157,7 @@ TEST(CopyFolderTree, AutoNumberTakesTheFirstFreeNameBuiltFromTheEntry) {
         SCOPED_TRACE(c.expected);
         TestDir d;
         FileOps fs;
-        FolderHost host;
+        ScriptedHost host;
         d.file(QStringLiteral("S/") + name, "new");
         for (const QString& p : c.present)
             d.file(QStringLiteral("D/") + p, "old");
@@ -177,7 +177,7 @@ TEST(CopyFolderTree, AutoNumberTakesTheFirstFreeNameBuiltFromTheEntry) {
     // A folder holding the name does not count as taken: the copy onto it fails, nothing else.
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     d.file(QStringLiteral("S/report.txt"), "new");
     d.folder(QStringLiteral("D/report.txt"));
     CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
@@ -195,7 +195,7 @@ TEST(CopyFolderTree, ReplaceOlderKeepsOnlyANewerTarget) {
         SCOPED_TRACE(qPrintable(c.source.toString()));
         TestDir d;
         FileOps fs;
-        FolderHost host;
+        ScriptedHost host;
         d.file(QStringLiteral("S/sub/f.txt"), "new", c.source);
         d.file(QStringLiteral("S/added.txt"), "new", at(1));
         d.file(QStringLiteral("D/sub/f.txt"), "old", at(9));
@@ -233,7 +233,7 @@ TEST(CopyFolderTreeSafety, NeverEntersItsOwnDestinationTree) {
         SCOPED_TRACE(destination);
         TestDir d;
         FileOps fs;
-        FolderHost host;
+        ScriptedHost host;
         d.file(QStringLiteral("Trip/a.txt"), "a");
         d.file(QStringLiteral("Trip/sub/b.txt"), "b");
         d.folder(QStringLiteral("Trip/out"));
@@ -260,7 +260,7 @@ TEST(CopyFolderTreeSafety, NeverEntersItsOwnDestinationTree) {
 TEST(CopyFolderTreeSafety, LinksToFoldersAreMadeAgainAndBrokenOnesPassedOver) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     d.file(QStringLiteral("ext/e.txt"), "e");
     d.file(QStringLiteral("A/f.txt"), "f");
     d.folder(QStringLiteral("A/sub"));
@@ -288,7 +288,7 @@ TEST(CopyFolderTreeSafety, LinksToFoldersAreMadeAgainAndBrokenOnesPassedOver) {
 TEST(CopyFolderTreeSafety, CopiesKeepTimesAndModesAndNeverCopyAFolderOntoItself) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     const QDateTime stamp(QDate(2020, 1, 2), QTime(3, 4, 5));
     const QString source = d.file(QStringLiteral("A/f.txt"), "f", stamp);
     ASSERT_EQ(::chmod(encodeLocal8(source).constData(), 0640), 0);
@@ -312,7 +312,7 @@ TEST(CopyFolderTreeSafety, CopiesKeepTimesAndModesAndNeverCopyAFolderOntoItself)
 TEST(CopyFolderTreeSafety, DeepTreeCopiesToTheBottom) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     QString relative = QStringLiteral("deep");
     for (int i = 0; i < 500; ++i)
         relative += QStringLiteral("/d");
@@ -353,7 +353,7 @@ private:
 TEST(CopyFolderTreeSafety, AFileThatCannotBeCopiedIsPassedOverWithoutLeftovers) {
     TestDir d;
     FileOps fs(std::make_shared<LockedFileCalls>());
-    FolderHost host;
+    ScriptedHost host;
     d.file(QStringLiteral("S/a.txt"), "a");
     d.file(QStringLiteral("S/locked.txt"), "l");
     d.file(QStringLiteral("S/z/z.txt"), "z");
@@ -370,7 +370,7 @@ TEST(CopyFolderTree, AFolderThatCannotBeEnteredIsPassedOver) {
         GTEST_SKIP() << "permissions do not stop the superuser";
     TestDir d;
     FileOps fs;
-    FolderHost host;
+    ScriptedHost host;
     d.file(QStringLiteral("S/a.txt"), "a");
     d.file(QStringLiteral("S/closed/hidden.txt"), "h");
     d.file(QStringLiteral("S/open/b.txt"), "b");

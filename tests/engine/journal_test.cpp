@@ -2,7 +2,7 @@
 
 #include "faults/sandbox.h"
 #include "platform/names.h"
-#include "printers.h"
+#include "support/printers.h"
 #include "support/testdir.h"
 
 #include <csignal>

@@ -2,8 +2,7 @@
 
 #include "engine/filerun.h"
 #include "engine/folderrun.h"
-#include "folderhost.h"
-#include "scriptedhost.h"
+#include "support/scriptedhost.h"
 #include "support/testdir.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,7 @@
 #include <functional>
 
 using namespace velquin;
-using velquin::test::FolderHost;
-using velquin::test::ScriptedFileRunHost;
+using velquin::test::ScriptedHost;
 using velquin::test::TestDir;
 
 namespace {
@@ -54,7 +52,7 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
     d.folder(QStringLiteral("out"));
     for (const char* p : b.present)
         d.file(QStringLiteral("out/") + u(p), "old", QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
-    ScriptedFileRunHost host;
+    ScriptedHost host;
     host.outputText = d.path(QStringLiteral("out"));
     host.mode = b.mode;
     host.policy = b.policy;
@@ -170,7 +168,7 @@ TEST(Preview, ReplacesNoTrashCouldKeepSaySo) {
                  d.file(QStringLiteral("src/z/b.txt"), "3")};
     d.file(QStringLiteral("out/.txt/a.txt"), "old");
     NoKeeping keeper;
-    ScriptedFileRunHost host;
+    ScriptedHost host;
     host.outputText = d.path(QStringLiteral("out"));
     host.policy = ClashPolicy::Overwrite;
     host.keeper = &keeper;
@@ -186,7 +184,7 @@ TEST(Preview, ReplacesNoTrashCouldKeepSaySo) {
 TEST(Preview, FailedChecksShowTheirMessageAndPlanNothing) {
     TestDir d;
     FileOps fs;
-    ScriptedFileRunHost host;
+    ScriptedHost host;
     host.outputText = d.path(QStringLiteral("out"));
     FileSortJob job;
     job.Files = {d.file(QStringLiteral("src/a.txt"))};
@@ -203,8 +201,8 @@ TEST(Preview, FailedChecksShowTheirMessageAndPlanNothing) {
 TEST(Preview, AFolderRunListsEveryFileOfItsTrees) {
     TestDir d;
     FileOps fs;
-    FolderHost host;
-    host.output = d.path(QStringLiteral("out"));
+    ScriptedHost host;
+    host.outputText = d.path(QStringLiteral("out"));
     host.policy = ClashPolicy::AutoNumber;
     d.file(QStringLiteral("a/Trip/x.jpg"));
     d.file(QStringLiteral("a/Trip/sub/y.jpg"));

@@ -1,6 +1,6 @@
 #include "engine/rules.h"
 
-#include "printers.h"
+#include "support/printers.h"
 
 #include <gtest/gtest.h>
 

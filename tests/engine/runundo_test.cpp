@@ -7,7 +7,7 @@
 
 #include "faults/ledger.h"
 #include "platform/trash.h"
-#include "scriptedhost.h"
+#include "support/scriptedhost.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 using namespace velquin;
-using velquin::test::ScriptedFileRunHost;
+using velquin::test::ScriptedHost;
 using velquin::test::TestDir;
 using velquin::test::treeState;
 
@@ -66,7 +66,7 @@ protected:
     TestDir trashHome;
     Trash trash{trashHome.path(QStringLiteral("Trash"))};
     FileOps fs;
-    ScriptedFileRunHost host;
+    ScriptedHost host;
     FileSortJob job;
 };
 
@@ -100,7 +100,7 @@ TEST(RunThenUndoRefusals, AChangedCopyAndATakenSourcePathStayAndAreReported) {
     TestDir d;
     FileOps fs;
     Trash trash(d.path(QStringLiteral("Trash")));
-    ScriptedFileRunHost host;
+    ScriptedHost host;
     host.outputText = d.folder(QStringLiteral("out"));
     host.journal = d.path(QStringLiteral("state/files.journal"));
     FileSortJob job;

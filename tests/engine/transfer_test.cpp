@@ -5,8 +5,8 @@
 
 #include "platform/names.h"
 #include "platform/paths.h"
-#include "printers.h"
-#include "scriptedhost.h"
+#include "support/printers.h"
+#include "support/scriptedhost.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -19,7 +19,7 @@
 #include <unistd.h>
 
 using namespace velquin;
-using velquin::test::ScriptedFileRunHost;
+using velquin::test::ScriptedHost;
 using velquin::test::TestDir;
 
 namespace {
@@ -58,7 +58,7 @@ protected:
 
     TestDir dir;
     FileOps fs;
-    ScriptedFileRunHost host;
+    ScriptedHost host;
     QString out;
 };
 
@@ -92,7 +92,7 @@ TEST_F(Transfer, PolicyTableWithExistingTarget) {
         TestDir d;
         const QString source = d.file(QStringLiteral("src/a.txt"), "new", kNew);
         const QString target = d.file(QStringLiteral("out/a.txt"), "old", kOld);
-        ScriptedFileRunHost h;
+        ScriptedHost h;
         h.answers = {true};
         TransferFile(fs, h, source, d.path(QStringLiteral("out")), QStringLiteral("a.txt"), c.mode, c.policy);
         EXPECT_EQ(d.read(QStringLiteral("out/a.txt")).value_or("<missing>"), QByteArray(c.target));
@@ -113,7 +113,7 @@ TEST_F(Transfer, EveryPolicyCreatesAMissingTargetWithoutAsking) {
                          << policyName(policy) << (mode == TransferMode::Move ? " Move" : " Copy"));
             TestDir d;
             const QString source = d.file(QStringLiteral("src/a.txt"), "data", kOld);
-            ScriptedFileRunHost h;
+            ScriptedHost h;
             TransferFile(fs, h, source, d.folder(QStringLiteral("out")), QStringLiteral("a.txt"), mode,
                          policy);
             EXPECT_EQ(d.read(QStringLiteral("out/a.txt")).value_or("<missing>"), QByteArray("data"));

@@ -6,7 +6,7 @@
 #include "faults/sandbox.h"
 #include "platform/names.h"
 #include "platform/trash.h"
-#include "printers.h"
+#include "support/printers.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -159,8 +159,8 @@ TEST_F(UndoTest, AMoveRunPutsEveryFileBackWhereItWas) {
 
 TEST_F(UndoTest, AMoveAcrossDrivesComesBackAcrossThem) {
     TestDir otherDrive(QStringLiteral("/dev/shm"));
-    if (!otherDrive.isValid() || fs.fileId(otherDrive.path())->device == fs.fileId(tree.path())->device)
-        GTEST_SKIP() << "/dev/shm is not a drive of its own here";
+    if (const QString why = notTwoFileSystems(otherDrive, tree); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     const QString from =
         otherDrive.file(QStringLiteral("a.txt"), "across", QDateTime::currentDateTime().addDays(-1));
     const State before = treeState(otherDrive.path());

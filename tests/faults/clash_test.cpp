@@ -1,8 +1,8 @@
 // Ten thousand files of one name meet in one folder under auto-numbering: each takes the first
 // free name, in list order, and none is written over.
 
-#include "headlesshost.h"
 #include "ledger.h"
+#include "support/scriptedhost.h"
 
 #include "platform/names.h"
 #include "support/testdir.h"
@@ -32,7 +32,7 @@ TEST(AutoNumberClashes, EveryFileOfOneNameGetsItsOwnNumberAndKeepsItsContent) {
     for (int i = 0; i < count; ++i)
         files.append(ledger.add(dir.path(QStringLiteral("src/s%1/a").arg(i)), identifiedContent(i, 40)));
 
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = dir.path(QStringLiteral("out"));
     host.policy = ClashPolicy::AutoNumber;
     runFileSort(byNameJob(files), host, FileOps());
@@ -72,7 +72,7 @@ TEST(AutoNumberClashes, RawNamesAreNumberedByteForByte) {
             folders.append(decodeLocal8(folder));
             files.append(ledger.add(decodeLocal8(folder + '/' + raw + ".txt"), identifiedContent(i, 60)));
         }
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = dir.path(QStringLiteral("out"));
         host.policy = ClashPolicy::AutoNumber;
         host.mode = way == 1 ? TransferMode::Move : TransferMode::Copy;

@@ -3,9 +3,9 @@
 // FUSE, ext4 and tmpfs. Whatever the drive refuses, no file is lost, replaced by itself or left
 // half-written, and the data arrives where the drive can hold it.
 
-#include "headlesshost.h"
 #include "ledger.h"
 #include "sandbox.h"
+#include "support/scriptedhost.h"
 
 #include "engine/folderrun.h"
 #include "engine/planner.h"
@@ -101,7 +101,7 @@ TEST_P(TwoSpellings, AFileIsNeverReplacedByItselfUnderAnotherSpelling) {
             EXPECT_EQ(FileOps().mayBeSameFile(source, otherSpelling), folds);
             const QMap<QString, QByteArray> before = treeState(out);
 
-            HeadlessHost host;
+            ScriptedHost host;
             host.outputText = out;
             host.mode = mode;
             host.policy = policy;
@@ -136,7 +136,7 @@ TEST_P(TwoSpellings, AFolderIsNeverCopiedOntoItselfUnderAnotherSpelling) {
         ledger.add(listed + QStringLiteral("/a.txt"), identifiedContent(100 + run, 3000));
         ledger.add(listed + QStringLiteral("/sub/b.txt"), identifiedContent(200 + run, 4000));
         const QMap<QString, QByteArray> before = treeState(out);
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = out;
         host.policy = policy;
         FolderSortJob job;
@@ -163,7 +163,7 @@ TEST_P(TwoSpellings, ThePreviewMeetsTheFileTheRunWillMeet) {
     ASSERT_TRUE(FileOps().makePath(out).ok());
     const QStringList files{base_.file(QStringLiteral("x/Report.txt"), "first"),
                             base_.file(QStringLiteral("y/report.txt"), "second")};
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = out;
     const std::optional<Preview> preview = previewFileSort(byTypeJob(files), host, FileOps());
     ASSERT_TRUE(preview);
@@ -191,7 +191,7 @@ TEST_P(RemountedBetween, UndoFindsTheRunsFilesOnTheDriveAgain) {
     QStringList files;
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
         files.append(sources.file(QLatin1String(name), QByteArray(name).left(files.size() + 1)));
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = root(QStringLiteral("out"));
     host.mode = TransferMode::Move;
     host.journal = base_.path(QStringLiteral("state/files.journal"));
@@ -233,7 +233,7 @@ TEST_P(DriveRefusals, RefusedModeAndTimesStillLetTheDataArrive) {
     for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
         const QString out =
             root(mode == TransferMode::Copy ? QStringLiteral("copied") : QStringLiteral("moved"));
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = out;
         host.mode = mode;
         runFileSort(byTypeJob(files), host, FileOps());
@@ -300,7 +300,7 @@ TEST_P(CoarseTimes, ReplaceOlderLeavesEarlierCopiesAndNewerTargetsAlone) {
     const QDateTime t(QDate(2021, 3, 4), QTime(10, 0, 1, 700), Qt::UTC);
     const QStringList files{base_.file(QStringLiteral("src/a.txt"), "a", t),
                             base_.file(QStringLiteral("src/b.txt"), "b", t.addMSecs(-400))};
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = out;
     host.policy = ClashPolicy::ReplaceOlder;
     runFileSort(byTypeJob({files[0]}), host, FileOps());

@@ -2,9 +2,9 @@
 // back up the tree, folders that turn unreadable while the run goes on, single files that
 // cannot be read or written. The run ends, copies each file at most once, and loses nothing.
 
-#include "headlesshost.h"
 #include "ledger.h"
 #include "sandbox.h"
+#include "support/scriptedhost.h"
 
 #include "engine/foldertree.h"
 #include "engine/undo.h"
@@ -31,11 +31,11 @@ constexpr int kDeadlineMs = 30000;
 void runFoldersInChild(const FolderSortJob& job, const QString& output,
                        const std::function<bool()>& before = {}, std::shared_ptr<SysCalls> calls = nullptr,
                        ClashPolicy policy = ClashPolicy::Skip,
-                       std::function<void(HeadlessHost&)> setUp = {}) {
+                       std::function<void(ScriptedHost&)> setUp = {}) {
     ChildProcess child([&] {
         if (before && !before())
             return 2;
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = output;
         host.policy = policy;
         if (setUp)
@@ -214,7 +214,7 @@ TEST(FolderRunFaults, ATreeCopyWithLinksIsUndoneAndALinkChangedSinceStays) {
     dir.file(QStringLiteral("L/sub/a.txt"), "a");
     symlinkTo(dir.folder(QStringLiteral("elsewhere")), listed + QStringLiteral("/ext"));
     symlinkTo(QStringLiteral("sub"), listed + QStringLiteral("/near"));
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = dir.path(QStringLiteral("out"));
     host.journal = dir.path(QStringLiteral("state/folders.journal"));
     runFolderSort(folderByNameJob({listed}), host, FileOps());
@@ -262,7 +262,7 @@ TEST(FolderRunFaults, FoldersTurningUnreadableDuringTheRunArePassedOver) {
             ::chmod(QByteArray(aPath + "/s" + QByteArray::number(i)).constData(), 0);
     });
     runFoldersInChild(folderByNameJob(folders), output, becomeNobody, calls, ClashPolicy::Skip,
-                      [&](HeadlessHost& host) {
+                      [&](ScriptedHost& host) {
                           host.betweenItems = [&](int done) {
                               if (done == 1)
                                   ::chmod(bPath.constData(), 0);
@@ -301,7 +301,7 @@ TEST(FolderRunFaults, FilesThatCannotBeReadOrWrittenLeaveNothingBehind) {
     calls->deny(listed + QStringLiteral("/f1.txt"));
     calls->deny(listed + QStringLiteral("/f4.txt"));
 
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = output;
     host.policy = ClashPolicy::AutoNumber;
     runFolderSort(folderByNameJob({listed}), host, FileOps(calls));

@@ -1,9 +1,9 @@
 // The output folder's file system fills up during a run: files that fit arrive whole, the rest
 // stay at their sources, and nothing half-written is left at the target.
 
-#include "headlesshost.h"
 #include "ledger.h"
 #include "sandbox.h"
+#include "support/scriptedhost.h"
 
 #include "engine/runframe.h"
 #include "engine/transfer.h"
@@ -97,7 +97,7 @@ void FullFileSystem::fill(bool oldTargets) {
 
     QString closingLine = QStringLiteral("<in a child>");
     const auto runAll = [&](const FileOps& fs) {
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = output;
         host.mode = c.run == RunKind::Move ? TransferMode::Move : TransferMode::Copy;
         host.policy = oldTargets ? ClashPolicy::Overwrite : ClashPolicy::AutoNumber;
@@ -195,7 +195,7 @@ TEST(FullJournalDrive, TheRunGoesOnAndItsUndoSaysWhatIsUnknown) {
     QStringList files;
     for (int i = 0; i < 40; ++i)
         files.append(base.file(QStringLiteral("in/%1.txt").arg(i, 100, 10, QLatin1Char('0')), "x"));
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = base.folder(QStringLiteral("out"));
     host.journal = state + QStringLiteral("/files.journal");
     ASSERT_EQ(runFileSort(byTypeJob(files), host, FileOps()), RunEnd::Completed);
@@ -268,7 +268,7 @@ TEST(UnkeptReplace, GoesToTheHomeTrashElseTheRunAsksOnce) {
             if (c.nobody && !becomeNobody())
                 return 100;
             Trash trash(home + QStringLiteral("/Trash"));
-            HeadlessHost host;
+            ScriptedHost host;
             host.outputText = drive + QStringLiteral("/out");
             host.mode = TransferMode::Move;
             host.policy = ClashPolicy::Overwrite;

@@ -5,7 +5,7 @@
 #include "ledger.h"
 #include "sandbox.h"
 
-#include "../engine/printers.h"
+#include "support/printers.h"
 
 #include "lists/listfile.h"
 #include "lists/sourcelistmodel.h"

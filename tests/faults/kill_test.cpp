@@ -2,13 +2,14 @@
 // exists whole at least once, no visible file is partial, and running the list again finishes
 // the job without loss.
 
-#include "headlesshost.h"
 #include "ledger.h"
 #include "sandbox.h"
+#include "support/scriptedhost.h"
 
 #include "engine/journal.h"
 #include "engine/undo.h"
 #include "platform/trash.h"
+#include "support/faultcalls.h"
 #include "support/testdir.h"
 
 #include <QDir>
@@ -17,22 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 
 namespace velquin::test {
 namespace {
-
-// The real calls without unnamed temporaries, so that copies go through a hidden named one.
-class NoUnnamedCalls : public SysCalls {
-public:
-    int openat(int dirfd, const char* path, int flags, unsigned mode) override {
-        if ((flags & O_TMPFILE) == O_TMPFILE) {
-            errno = EOPNOTSUPP;
-            return -1;
-        }
-        return SysCalls::openat(dirfd, path, flags, mode);
-    }
-};
 
 struct KillCase {
     int killAfter; // files at the target when the kill comes
@@ -82,7 +70,7 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
     };
 
     const auto moveAll = [&](const FileOps& fs, ClashPolicy policy) {
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = output;
         host.mode = TransferMode::Move;
         host.policy = policy;
@@ -91,7 +79,12 @@ TEST_P(KilledMove, EveryFileSurvivesWholeAtLeastOnce) {
     };
 
     ChildProcess child([&] {
-        const FileOps fs(c.hiddenTemporaries ? std::make_shared<NoUnnamedCalls>() : nullptr);
+        std::shared_ptr<FaultCalls> calls; // the real calls
+        if (c.hiddenTemporaries) {
+            calls = std::make_shared<FaultCalls>();
+            calls->refuseUnnamedTemporaries();
+        }
+        const FileOps fs(calls);
         return moveAll(fs, policy) ? 0 : 3;
     });
     ASSERT_TRUE(waitUntil([&] { return movedSoFar() >= c.killAfter || !child.running(); }, 60000))
@@ -147,7 +140,7 @@ TEST(KilledMoveUndone, EveryMovedFileGoesBackFromTheJournal) {
     for (int i = 0; i < kCount; ++i)
         files.append(ledger.add(sources.path(QStringLiteral("f%1.bin").arg(i)), identifiedContent(i, 20000)));
     ChildProcess child([&] {
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = output;
         host.mode = TransferMode::Move;
         host.journal = journal;

@@ -2,9 +2,9 @@
 // root too here because the program honours them), sources that cannot be removed after a move
 // has copied them, and what copies keep of a file besides its bytes: holes, ACLs, attributes.
 
-#include "headlesshost.h"
 #include "ledger.h"
 #include "sandbox.h"
+#include "support/scriptedhost.h"
 
 #include "lists/listfile.h"
 #include "lists/sourcelistmodel.h"
@@ -59,7 +59,7 @@ TEST_P(WriteProtectedTarget, IsNeverReplaced) {
     TestDir::setModified(target, QDateTime::fromSecsSinceEpoch(1000000000));
     ASSERT_EQ(::chmod(encodeLocal8(target).constData(), 0444), 0);
 
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = output;
     host.mode = c.mode;
     host.policy = c.policy;

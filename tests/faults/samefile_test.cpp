@@ -2,8 +2,8 @@
 // way, a linked folder, a path with "./", "//" or ".."): nothing is written or removed, except
 // that auto-numbering may add a numbered copy or move the other name to one. Nothing is lost.
 
-#include "headlesshost.h"
 #include "ledger.h"
+#include "support/scriptedhost.h"
 
 #include "platform/names.h"
 #include "support/testdir.h"
@@ -120,7 +120,7 @@ TEST_P(SameFile, NothingIsLostWhenSourceAndTargetAreOneFile) {
     const QMap<QString, QByteArray> before = treeState(dir.path());
     const QMap<QString, QByteArray> beforeShm = treeState(shm.path());
 
-    HeadlessHost host;
+    ScriptedHost host;
     host.outputText = outputText;
     host.mode = c.mode;
     host.policy = c.policy;

@@ -4,11 +4,11 @@
 #include "ledger.h"
 #include "sandbox.h"
 
-#include "../engine/printers.h"
 #include "lists/listfile.h"
 #include "lists/sourcelistmodel.h"
 #include "platform/names.h"
 #include "settings/windowsettings.h"
+#include "support/printers.h"
 #include "support/scripteddialogs.h"
 #include "support/testdir.h"
 

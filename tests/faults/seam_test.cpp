@@ -2,8 +2,8 @@
 // file systems give: whatever fails, no file is lost, no target is left partial, and no
 // temporary stays behind.
 
-#include "headlesshost.h"
 #include "ledger.h"
+#include "support/scriptedhost.h"
 
 #include "support/faultcalls.h"
 #include "support/testdir.h"
@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <fcntl.h>
 
 namespace velquin::test {
 namespace {
@@ -31,19 +30,6 @@ const char* callName(Call call) {
 }
 
 enum class Way { Copy, CopyHidden, MoveWithin, MoveAcross, MoveAcrossHidden };
-
-// The calls with faults, where the copy may not use an unnamed temporary: it then goes through a
-// hidden named one, with its own ways to fail.
-class HiddenFaultCalls : public FaultCalls {
-public:
-    int openat(int dirfd, const char* path, int flags, unsigned mode) override {
-        if ((flags & O_TMPFILE) == O_TMPFILE) {
-            errno = EOPNOTSUPP;
-            return -1;
-        }
-        return FaultCalls::openat(dirfd, path, flags, mode);
-    }
-};
 
 struct SeamCase {
     Call call;
@@ -86,7 +72,9 @@ TEST_P(FailingCall, NothingIsLostWhicheverCallFails) {
                     writeWhole(output + QStringLiteral("/.dat/") + name, olds.back());
             }
 
-            auto calls = hidden ? std::make_shared<HiddenFaultCalls>() : std::make_shared<FaultCalls>();
+            auto calls = std::make_shared<FaultCalls>();
+            if (hidden)
+                calls->refuseUnnamedTemporaries();
             // The plainer ways of copying run only where the in-kernel ones are refused.
             if (c.call == FaultCalls::Sendfile || c.call == FaultCalls::Read || c.call == FaultCalls::Write)
                 calls->failCall(FaultCalls::CopyFileRange, 0, EXDEV);
@@ -96,7 +84,7 @@ TEST_P(FailingCall, NothingIsLostWhicheverCallFails) {
             if (c.call == FaultCalls::Link || (c.call == FaultCalls::Unlink && c.way == Way::MoveWithin))
                 calls->failCall(FaultCalls::RenameNoReplace, 0, EINVAL);
             calls->failCall(c.call, nth, error);
-            HeadlessHost host;
+            ScriptedHost host;
             host.outputText = output;
             host.mode = moving ? TransferMode::Move : TransferMode::Copy;
             host.policy = c.oldTargets ? ClashPolicy::Overwrite : ClashPolicy::AutoNumber;

@@ -1,9 +1,9 @@
 // Sources change between the start of a run and their turn: removed, replaced by a folder, made
 // unreadable, made immovable. Each is passed over or handled whole; nothing else is disturbed.
 
-#include "headlesshost.h"
 #include "ledger.h"
 #include "sandbox.h"
+#include "support/scriptedhost.h"
 
 #include "platform/names.h"
 #include "support/testdir.h"
@@ -101,7 +101,7 @@ TEST_P(SourcesChange, ChangedSourcesArePassedOverAndNothingIsLost) {
         }
     };
     const auto runAll = [&] {
-        HeadlessHost host;
+        ScriptedHost host;
         host.outputText = output;
         host.mode = c.mode;
         host.betweenItems = change;

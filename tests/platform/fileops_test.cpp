@@ -1,6 +1,7 @@
 #include "platform/fileops.h"
 #include "platform/names.h"
 #include "support/faultcalls.h"
+#include "support/printers.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -13,11 +14,6 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
-// Readable failures: names as text, not as arrays of bytes.
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 using namespace velquin;
 using velquin::test::contentOf;
@@ -492,12 +488,10 @@ TEST(FileOpsMove, WithinOneFileSystem) {
 }
 
 TEST(FileOpsMove, AcrossFileSystemsKeepsEverythingAndRemovesTheSource) {
-    if (!QFileInfo(QStringLiteral("/dev/shm")).isDir())
-        GTEST_SKIP() << "/dev/shm is missing: no second file system to move across";
     TestDir shm(QStringLiteral("/dev/shm"));
     TestDir disk;
-    if (statOf(shm.path()).st_dev == statOf(disk.path()).st_dev)
-        GTEST_SKIP() << "/dev/shm and the temp folder are one file system";
+    if (const QString why = notTwoFileSystems(shm, disk); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     const QByteArray data = sampleData(123457);
     for (MoveMode mode : {MoveMode::NoReplace, MoveMode::Replace}) {
         const QString src = shm.file(QStringLiteral("s%1.bin").arg(int(mode)), data);
@@ -537,12 +531,10 @@ TEST(FileOpsMove, AcrossFileSystemsKeepsEverythingAndRemovesTheSource) {
 }
 
 TEST(FileOpsMove, AcrossFileSystemsASourceChangedDuringTheCopyStays) {
-    if (!QFileInfo(QStringLiteral("/dev/shm")).isDir())
-        GTEST_SKIP() << "/dev/shm is missing: no second file system to move across";
     TestDir shm(QStringLiteral("/dev/shm"));
     TestDir disk;
-    if (statOf(shm.path()).st_dev == statOf(disk.path()).st_dev)
-        GTEST_SKIP() << "/dev/shm and the temp folder are one file system";
+    if (const QString why = notTwoFileSystems(shm, disk); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     const QString src = shm.file(QStringLiteral("live.log"), sampleData(5000));
     auto calls = std::make_shared<FaultCalls>();
     // The writer below runs on the copying thread, which a read lease would keep waiting for the

@@ -3,6 +3,7 @@
 #include "faults/sandbox.h"
 #include "platform/names.h"
 #include "support/faultcalls.h"
+#include "support/printers.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -15,11 +16,6 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
-// Readable failures: names as text, not as arrays of bytes.
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 using namespace velquin;
 using velquin::test::contentOf;

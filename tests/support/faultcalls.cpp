@@ -1,6 +1,7 @@
 #include "support/faultcalls.h"
 
 #include <cerrno>
+#include <fcntl.h>
 
 namespace velquin::test {
 
@@ -42,6 +43,10 @@ int FaultCalls::open(const char* path, int flags, unsigned mode) {
 }
 
 int FaultCalls::openat(int dirfd, const char* path, int flags, unsigned mode) {
+    if (noUnnamed_ && (flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
     return fails(Openat) ? -1 : SysCalls::openat(dirfd, path, flags, mode);
 }
 

@@ -60,6 +60,9 @@ public:
     int count(Call call) const { return counts_[call]; }
     // Runs before every call (for example to change a file while it is being copied).
     void beforeEachCall(std::function<void(Call)> hook) { hook_ = std::move(hook); }
+    // Refuses unnamed temporaries (O_TMPFILE) as a file system without them does, so that copies
+    // go through a hidden named one; the refusal is neither counted nor a fault of its own.
+    void refuseUnnamedTemporaries() { noUnnamed_ = true; }
 
     int open(const char* path, int flags, unsigned mode) override;
     int openat(int dirfd, const char* path, int flags, unsigned mode) override;
@@ -99,6 +102,7 @@ public:
     int symlink(const char* text, const char* path) override;
 
 private:
+    bool noUnnamed_ = false;
     struct Fault {
         int remaining = -1; // calls until the failing one; 0 = every call; -1 = none
         int error = 0;

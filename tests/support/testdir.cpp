@@ -125,4 +125,12 @@ struct stat statOf(const QString& absolutePath) {
     return st;
 }
 
+QString notTwoFileSystems(const TestDir& a, const TestDir& b) {
+    if (!a.isValid() || !b.isValid())
+        return QStringLiteral("a folder for the second file system cannot be made (is /dev/shm missing?)");
+    if (statOf(a.path()).st_dev == statOf(b.path()).st_dev)
+        return a.path() + QStringLiteral(" and ") + b.path() + QStringLiteral(" are on one file system");
+    return QString();
+}
+
 } // namespace velquin::test

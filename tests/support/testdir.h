@@ -53,5 +53,8 @@ private:
 std::optional<QByteArray> contentOf(const QString& absolutePath);
 // lstat of the path; st_ino is 0 when there is nothing there.
 struct stat statOf(const QString& absolutePath);
+// Why `a` and `b` cannot stand for two drives, "" when they can; a test of what crosses file
+// systems skips with it.
+QString notTwoFileSystems(const TestDir& a, const TestDir& b);
 
 } // namespace velquin::test

@@ -2,6 +2,7 @@
 
 #include "engine/undo.h"
 #include "shots.h"
+#include "support/printers.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,10 +18,6 @@
 #include <QTranslator>
 
 #include <gtest/gtest.h>
-
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace velquin {
 namespace {

@@ -554,12 +554,9 @@ TEST_F(Form1RunTest, SwitchingToTheFolderWindowAndBackKeepsEverything) {
 
 TEST_F(Form1Test, FirstStartWithoutSettings) {
     ASSERT_FALSE(QFileInfo::exists(ctx.settingsPath));
-    EXPECT_EQ(form->PageControl1->currentIndex(), 0);
     EXPECT_EQ(form->lblOption->text(), QStringLiteral("分拣方式： 按文件名匹配关键字分拣 "));
     EXPECT_FALSE(form->PnlOption->isHidden());
     EXPECT_TRUE(form->PnlOption2->isHidden());
-    EXPECT_TRUE(form->RbSkip->isChecked());
-    EXPECT_FALSE(form->RbOverwrite->isChecked());
     EXPECT_EQ(form->EdtOutDir->text(), defaultOutputFolder());
     EXPECT_TRUE(form->EdtOutDir->text().endsWith(QLatin1Char('/')));
     EXPECT_TRUE(form->RbPicW->isChecked());
@@ -568,7 +565,7 @@ TEST_F(Form1Test, FirstStartWithoutSettings) {
     EXPECT_EQ(form->DtTime->time(), QTime(0, 0, 0));
     for (QComboBox* c : {form->CmbCondition, form->CmbUnit, form->CmbFileDate, form->CmbPic})
         EXPECT_EQ(c->currentIndex(), 0);
-    for (QLineEdit* e : {form->EdtKeys, form->EdtFilter, form->EdtSize, form->EdtPic})
+    for (QLineEdit* e : {form->EdtFilter, form->EdtSize, form->EdtPic})
         EXPECT_TRUE(e->text().isEmpty());
     EXPECT_EQ(form->ListBox2->count(), 0);
 }
@@ -660,18 +657,6 @@ TEST_F(Form1Test, UncheckedChoicesAndAnIndexOutsideTheList) {
     const QByteArray saved = *dir.read(QStringLiteral("Velquin.ini"));
     for (const char* line : {"\nSameFile=4\r", "\nPicSize=1\r", "\nFileAttr=1\r", "\nCmbUnit=-1\r"})
         EXPECT_TRUE(saved.contains(line)) << line << saved.constData();
-}
-
-TEST_F(Form1Test, AFailedSaveIsReportedAndTheWindowStillCloses) {
-    // A settings path whose folder is a file: nothing can be written there.
-    const QString blocker = dir.file(QStringLiteral("blocker"));
-    ctx.settingsPath = blocker + QStringLiteral("/Velquin.ini");
-    form->show();
-    EXPECT_TRUE(form->close());
-    EXPECT_FALSE(form->isVisible());
-    ASSERT_EQ(dialogs.calls.size(), 1);
-    EXPECT_EQ(dialogs.calls[0].kind, Kind::Error);
-    EXPECT_EQ(dialogs.calls[0].text, QStringLiteral("Unable to write to ") + ctx.settingsPath);
 }
 
 } // namespace

@@ -168,11 +168,8 @@ FileSortRun::ItemOutcome FileSortRun::SortItem(RunActions& actions, const QStrin
     }
     case SortCriterion::ByName: {
         QString name = baseNameOf(path);
-        if (job_.UseNameRange) {
-            const qint64 count = qint64(job_.RangeEnd) - job_.RangeBegin + 1;
-            name =
-                CopyByChars(name, job_.RangeBegin, int(qMin<qint64>(count, std::numeric_limits<int>::max())));
-        }
+        if (job_.UseNameRange)
+            name = CopyNameRange(name, job_.RangeBegin, job_.RangeEnd);
         name = applyNameFilter(name, job_.FilterText);
         if (!subFolderStaysInside(name))
             return ItemOutcome::NotMatched;

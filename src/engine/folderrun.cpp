@@ -9,7 +9,6 @@
 #include "platform/text.h"
 
 #include <cerrno>
-#include <climits>
 
 namespace velquin {
 
@@ -106,11 +105,8 @@ RunFrame::Step FolderSortRun::sortOne(RunActions& actions, qsizetype index) {
         break;
     case FolderSortCriterion::ByName: {
         QString subName = name;
-        if (job_.UseNameRange) {
-            const qint64 count = qint64(job_.RangeEnd) - job_.RangeBegin + 1;
-            subName =
-                CopyByChars(name, job_.RangeBegin, int(qBound(qint64(INT_MIN), count, qint64(INT_MAX))));
-        }
+        if (job_.UseNameRange)
+            subName = CopyNameRange(name, job_.RangeBegin, job_.RangeEnd);
         subName = applyNameFilter(subName, job_.FilterText);
         if (!subFolderStaysInside(subName))
             break;

@@ -2,6 +2,8 @@
 
 #include "platform/text.h"
 
+#include <limits>
+
 namespace velquin {
 
 QStringList buildKeywordList(const QString& text) {
@@ -25,6 +27,13 @@ QString CopyByChars(const QString& text, int first, int count) {
             return QString();
     }
     return text.mid(start, count);
+}
+
+QString CopyNameRange(const QString& name, int first, int last) {
+    constexpr qint64 kLow = std::numeric_limits<int>::min();
+    constexpr qint64 kHigh = std::numeric_limits<int>::max();
+    const qint64 count = qint64(last) - first + 1;
+    return CopyByChars(name, first, int(qBound(kLow, count, kHigh)));
 }
 
 QString applyNameFilter(const QString& name, const QString& filterText) {

@@ -17,6 +17,11 @@ bool keywordMatches(const QString& keyword, const QString& name);
 // character without reducing the count; a negative count gives the empty text.
 QString CopyByChars(const QString& text, int first, int count);
 
+// The name range of both runs, the characters `first` to `last` of `name`: CopyByChars with the
+// count last - first + 1, held within int at both ends, so that no range wraps round to a
+// different stretch.
+QString CopyNameRange(const QString& name, int first, int last);
+
 // Cuts the pieces of the filter text (separated by "*") out of `name`, one piece after another,
 // each occurrence left to right without overlap, letter case exact; empty pieces cut nothing.
 QString applyNameFilter(const QString& name, const QString& filterText);

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace velquin {
 
 class Dialogs;
@@ -21,8 +23,9 @@ struct AppContext {
     QString settingsPath; // the settings file both main windows load and save
     // Where each window keeps the journal of its last run, for undo; "" for no journal.
     QString journalFolder = QString();
-    // The home trash that keeps the files a run replaces; "" for none (they are then gone).
-    QString trashFolder = QString();
+    // The home trash that keeps the files a run replaces; none: they are then gone. Undo brings
+    // kept files back from where its journal says they lie, whatever this holds.
+    std::optional<QString> trashFolder = std::nullopt;
 
     TForm1* form1 = nullptr;
     TForm6* form6 = nullptr;

@@ -12,7 +12,6 @@
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
 #include "ui/form3.h"
-#include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/frmsuffix.h"
 #include "ui/illustrations.h"
@@ -448,13 +447,10 @@ void TForm1::ChkFileNamePartClick() {
 }
 
 void TForm1::RbForm6Click() {
-    if (!ctx_.form6)
-        return;
-    hide();
-    ctx_.form6->showFromSwitch();
+    switchToOther();
 }
 
-void TForm1::switchHere() {
+void TForm1::showFromSwitch() {
     show();
     RbForm1->setChecked(true);
 }

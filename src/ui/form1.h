@@ -44,7 +44,7 @@ public:
     static bool EdtPartNameBeginKeyPress(QChar key); // both range fields: digits
 
     // The way back from the folder window: shows this window and checks RbForm1.
-    void switchHere();
+    void showFromSwitch() override;
 
     // The option label's text for the active page.
     static QString optionLabelText(const QString& tabCaption);

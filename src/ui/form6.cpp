@@ -11,7 +11,6 @@
 #include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
-#include "ui/form1.h"
 #include "ui/frmabout.h"
 #include "ui/illustrations.h"
 #include "ui/qtdialogs.h"
@@ -200,9 +199,7 @@ void TForm6::showFromSwitch() {
 }
 
 void TForm6::RbForm1Click() {
-    hide();
-    if (ctx_.form1)
-        ctx_.form1->switchHere();
+    switchToOther();
 }
 
 void TForm6::Button1Click() {

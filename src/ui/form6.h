@@ -23,7 +23,7 @@ public:
     ~TForm6() override;
 
     // The way in from the file window (its RbForm6Click): shows this window and checks RbForm6.
-    void showFromSwitch();
+    void showFromSwitch() override;
 
     // Handlers, named after control and event (the shared ones are SortWindow's).
     void RbForm1Click(); // hides this window and shows the file window

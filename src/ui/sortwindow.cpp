@@ -1,18 +1,11 @@
 #include "ui/sortwindow.h"
 
-#include "engine/journal.h"
-#include "engine/undo.h"
 #include "lists/sourcelistmodel.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
-#include "platform/trash.h"
 #include "settings/windowsettings.h"
 #include "ui/accessibility.h"
 #include "ui/appcontext.h"
-#include "ui/busycursor.h"
-#include "ui/dlgpreview.h"
-#include "ui/form1.h"
-#include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/illustrations.h"
 #include "ui/placement.h"
@@ -34,7 +27,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -54,7 +46,8 @@ constexpr int kWindowMargin = 6;
 
 SortWindow::SortWindow(AppContext& ctx, QWidget* parent, const char* objectName, SourceListModel* list,
                        ListKind kind)
-    : QWidget(parent), ctx_(ctx), list_(list), kind_(kind) {
+    : QWidget(parent), ctx_(ctx), list_(list), kind_(kind),
+      run_(std::make_unique<RunController>(*this, ctx)) {
     enableToggleAsClick();
     setObjectName(QLatin1String(objectName));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -65,7 +58,22 @@ SortWindow::SortWindow(AppContext& ctx, QWidget* parent, const char* objectName,
     column_->setSpacing(0);
 }
 
-SortWindow::~SortWindow() = default;
+SortWindow::~SortWindow() {
+    if (other_)
+        other_->other_ = nullptr;
+}
+
+void SortWindow::pair(SortWindow& a, SortWindow& b) {
+    a.other_ = &b;
+    b.other_ = &a;
+}
+
+void SortWindow::switchToOther() {
+    if (!other_)
+        return;
+    hide();
+    other_->showFromSwitch();
+}
 
 void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
                           const std::array<QString, 6>& buttonCaptions) {
@@ -268,15 +276,8 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     bar->addStretch(1);
     column_->addWidget(Panel1);
 
-    // Esc stops the activity under way while the window has the focus; otherwise it is free.
-    escape_ = new QShortcut(
-        QKeySequence(Qt::Key_Escape), this, this, [this] { BtnStopClick(); }, Qt::WindowShortcut);
-    escape_->setEnabled(false);
-
+    run_->attach();
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-    connect(BtnStop, &QPushButton::clicked, this, [this] { BtnStopClick(); });
-    connect(BtnPreview, &QPushButton::clicked, this, [this] { BtnPreviewClick(); });
-    connect(BtnUndo, &QPushButton::clicked, this, [this] { BtnUndoClick(); });
     connect(BtnAout, &QPushButton::clicked, this, [this] { BtnAoutClick(); });
 }
 
@@ -337,7 +338,7 @@ WindowRunControls SortWindow::runControls(ReplaceKeeper* keeper) {
             ProgressBar1,
             [this](FocusTarget t) { focusField(t); },
             [this] { Button3Click(); },
-            [this] { return stopRequested_; },
+            [this] { return stopRequested(); },
             [this] { return closePending(); },
             {BtnPreview},
             keeper,
@@ -380,149 +381,6 @@ void SortWindow::BtnAoutClick() {
         ctx_.about->exec();
 }
 
-QString SortWindow::journalPath() const {
-    if (ctx_.journalFolder.isEmpty())
-        return QString();
-    return withTrailingSeparator(ctx_.journalFolder) + QLatin1String(journalName());
-}
-
-void SortWindow::refreshUndo() {
-    // A run that did nothing leaves a journal with nothing to take back; one entry tells.
-    const QString path = journalPath();
-    // A journal the undo will refuse keeps the button, so that pressing it says why.
-    const Journal journal = path.isEmpty() ? Journal() : loadJournal(path, 1);
-    BtnUndo->setEnabled(!busy() && (!journal.entries.empty() || journal.problem != Journal::Problem::None));
-}
-
-void SortWindow::runWithTrash(const std::function<void(ReplaceKeeper*)>& work) {
-    runActivity([&] {
-        // One trash per run: it remembers the drives it could not have one on.
-        std::optional<Trash> trash;
-        if (!ctx_.trashFolder.isEmpty())
-            trash.emplace(ctx_.trashFolder);
-        work(trash ? &*trash : nullptr);
-    });
-}
-
-ReplaceKeeper* SortWindow::previewKeeper() {
-    // Fresh for each preview, so that it sees the trash folders as they are now.
-    previewTrash_ = ctx_.trashFolder.isEmpty() ? nullptr : std::make_shared<Trash>(ctx_.trashFolder);
-    return previewTrash_.get();
-}
-
-void SortWindow::BtnPreviewClick() {
-    std::optional<Preview> preview;
-    {
-        const BusyCursor busy;
-        preview = previewRun();
-    }
-    if (!preview)
-        return;
-    DlgPreview dialog(this, std::move(preview->rows), preview->counts, previewMode());
-    if (dialog.exec() == QDialog::Accepted)
-        startRun();
-}
-
-void SortWindow::BtnUndoClick() {
-    const QString path = journalPath();
-    const Journal journal = path.isEmpty() || busy() ? Journal() : loadJournal(path);
-    if (journal.problem != Journal::Problem::None) {
-        ctx_.dialogs.information(this, journalProblemText(journal.problem));
-        return;
-    }
-    if (journal.entries.empty()) {
-        refreshUndo();
-        return;
-    }
-    if (!ctx_.dialogs.questionWithDetails(this, undoQuestion(planUndo(journal.entries)),
-                                          undoDetails(journal.entries), false))
-        return;
-    runActivity([&] {
-        UndoResult result;
-        {
-            // Locked as for a run: nothing may start a run or change the output meanwhile.
-            WindowRunHost<RunHost> host(runControls());
-            host.setLocked(true);
-            Trash trash(ctx_.trashFolder);
-            result = runUndo(ctx_.fs, trash, journal, [&](int done, int total) {
-                host.setProgress(total > 0 ? int(qint64(done) * 100 / total) : 0);
-                return !stopRequested();
-            });
-            host.setProgress(100);
-        }
-        settleJournal(path, journal, result);
-        if (!closePending()) {
-            const UndoReport report = undoReport(result);
-            ctx_.dialogs.informationWithDetails(this, report.text, report.line, report.details);
-        }
-        ProgressBar1->setValue(0);
-    });
-}
-
-EventPump SortWindow::activityPump() {
-    return EventPump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
-}
-
-void SortWindow::BtnStopClick() {
-    if (busy())
-        stopRequested_ = true;
-}
-
-void SortWindow::runActivity(const std::function<void()>& work) {
-    if (activities_++ == 0)
-        stopRequested_ = false;
-    BtnStop->setEnabled(true);
-    escape_->setEnabled(true);
-    refreshUndo();
-    // Back to idle on every way out, an exception included.
-    struct Done {
-        SortWindow& w;
-        ~Done() {
-            if (--w.activities_ == 0) {
-                w.BtnStop->setEnabled(false);
-                w.escape_->setEnabled(false);
-            }
-            w.refreshUndo();
-            w.finishPendingClose();
-        }
-    } done{*this};
-    work();
-}
-
-QList<SortWindow*> SortWindow::mainWindows() const {
-    QList<SortWindow*> windows;
-    for (SortWindow* w : {static_cast<SortWindow*>(ctx_.form1), static_cast<SortWindow*>(ctx_.form6)}) {
-        if (w)
-            windows.append(w);
-    }
-    if (!windows.contains(const_cast<SortWindow*>(this)))
-        windows.append(const_cast<SortWindow*>(this));
-    return windows;
-}
-
-bool SortWindow::closePending() const {
-    for (const SortWindow* w : mainWindows()) {
-        if (w->closePending_)
-            return true;
-    }
-    return false;
-}
-
-void SortWindow::finishPendingClose() {
-    const QList<SortWindow*> windows = mainWindows();
-    for (const SortWindow* w : windows) {
-        if (w->busy())
-            return;
-    }
-    for (SortWindow* w : windows) {
-        if (w->closePending_) {
-            w->closePending_ = false;
-            w->FormClose();
-            return;
-        }
-    }
-}
-
 void SortWindow::FormClose() {
     // A failed save is reported, and the program still ends: nothing would be gained by
     // keeping the window open with settings that cannot be written.
@@ -534,15 +392,7 @@ void SortWindow::FormClose() {
 void SortWindow::closeEvent(QCloseEvent* event) {
     // A run or walk under way in either window ends first, after its file in flight; the window
     // then saves its settings and the program ends. Nothing goes on out of sight.
-    bool anyBusy = false;
-    for (SortWindow* w : mainWindows()) {
-        if (w->busy()) {
-            anyBusy = true;
-            w->stopRequested_ = true;
-        }
-    }
-    if (anyBusy) {
-        closePending_ = true;
+    if (!run_->requestClose()) {
         event->ignore();
         return;
     }

@@ -3,6 +3,7 @@
 #include "engine/planner.h"
 #include "lists/eventpump.h"
 #include "lists/listfile.h"
+#include "ui/runcontroller.h"
 #include "ui/settingbinding.h"
 #include "ui/windowhost.h"
 #include "ui/windowparts.h"
@@ -24,7 +25,6 @@ class QLineEdit;
 class QTabWidget;
 class QTime;
 class QTimeEdit;
-class QShortcut;
 class QVBoxLayout;
 
 namespace velquin {
@@ -34,7 +34,6 @@ class Illustration;
 class SourceListModel;
 class SourceListView;
 class StarLabel;
-class Trash;
 
 // What the file window and the folder window have in common: the controls both show (kept
 // under the same member and object names), the handlers that do the same in both, the shared
@@ -51,9 +50,10 @@ public:
     void BtnImpFileListClick();  // import a list file
     void Button3Click();         // output folder chooser
     void BtnAoutClick();         // the about box, modal
-    void BtnStopClick();         // ends the run or walk under way after the file in flight
-    void BtnPreviewClick();      // the checks of a run, then what it would do, in the preview dialog
-    void BtnUndoClick();         // takes back the last run of this window
+    // The run controller's, for this window.
+    void BtnStopClick() { run_->BtnStopClick(); }
+    void BtnPreviewClick() { run_->BtnPreviewClick(); }
+    void BtnUndoClick() { run_->BtnUndoClick(); }
     // Saves the window's settings section (a failure in the error box), then ends the program.
     void FormClose();
 
@@ -121,8 +121,13 @@ public:
     QPushButton* BtnStop = nullptr;
     QPushButton* BtnAout = nullptr;
 
+    // Makes `a` and `b` each other's window of the switch; either may be destroyed first.
+    static void pair(SortWindow& a, SortWindow& b);
+    // The way in through the switch: shows this window with its own switch button checked.
+    virtual void showFromSwitch() = 0;
+
     // True while a run or a walk of this window is under way.
-    bool busy() const { return activities_ > 0; }
+    bool busy() const { return run_->busy(); }
 
 protected:
     // `objectName` is the window's; `list` is what ListBox1 shows, `kind` what its list files hold.
@@ -150,6 +155,9 @@ protected:
     // The result group, the mode and progress band and the button bar, with Button3 and BtnAout
     // connected; RbOverwrite starts checked until the settings load.
     void buildBottom(const QString& moveCaption, const QString& copyCaption);
+    // Hides this window and shows the other one of the pair; nothing when there is none, so
+    // the program never ends up without a window on screen.
+    void switchToOther();
     // Caption set, the window centred on its screen.
     void finishCreate();
 
@@ -171,15 +179,11 @@ protected:
     virtual QWidget* ownField(FocusTarget target) = 0;
     // What a run needs of this window's controls; `keeper` keeps the files it replaces.
     WindowRunControls runControls(ReplaceKeeper* keeper = nullptr);
-    // The window's journal, "" when the program keeps none.
-    QString journalPath() const;
-    // Runs `work` as a run of this window: an activity, with a trash for the files it replaces
-    // where the program has one; BtnUndo follows the journal afterwards.
-    void runWithTrash(const std::function<void(ReplaceKeeper*)>& work);
-    // A trash of its own for one preview, to ask what it could keep; nullptr where there is none.
-    ReplaceKeeper* previewKeeper();
-    // BtnUndo is enabled while the window's journal holds something and nothing runs.
-    void refreshUndo();
+    // What the window's runs go through (RunController says what each promises).
+    QString journalPath() const { return run_->journalPath(); }
+    void runWithTrash(const std::function<void(ReplaceKeeper*)>& work) { run_->runWithTrash(work); }
+    ReplaceKeeper* previewKeeper() { return run_->previewKeeper(); }
+    void refreshUndo() { run_->refreshUndo(); }
     // The window's own: its journal's file name, the preview of a run over its controls as
     // they are now (nullopt when a check failed), the mode that preview shows, and its start.
     virtual const char* journalName() const = 0;
@@ -188,15 +192,10 @@ protected:
     virtual void startRun() = 0;
     // What ListBox1 shows.
     SourceListModel* sourceList() const { return list_; }
-    // Runs `work` (a run or a walk) as this window's activity: the stop button and Esc stop it,
-    // and a close asked for meanwhile is carried out once every activity of the program is over.
-    void runActivity(const std::function<void()>& work);
-    // What a walk of this window lets events run through, and learns of a stop from.
-    EventPump activityPump();
-    // True once the user asked the activity under way to stop.
-    bool stopRequested() const { return stopRequested_; }
-    // True when the program ends as soon as the activities are over (no closing box then).
-    bool closePending() const;
+    void runActivity(const std::function<void()>& work) { run_->runActivity(work); }
+    EventPump activityPump() { return run_->activityPump(); }
+    bool stopRequested() const { return run_->stopRequested(); }
+    bool closePending() const { return run_->closePending(); }
 
     // FormClose.
     void closeEvent(QCloseEvent* event) override;
@@ -204,20 +203,15 @@ protected:
     bool event(QEvent* event) override;
 
     AppContext& ctx_;
-    std::shared_ptr<Trash> previewTrash_;
     QVBoxLayout* column_ = nullptr; // the regions, top to bottom
 
 private:
-    // Both main windows, for closing: a close stops whatever runs in either.
-    QList<SortWindow*> mainWindows() const;
-    void finishPendingClose();
+    friend class RunController;
 
     SourceListModel* list_;
     ListKind kind_;
-    int activities_ = 0;
-    bool stopRequested_ = false;
-    bool closePending_ = false;
-    QShortcut* escape_ = nullptr;
+    SortWindow* other_ = nullptr; // the other main window, once paired
+    std::unique_ptr<RunController> run_;
     bool centring_ = false; // until the first showing has been centred
 };
 

@@ -44,6 +44,7 @@ ProgramWindows::ProgramWindows(AppContext& ctx) : ctx_(ctx) {
     ctx.form1 = form1_.get();
     form6_ = std::make_unique<TForm6>(ctx);
     ctx.form6 = form6_.get();
+    SortWindow::pair(*form1_, *form6_);
     form3_ = std::make_unique<TForm3>([&ctx]() -> QWidget* { return ctx.form1; });
     ctx.form3 = form3_.get();
     about_ = std::make_unique<TfrmAbout>([&ctx]() -> QWidget* { return ctx.form1; });

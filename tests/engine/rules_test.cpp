@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace velquin;
 
 TEST(Keywords, SplitOnlyAtAsciiBlank) {
@@ -35,6 +37,13 @@ TEST(CopyByChars, CountsCharactersAndKeepsQuirks) {
     EXPECT_EQ(CopyByChars(name, 5, 100), QStringLiteral("bc"));
     EXPECT_EQ(CopyByChars(QString(254, QLatin1Char('a')), 1, 1), QStringLiteral("a"));
     EXPECT_EQ(CopyByChars(QString(255, QLatin1Char('a')), 1, 1), QString());
+}
+
+TEST(CopyByChars, NameRangeCountSaturatesInsteadOfWrapping) {
+    const QString name = QString::fromUtf8("文件名abc");
+    EXPECT_EQ(CopyNameRange(name, 2, 4), QString::fromUtf8("件名a"));
+    EXPECT_EQ(CopyNameRange(name, std::numeric_limits<int>::min(), 254), name);
+    EXPECT_EQ(CopyNameRange(name, 0, -5), QString());
 }
 
 TEST(NameFilter, PiecesCutOneAfterAnother) {

@@ -528,7 +528,7 @@ TEST_F(Form1RunTest, ListButtonsFillEmptyExportAndImportTheList) {
 
 TEST_F(Form1RunTest, SwitchingToTheFolderWindowAndBackKeepsEverything) {
     TForm6 form6(ctx);
-    ctx.form6 = &form6;
+    SortWindow::pair(*form, form6);
     form->PageControl1->setCurrentIndex(3);
     form->EdtSize->setText(QStringLiteral("42"));
     add(QStringLiteral("a.txt"));
@@ -548,7 +548,6 @@ TEST_F(Form1RunTest, SwitchingToTheFolderWindowAndBackKeepsEverything) {
     EXPECT_EQ(form->EdtSize->text(), QStringLiteral("42"));
     EXPECT_EQ(form->fileList->count(), 1);
     EXPECT_EQ(form->EdtOutDir->text(), out);
-    ctx.form6 = nullptr;
 }
 
 // ---- settings ----

@@ -461,6 +461,7 @@ protected:
         FolderWindow::SetUp();
         form1 = std::make_unique<TForm1>(ctx);
         form6 = std::make_unique<TForm6>(ctx);
+        SortWindow::pair(*form1, *form6);
         form1->show();
     }
     void TearDown() override {

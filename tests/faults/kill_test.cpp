@@ -158,10 +158,14 @@ TEST(KilledMoveUndone, EveryMovedFileGoesBackFromTheJournal) {
     Trash trash(state.path(QStringLiteral("Trash")));
     const UndoResult result = runUndo(FileOps(), trash, read);
     EXPECT_TRUE(result.failures.empty()) << undoReport(result).details.toStdString();
+    // Every file is back but at most the one in flight: its move may have ended before its entry
+    // was written, and then it is still in the output (the ledger below finds it whole there).
+    const int stayed = countEntries(output + QStringLiteral("/.bin"));
+    EXPECT_LE(stayed, 1);
+    qsizetype back = 0;
     for (const QString& f : files)
-        EXPECT_TRUE(QFileInfo::exists(f)) << f.toStdString();
-    // At most the file in flight, which the journal never heard of, is there a second time.
-    EXPECT_LE(countEntries(output + QStringLiteral("/.bin")), 1);
+        back += QFileInfo::exists(f) ? 1 : 0;
+    EXPECT_GE(back, files.size() - stayed);
     const Verdict verdict = ledger.verify({sources.path(), output});
     tally(QStringLiteral("3 move killed part-way, then undone"), verdict);
     EXPECT_TRUE(verdict.clean()) << verdict.describe().toStdString();

@@ -150,7 +150,7 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
 }
 
 void DiskActions::copyLink(const QString& source, const QString& target) {
-    const FsResult r = copySymlink(source, target);
+    const FsResult r = copySymlink(fs_.calls(), source, target);
     // A link already there is a clash the copy leaves alone, like a skipped file.
     if (!r.ok() && r.error != EEXIST)
         fail(source, target, r.error);

@@ -1,5 +1,6 @@
 #include "engine/undo.h"
 
+#include "engine/transfer.h"
 #include "platform/names.h"
 #include "platform/trash.h"
 
@@ -25,10 +26,6 @@ constexpr qint64 kTimeSlackNs = qint64(2) * 1000 * 1000 * 1000;
 constexpr unsigned long kFuseMagic = 0x65735546;
 constexpr unsigned long kMsdosMagic = 0x4d44;
 constexpr unsigned long kExfatMagic = 0x2011BAB0;
-
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QString changedReason() {
     return QStringLiteral("文件在分拣后已被改动");

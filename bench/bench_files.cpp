@@ -5,6 +5,8 @@
 #include "engine/runhost.h"
 #include "platform/fileops.h"
 #include "platform/trash.h"
+#include "ui/criteria/keywordcriterion.h"
+#include "ui/criteria/typecriterion.h"
 
 #include <QDir>
 
@@ -68,14 +70,14 @@ void copyMeasure(const QString& name, FileSortJob job, const std::function<QStri
 
 void sortTypeCopy() {
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     copyMeasure(QStringLiteral("sort_type_copy_20k"), job, typedName);
 }
 
 void sortTypeMove() {
     const QString scratch = scratchFolder(QStringLiteral("type-move"));
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     job.Files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
     makeFiles(scratch + QStringLiteral("/src2"), kFiles, kFileSize, typedName);
     QDir().mkpath(scratch + QStringLiteral("/out"));
@@ -91,8 +93,7 @@ void sortTypeMove() {
 
 void sortKeywordCopy() {
     FileSortJob job;
-    job.Criterion = SortCriterion::ByKeyword;
-    job.fields.EdtKeys = QStringLiteral("alpha bravo charlie delta echo");
+    job.rule = std::make_shared<KeywordRule>(QStringLiteral("alpha bravo charlie delta echo"));
     copyMeasure(QStringLiteral("sort_keyword_copy_20k"), job, keywordName);
 }
 
@@ -101,7 +102,7 @@ void sortKeywordCopy() {
 void autoNumber20k() {
     const QString scratch = scratchFolder(QStringLiteral("autonumber"));
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     job.Files = makeFiles(scratch + QStringLiteral("/same"), kFiles, kFileSize,
                           [](int i) { return QStringLiteral("d%1/photo.jpg").arg(i); });
     QDir().mkpath(scratch + QStringLiteral("/out1"));
@@ -122,7 +123,7 @@ void autoNumber20k() {
 void sortTypeOverwrite20k() {
     const QString scratch = scratchFolder(QStringLiteral("overwrite"));
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     job.Files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
     const auto targets = [&](const QString& out) {
         makeFiles(out, kFiles, 512,

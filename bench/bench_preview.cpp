@@ -5,6 +5,7 @@
 #include "engine/planner.h"
 #include "engine/preview.h"
 #include "platform/fileops.h"
+#include "ui/criteria/typecriterion.h"
 #include "ui/dlgpreview.h"
 
 #include <QApplication>
@@ -31,7 +32,7 @@ void fail(const char* what) {
 void preview100k() {
     const QString scratch = scratchFolder(QStringLiteral("preview"));
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     job.Files = makeFiles(scratch + QStringLiteral("/src"), kRows, 0, [](int i) {
         return QStringLiteral("d%1/IMG_%2.jpg")
             .arg(i % 3)

@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/fileops.h"
 #include "ui/appcontext.h"
+#include "ui/criteria/typecriterion.h"
 #include "ui/form1.h"
 #include "ui/form6.h"
 
@@ -76,7 +77,7 @@ void windowRun20k() {
     AnsweringDialogs dialogs;
     AppContext ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")};
     TForm1 form(ctx);
-    form.PageControl1->setCurrentIndex(int(SortCriterion::ByType));
+    form.PageControl1->setCurrentWidget(form.TabSheet2);
     form.RbCopy->setChecked(true);
     form.RbSkip->setChecked(true);
     form.EdtOutDir->setText(scratch + QStringLiteral("/out1/"));
@@ -86,7 +87,7 @@ void windowRun20k() {
 
     // The engine first: a later run never finds the caches warmer than an earlier one did.
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     job.Files = engineFiles;
     QuietFileHost host(scratch + QStringLiteral("/out2"), TransferMode::Copy);
     settle();

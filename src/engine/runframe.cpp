@@ -47,27 +47,27 @@ std::optional<QString> RunFrame::checkOutputFolder() {
 }
 
 bool RunFrame::checkKeywords(const QString& keysText, QStringList& keywords) {
-    if (trimBlanks(keysText).isEmpty()) {
-        host_.information(QStringLiteral("请输入匹配关键字!"));
-        host_.focusField(FocusTarget::EdtKeys);
-        return false;
-    }
+    if (trimBlanks(keysText).isEmpty())
+        return fail(QStringLiteral("请输入匹配关键字!"), FocusTarget::EdtKeys);
     keywords = buildKeywordList(keysText);
     return true;
 }
 
-bool RunFrame::checkNameRange(const QString& beginText, const QString& endText, int& begin, int& end) {
-    const auto fail = [this](FocusTarget focus) {
-        host_.information(QStringLiteral("请输入整数序号!"));
+bool RunFrame::fail(const QString& message, FocusTarget focus) {
+    host_.information(message);
+    if (focus != FocusTarget::None)
         host_.focusField(focus);
-        return false;
-    };
+    return false;
+}
+
+bool RunFrame::checkNameRange(const QString& beginText, const QString& endText, int& begin, int& end) {
+    const QString message = QStringLiteral("请输入整数序号!");
     const std::optional<qint32> first = parseInt32(beginText);
     if (!first)
-        return fail(FocusTarget::EdtPartNameBegin);
+        return fail(message, FocusTarget::EdtPartNameBegin);
     const std::optional<qint32> last = parseInt32(endText);
     if (!last)
-        return fail(FocusTarget::EdtPartNameEnd);
+        return fail(message, FocusTarget::EdtPartNameEnd);
     begin = *first;
     end = *last;
     if (end < begin)

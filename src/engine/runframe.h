@@ -28,6 +28,8 @@ class RunFrame {
 public:
     explicit RunFrame(RunHost& host) : host_(host) {}
 
+    // A failed check: the message in the information box, then the focus on `focus`; false.
+    bool fail(const QString& message, FocusTarget focus = FocusTarget::None);
     // The output field: blank shows "请选择分拣结果输出目录！" and opens the chooser (nullopt);
     // otherwise the separator is appended in the field when it lacks one, and that is the folder.
     std::optional<QString> checkOutputFolder();

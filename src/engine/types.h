@@ -7,16 +7,6 @@
 
 namespace velquin {
 
-// Index of the active criterion page of the file window; also the stored settings key Page.
-enum class SortCriterion : int {
-    ByKeyword = 0,
-    ByName = 1,
-    ByType = 2,
-    BySize = 3,
-    ByDate = 4,
-    ByImageSize = 5
-};
-
 // Index of the active criterion page of the folder window (page 3 is never shown).
 enum class FolderSortCriterion : int { ByKeyword = 0, ByName = 1, ByFileCount = 2, ByFolderDate = 3 };
 

@@ -11,6 +11,7 @@
 #include "ui/accessibility.h"
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
+#include "ui/criteria/filecriteria.h"
 #include "ui/form3.h"
 #include "ui/frmabout.h"
 #include "ui/frmsuffix.h"
@@ -23,9 +24,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateEdit>
-#include <QDateTime>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,24 +37,11 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTimeEdit>
 #include <QVBoxLayout>
 
 namespace velquin {
 
 namespace {
-
-// A page title: indented by five blanks, as every page heading is.
-QLabel* title(QWidget* parent, const char* name, const QString& text) {
-    return pageHeading(parent, name, QStringLiteral("     ") + text);
-}
-
-QComboBox* combo(QWidget* parent, const char* name, const QStringList& items) {
-    auto* c = named(new QComboBox(parent), name);
-    c->addItems(items);
-    c->setCurrentIndex(0);
-    return c;
-}
 
 // A list shown in a fixed number of columns, filled row by row, as the pattern list is. Every
 // column is as wide as the widest entry, and at least a sixth of the list, so no entry is cut.
@@ -182,128 +167,16 @@ TForm1::~TForm1() {
 }
 
 void TForm1::buildPages() {
-    buildPageControl({{&TabSheet6, "TabSheet6", QStringLiteral(" 按文件名匹配关键字分拣 ")},
-                      {&TabSheet1, "TabSheet1", QStringLiteral(" 按文件名分拣")},
-                      {&TabSheet2, "TabSheet2", QStringLiteral(" 按文件类型分拣")},
-                      {&TabSheet3, "TabSheet3", QStringLiteral(" 按文件大小分拣")},
-                      {&TabSheet5, "TabSheet5", QStringLiteral(" 按文件日期属性分拣")},
-                      {&TabSheet4, "TabSheet4", QStringLiteral(" 图像文件分拣")}});
-    // The page a stored value out of range leaves active.
-    PageControl1->setCurrentIndex(int(SortCriterion::ByName));
-
-    buildKeywordPage(QStringLiteral("     按文件名匹配关键字分拣"), &keywordIllustration, "EdtKeysLabel",
-                     QStringLiteral("请输入关键字（多个关键字以空格分隔）："));
-    buildNamePage(QStringLiteral("     按文件名称分拣"), &nameIllustration,
-                  QStringLiteral("只按文件名部分进行分拣，从："),
-                  QStringLiteral("只分拣与输出文件夹下已存在目录的相匹配的文件项"));
-    // Page 2: the type; the filter of the options group is all it needs.
-    {
-        QFrame* p = whitePanel(TabSheet2);
-        Label3 = title(p, "Label3", QStringLiteral("按文件类型分拣"));
-        Image1 = named(typeIllustration(p), "Image1");
-        auto* grid = new QGridLayout(p);
-        grid->setContentsMargins(6, 4, 12, 4);
-        grid->addWidget(Label3, 0, 0);
-        grid->addWidget(Image1, 1, 0, Qt::AlignTop | Qt::AlignLeft);
-        grid->setRowStretch(1, 1);
-        grid->setColumnStretch(1, 1);
+    QList<PageSlot> pageSlots;
+    std::vector<QWidget*> sheets(fileCriteria().size());
+    for (const FilePageMaker make : fileCriteria()) {
+        pages_.push_back(make(*this));
+        pageSlots.append({&sheets[pages_.size() - 1], pages_.back()->sheetName(), pages_.back()->caption()});
     }
-    // Page 3: the size.
-    {
-        QFrame* p = whitePanel(TabSheet3);
-        Label5 = title(p, "Label5", QStringLiteral("按文件大小分拣"));
-        Label6 = namedLabel(p, "Label6", QStringLiteral("分拣出满足条件的文件："));
-        CmbCondition = combo(p, "CmbCondition", {QStringLiteral("大于"), QStringLiteral("小于")});
-        EdtSize = named(new QLineEdit(p), "EdtSize");
-        EdtSize->setFixedWidth(120);
-        nameAfterLabel(EdtSize, Label6->text());
-        CmbUnit = combo(p, "CmbUnit", {QStringLiteral("KB"), QStringLiteral("MB")});
-        auto* row = new QHBoxLayout;
-        row->setSpacing(6);
-        row->addSpacing(30);
-        row->addWidget(Label6);
-        row->addWidget(CmbCondition);
-        row->addWidget(EdtSize);
-        row->addWidget(CmbUnit);
-        row->addStretch(1);
-        auto* rows = new QVBoxLayout(p);
-        rows->setContentsMargins(6, 4, 12, 4);
-        rows->setSpacing(16);
-        rows->addWidget(Label5);
-        rows->addLayout(row);
-        rows->addStretch(1);
-    }
-    // Page 4: the date; no title.
-    {
-        QFrame* p = whitePanel(TabSheet5);
-        RbCreateTime = named(new QRadioButton(QStringLiteral("文件创建时间"), p), "RbCreateTime");
-        RbModifyTime = named(new QRadioButton(QStringLiteral("文件修改时间"), p), "RbModifyTime");
-        RbCreateTime->setChecked(true);
-        tabToCheckedButton({RbCreateTime, RbModifyTime});
-        CmbFileDate = combo(p, "CmbFileDate", {QStringLiteral("早于"), QStringLiteral("晚于")});
-        DtDate = named(new QDateEdit(QDate(2013, 5, 6), p), "DtDate");
-        DtDate->setCalendarPopup(true);
-        DtTime = named(new QTimeEdit(QTime(0, 0, 0), p), "DtTime");
-        DtTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-        auto* sources = new QVBoxLayout;
-        sources->setSpacing(4);
-        sources->addWidget(RbCreateTime);
-        sources->addWidget(RbModifyTime);
-        auto* row = new QHBoxLayout;
-        row->setSpacing(10);
-        row->addLayout(sources);
-        row->addSpacing(10);
-        row->addWidget(CmbFileDate);
-        row->addWidget(DtDate);
-        row->addWidget(DtTime);
-        row->addStretch(1);
-        auto* rows = new QVBoxLayout(p);
-        rows->setContentsMargins(30, 14, 12, 4);
-        rows->addLayout(row);
-        rows->addStretch(1);
-    }
-    // Page 5: the image width or height.
-    {
-        QFrame* p = whitePanel(TabSheet4);
-        Label7 = title(p, "Label7", QStringLiteral("按宽或高进行图像文件分拣"));
-        RbPicW = named(new QRadioButton(QStringLiteral("图片宽："), p), "RbPicW");
-        RbPicH = named(new QRadioButton(QStringLiteral("图片高："), p), "RbPicH");
-        RbPicW->setChecked(true);
-        tabToCheckedButton({RbPicW, RbPicH});
-        CmbPic = combo(p, "CmbPic",
-                       {QStringLiteral("大于等于"), QStringLiteral("小于等于"), QStringLiteral("等于")});
-        EdtPic = named(new QLineEdit(p), "EdtPic");
-        EdtPic->setFixedWidth(90);
-        Label8 = namedLabel(p, "Label8", QStringLiteral("像素"));
-        // The threshold is the width or the height, whichever button is checked, in pixels.
-        const auto nameThreshold = [this] {
-            nameAfterLabel(EdtPic, (RbPicH->isChecked() ? RbPicH : RbPicW)->text());
-        };
-        nameThreshold();
-        connect(RbPicH, &QRadioButton::toggled, EdtPic, nameThreshold);
-        EdtPic->setAccessibleDescription(Label8->text());
-        auto* row = new QHBoxLayout;
-        row->setSpacing(6);
-        row->addSpacing(30);
-        row->addWidget(RbPicW);
-        row->addWidget(RbPicH);
-        row->addSpacing(6);
-        row->addWidget(CmbPic);
-        row->addWidget(EdtPic);
-        row->addWidget(Label8);
-        row->addStretch(1);
-        auto* rows = new QVBoxLayout(p);
-        rows->setContentsMargins(6, 4, 12, 4);
-        rows->setSpacing(16);
-        rows->addWidget(Label7);
-        rows->addLayout(row);
-        rows->addStretch(1);
-    }
-
-    installKeyFilter(EdtSize, &TForm1::Edit1KeyPress);
-    installKeyFilter(EdtPic, &TForm1::EdtPicKeyPress);
-    installKeyFilter(EdtPartNameBegin, &TForm1::EdtPartNameBeginKeyPress);
-    installKeyFilter(EdtPartNameEnd, &TForm1::EdtPartNameBeginKeyPress);
+    buildPageControl(pageSlots);
+    for (std::size_t i = 0; i < pages_.size(); ++i)
+        pages_[i]->build(sheets[i]);
+    PageControl1->setCurrentIndex(kPresetFilePage);
 }
 
 void TForm1::buildOptions() {
@@ -395,9 +268,9 @@ void TForm1::PageControl1Change() {
     const int page = PageControl1->currentIndex();
     lblOption->setText(optionLabelText(PageControl1->tabText(page)));
     // The panel out of view keeps its entries and checks; they apply again when it returns.
-    const bool imagePage = page == int(SortCriterion::ByImageSize);
-    PnlOption->setVisible(!imagePage);
-    PnlOption2->setVisible(imagePage);
+    const bool pictures = activePage().usesPictureTypes();
+    PnlOption->setVisible(!pictures);
+    PnlOption2->setVisible(pictures);
 }
 
 void TForm1::ChkIncludeClick() {
@@ -455,35 +328,19 @@ void TForm1::showFromSwitch() {
     RbForm1->setChecked(true);
 }
 
+const FilePage& TForm1::activePage() const {
+    // The page control always has its pages, and one of them is current.
+    return *pages_.at(std::size_t(qMax(0, PageControl1->currentIndex())));
+}
+
 FileSortJob TForm1::runJob() const {
     FileSortJob job;
     // The run sorts this copy, so entries added or removed while it lets events run change
     // nothing under it.
     job.Files = fileList->entries();
-    job.Criterion = SortCriterion(PageControl1->currentIndex());
-    job.UseNameRange = ChkFileNamePart->isChecked();
-    job.FilterText = EdtFilter->text();
-    job.OnlyExistingTargets = ChkOnlyMatchDir->isChecked();
-    job.SizeRelation = CmbCondition->currentIndex() == 0 ? SizeTest::Greater : SizeTest::Less;
-    job.DateLimit = QDateTime(DtDate->date(), DtTime->time());
-    job.DateRelation = CmbFileDate->currentIndex() == 0 ? DateTest::Earlier : DateTest::Later;
-    job.DateSource = RbModifyTime->isChecked() ? DateSource::FromHandle : DateSource::FromEntry;
-    job.ImageSide = RbPicH->isChecked() ? ImageSide::Height : ImageSide::Width;
-    const int pic = CmbPic->currentIndex();
-    job.ImageRelation = pic >= 0 && pic <= 2 ? ImageTest(pic) : ImageTest::None;
-
-    FileSortJob::Fields& f = job.fields;
-    f.ChkInclude = ChkInclude->isChecked();
-    f.ListBox2Count = ListBox2->count();
-    f.EdtKeys = EdtKeys->text();
-    f.EdtPartNameBegin = EdtPartNameBegin->text();
-    f.EdtPartNameEnd = EdtPartNameEnd->text();
-    f.EdtSize = EdtSize->text();
-    f.CmbCondition = CmbCondition->currentText();
-    f.CmbUnit = CmbUnit->currentText();
-    f.unitIsMB = CmbUnit->currentIndex() == 1;
-    f.CmbPic = CmbPic->currentText();
-    f.EdtPic = EdtPic->text();
+    job.onlyListedTypes = ChkInclude->isChecked();
+    job.listedTypes = ListBox2->count();
+    job.rule = activePage().rule();
     return job;
 }
 
@@ -518,27 +375,21 @@ void TForm1::Button5Click() {
 }
 
 QWidget* TForm1::ownField(FocusTarget target) {
-    return target == FocusTarget::EdtSize ? EdtSize : target == FocusTarget::EdtPic ? EdtPic : nullptr;
+    for (const auto& page : pages_) {
+        if (QWidget* field = page->field(target))
+            return field;
+    }
+    return nullptr;
 }
 
 SettingBindings TForm1::settingBindings() {
-    return withSharedBindings(
-        keys::FilePage,
-        {
-            // The option label and panels follow the loaded page before the panels are filled.
-            loadStep([this] { PageControl1Change(); }),
-            binding(keys::SuffixFilter, ListBox2),
-            binding(keys::PicSize, {{ImageSide::Width, RbPicW}, {ImageSide::Height, RbPicH}},
-                    ImageSide::Height),
-            binding(keys::FileAttr,
-                    {{DateSource::FromEntry, RbCreateTime}, {DateSource::FromHandle, RbModifyTime}},
-                    DateSource::FromHandle),
-            binding(keys::CmbPic, CmbPic),
-            binding(keys::PicSizeValue, EdtPic),
-            binding(keys::CmbCondition, CmbCondition),
-            binding(keys::CmbUnit, CmbUnit),
-            binding(keys::FileSize, EdtSize),
-        });
+    // The option label and panels follow the loaded page before the panels are filled.
+    SettingBindings own = {loadStep([this] { PageControl1Change(); }), binding(keys::SuffixFilter, ListBox2)};
+    for (const auto& page : pages_) {
+        SettingBindings more = page->bindings();
+        own.insert(own.end(), more.begin(), more.end());
+    }
+    return withSharedBindings(keys::FilePage, std::move(own));
 }
 
 bool TForm1::EdtPicKeyPress(QChar key) {

@@ -4,6 +4,9 @@
 #include "engine/journal.h"
 #include "ui/sortwindow.h"
 
+#include <memory>
+#include <vector>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -14,6 +17,7 @@ class QTabWidget;
 namespace velquin {
 
 struct AppContext;
+class FilePage;
 class Illustration;
 class SourceListModel;
 
@@ -50,7 +54,7 @@ public:
     static QString optionLabelText(const QString& tabCaption);
 
     SourceListModel* fileList = nullptr; // what ListBox1 shows
-    // Region 3: this window's own pages and controls
+    // Region 3: this window's own pages and controls, made by the criteria's pages
     QWidget* TabSheet3 = nullptr;
     QWidget* TabSheet4 = nullptr;
     Illustration* Image1 = nullptr;
@@ -83,6 +87,8 @@ public:
 private:
     class Host;
 
+    const FilePage& activePage() const;
+
     void buildPages();
     void buildOptions();
     void FormCreate();
@@ -93,6 +99,8 @@ private:
     std::optional<Preview> previewRun() override;
     TransferMode previewMode() const override;
     void startRun() override { BtnCopyClick(); }
+
+    std::vector<std::unique_ptr<FilePage>> pages_; // one per criterion, in page order
 };
 
 } // namespace velquin

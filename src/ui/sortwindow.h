@@ -126,6 +126,14 @@ public:
     // The way in through the switch: shows this window with its own switch button checked.
     virtual void showFromSwitch() = 0;
 
+    // The pages both windows have, built on TabSheet6 and TabSheet1 by either window's criteria.
+    // Page 0: heading, illustration, keyword label (`keysLabelName`, returned) and EdtKeys.
+    QLabel* buildKeywordPage(const QString& heading,
+                             const std::function<Illustration*(QWidget*)>& illustration,
+                             const char* keysLabelName, const QString& keysLabel);
+    // Page 1: heading, illustration, the range line, the red-star filter line, ChkOnlyMatchDir.
+    void buildNamePage(const QString& heading, const std::function<Illustration*(QWidget*)>& illustration,
+                       const QString& rangeCaption, const QString& onlyMatchCaption);
     // True while a run or a walk of this window is under way.
     bool busy() const { return run_->busy(); }
 
@@ -145,13 +153,6 @@ protected:
         QString caption;
     };
     void buildPageControl(const QList<PageSlot>& pages);
-    // Page 0: heading, illustration, keyword label (`keysLabelName`, returned) and EdtKeys.
-    QLabel* buildKeywordPage(const QString& heading,
-                             const std::function<Illustration*(QWidget*)>& illustration,
-                             const char* keysLabelName, const QString& keysLabel);
-    // Page 1: heading, illustration, the range line, the red-star filter line, ChkOnlyMatchDir.
-    void buildNamePage(const QString& heading, const std::function<Illustration*(QWidget*)>& illustration,
-                       const QString& rangeCaption, const QString& onlyMatchCaption);
     // The result group, the mode and progress band and the button bar, with Button3 and BtnAout
     // connected; RbOverwrite starts checked until the settings load.
     void buildBottom(const QString& moveCaption, const QString& copyCaption);

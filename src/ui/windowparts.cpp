@@ -89,6 +89,13 @@ QLabel* namedLabel(QWidget* parent, const char* name, const QString& text) {
     return named(new QLabel(text, parent), name);
 }
 
+QComboBox* choiceBox(QWidget* parent, const char* name, const QStringList& items) {
+    auto* box = named(new QComboBox(parent), name);
+    box->addItems(items);
+    box->setCurrentIndex(0);
+    return box;
+}
+
 QLabel* pageHeading(QWidget* parent, const char* name, const QString& text) {
     QLabel* l = namedLabel(parent, name, text);
     QFont f = l->font();

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -36,6 +37,8 @@ template <typename W> W* named(W* widget, const char* name) {
 }
 // A label named `name`.
 QLabel* namedLabel(QWidget* parent, const char* name, const QString& text);
+// A drop-down named `name` with `items`, the first one selected.
+QComboBox* choiceBox(QWidget* parent, const char* name, const QStringList& items);
 // A bold page heading, its text taken as given (leading blanks indent it).
 QLabel* pageHeading(QWidget* parent, const char* name, const QString& text);
 // The lowered panel in the theme's base colour (white in a light theme) that fills a criterion

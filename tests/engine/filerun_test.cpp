@@ -5,6 +5,12 @@
 #include "support/printers.h"
 #include "support/scriptedhost.h"
 #include "support/testdir.h"
+#include "ui/criteria/datecriterion.h"
+#include "ui/criteria/imagecriterion.h"
+#include "ui/criteria/keywordcriterion.h"
+#include "ui/criteria/namecriterion.h"
+#include "ui/criteria/sizecriterion.h"
+#include "ui/criteria/typecriterion.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -25,6 +31,38 @@ namespace {
 
 QString u(const char* text) {
     return QString::fromUtf8(text);
+}
+
+std::shared_ptr<FileRule> byKeywords(const QString& text) {
+    return std::make_shared<KeywordRule>(text);
+}
+std::shared_ptr<FileRule> byType() {
+    return std::make_shared<TypeRule>();
+}
+std::shared_ptr<FileRule> byName(NameChoice choice = {}) {
+    return std::make_shared<NameRule>(std::move(choice));
+}
+// The name page with its range on, from `begin` to `end` as typed.
+std::shared_ptr<FileRule> byNameRange(const QString& begin, const QString& end) {
+    NameChoice choice;
+    choice.useRange = true;
+    choice.beginText = begin;
+    choice.endText = end;
+    return byName(choice);
+}
+std::shared_ptr<FileRule> bySize(const QString& text, SizeTest relation = SizeTest::Greater,
+                                 SizeUnit unit = SizeUnit::KB) {
+    return std::make_shared<SizeRule>(SizeChoice{relation, text, unit});
+}
+std::shared_ptr<FileRule> byImage(const QString& limit, ImageTest relation = ImageTest::AtLeast,
+                                  ImageSide side = ImageSide::Width) {
+    return std::make_shared<ImageRule>(ImageChoice{side, relation, limit});
+}
+
+FileSortJob keywordJob() {
+    FileSortJob job;
+    job.rule = byKeywords(QString());
+    return job;
 }
 
 class FileRun : public ::testing::Test {
@@ -57,7 +95,7 @@ protected:
     TestDir dir;
     FileOps fs;
     ScriptedHost host;
-    FileSortJob job;
+    FileSortJob job = keywordJob();
 };
 
 QByteArray pngBytes(int width, int height) {
@@ -86,51 +124,30 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
          "没有需要分拣的文件!", FocusTarget::None},
         {"include without types",
          [](FileSortJob& j, ScriptedHost&) {
-             j.Criterion = SortCriterion::ByType;
-             j.fields.ChkInclude = true;
+             j.rule = byType();
+             j.onlyListedTypes = true;
          },
          "如果选择了只分拣某些文件类型，则类型不应当为空！", FocusTarget::None},
-        {"blank keywords", [](FileSortJob& j, ScriptedHost&) { j.fields.EdtKeys = QStringLiteral(" \t "); },
+        {"blank keywords", [](FileSortJob& j, ScriptedHost&) { j.rule = byKeywords(QStringLiteral(" \t ")); },
          "请输入匹配关键字!", FocusTarget::EdtKeys},
         {"range begin",
          [](FileSortJob& j, ScriptedHost&) {
-             j.Criterion = SortCriterion::ByName;
-             j.UseNameRange = true;
-             j.fields.EdtPartNameBegin = QStringLiteral("1 ");
-             j.fields.EdtPartNameEnd = QStringLiteral("x");
+             j.rule = byNameRange(QStringLiteral("1 "), QStringLiteral("x"));
          },
          "请输入整数序号!", FocusTarget::EdtPartNameBegin},
         {"range end",
          [](FileSortJob& j, ScriptedHost&) {
-             j.Criterion = SortCriterion::ByName;
-             j.UseNameRange = true;
-             j.fields.EdtPartNameBegin = QStringLiteral(" -3");
-             j.fields.EdtPartNameEnd = QStringLiteral("2147483648");
+             j.rule = byNameRange(QStringLiteral(" -3"), QStringLiteral("2147483648"));
          },
          "请输入整数序号!", FocusTarget::EdtPartNameEnd},
-        {"size empty",
-         [](FileSortJob& j, ScriptedHost&) {
-             j.Criterion = SortCriterion::BySize;
-             j.fields.EdtSize = QStringLiteral("  ");
-         },
+        {"size empty", [](FileSortJob& j, ScriptedHost&) { j.rule = bySize(QStringLiteral("  ")); },
          "请输入正确的文件大小!", FocusTarget::EdtSize},
-        {"size trailing blank",
-         [](FileSortJob& j, ScriptedHost&) {
-             j.Criterion = SortCriterion::BySize;
-             j.fields.EdtSize = QStringLiteral("12 ");
-         },
+        {"size trailing blank", [](FileSortJob& j, ScriptedHost&) { j.rule = bySize(QStringLiteral("12 ")); },
          "请输入正确的文件大小!", FocusTarget::EdtSize},
-        {"image empty",
-         [](FileSortJob& j, ScriptedHost&) {
-             j.Criterion = SortCriterion::ByImageSize;
-             j.fields.EdtPic = QString();
-         },
+        {"image empty", [](FileSortJob& j, ScriptedHost&) { j.rule = byImage(QString()); },
          "请输入正确的图片宽高!", FocusTarget::EdtPic},
         {"image beyond 32 bits",
-         [](FileSortJob& j, ScriptedHost&) {
-             j.Criterion = SortCriterion::ByImageSize;
-             j.fields.EdtPic = QStringLiteral("4294967296");
-         },
+         [](FileSortJob& j, ScriptedHost&) { j.rule = byImage(QStringLiteral("4294967296")); },
          "请输入正确的图片宽高!", FocusTarget::EdtPic},
     };
     for (const Case& c : cases) {
@@ -138,9 +155,7 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
         TestDir d;
         FileSortJob j;
         j.Files = {d.file(QStringLiteral("a.txt"), "a")};
-        j.fields.CmbCondition = u("大于");
-        j.fields.CmbUnit = QStringLiteral("KB");
-        j.fields.CmbPic = u("大于等于");
+        j.rule = byKeywords(QString());
         ScriptedHost h;
         h.outputText = d.folder(QStringLiteral("out"));
         c.setup(j, h);
@@ -159,7 +174,7 @@ TEST_F(FileRun, ChecksStopAtTheFirstFailureWithMessageAndFocus) {
 
 TEST_F(FileRun, TrailingSeparatorStaysInTheFieldAfterALaterFailure) {
     add(QStringLiteral("a.txt"));
-    job.fields.EdtKeys = QString();
+    job.rule = byKeywords(QString());
     EXPECT_EQ(run(), RunEnd::CheckFailed);
     EXPECT_EQ(host.outputText, dir.path(QStringLiteral("out/")));
     EXPECT_EQ(host.outputWrites, 1);
@@ -172,7 +187,7 @@ TEST_F(FileRun, TrailingSeparatorStaysInTheFieldAfterALaterFailure) {
 
 TEST_F(FileRun, BlankOutputOpensTheChooserAndDoesNotStart) {
     add(QStringLiteral("a.txt"));
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     host.outputText = QStringLiteral(" \t");
     host.chosenFolder = dir.path(QStringLiteral("out"));
     EXPECT_EQ(run(), RunEnd::CheckFailed);
@@ -186,10 +201,8 @@ TEST_F(FileRun, BlankOutputOpensTheChooserAndDoesNotStart) {
 
 TEST_F(FileRun, ImagePageIgnoresAnEmptyIncludeList) {
     add(QStringLiteral("a.txt"));
-    job.Criterion = SortCriterion::ByImageSize;
-    job.fields.ChkInclude = true;
-    job.fields.EdtPic = QStringLiteral("1");
-    job.fields.CmbPic = u("大于等于");
+    job.rule = byImage(QStringLiteral("1"));
+    job.onlyListedTypes = true;
     EXPECT_EQ(run(), RunEnd::Completed);
     expectCompleted();
 }
@@ -199,7 +212,7 @@ TEST_F(FileRun, ImagePageIgnoresAnEmptyIncludeList) {
 TEST_F(FileRun, ProgressFollowsTheItemsThenFullThenZero) {
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
         add(QString::fromUtf8(name));
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(
         host.events,
@@ -213,7 +226,7 @@ TEST_F(FileRun, ProgressFollowsTheItemsThenFullThenZero) {
 TEST_F(FileRun, AStopEndsTheRunAfterTheItemInFlight) {
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
         add(QString::fromUtf8(name));
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     bool stop = false;
     host.stop = [&stop] { return stop; };
     host.onProgress = [&stop](int position) { stop = stop || position == 25; };
@@ -232,7 +245,7 @@ TEST_F(FileRun, FailedTransfersAreCountedAndListedButAClashLeftAloneIsNot) {
     add(QStringLiteral("d.jpg"));
     dir.file(QStringLiteral("out/.txt"), "a file where the folder would go");
     dir.file(QStringLiteral("out/.jpg/d.jpg"), "kept by Skip");
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(host.messages, QStringList{u("分拣工作完成！")});
     EXPECT_EQ(host.closingLine, u("有 2 个项目未能分拣。"));
@@ -248,7 +261,7 @@ TEST_F(FileRun, AWriteProtectedTargetIsLeftAloneAndCounted) {
     add(QStringLiteral("a.txt"), "new");
     const QString target = dir.file(QStringLiteral("out/.txt/a.txt"), "old");
     ASSERT_EQ(::chmod(encodeLocal8(target).constData(), 0444), 0);
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
         host = ScriptedHost();
         host.outputText = dir.path(QStringLiteral("out"));
@@ -264,10 +277,7 @@ TEST_F(FileRun, AWriteProtectedTargetIsLeftAloneAndCounted) {
 TEST_F(FileRun, FixedFolderIsMadeEvenWhenEveryFileIsFilteredOut) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));
-    job.Criterion = SortCriterion::BySize;
-    job.fields.EdtSize = QStringLiteral("100");
-    job.fields.CmbCondition = u("大于");
-    job.fields.CmbUnit = QStringLiteral("KB");
+    job.rule = bySize(QStringLiteral("100"));
     host.filter = {TypeFilterMode::Exclude, {QStringLiteral("*.TXT")}};
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), QStringList{u("大于100KB")});
@@ -279,7 +289,7 @@ TEST_F(FileRun, FixedFolderIsMadeEvenWhenEveryFileIsFilteredOut) {
 TEST_F(FileRun, LockIsReleasedWhenTheLoopThrows) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     host.onProgress = [](int) { throw std::runtime_error("window gone"); };
     EXPECT_THROW(run(), std::runtime_error);
     EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
@@ -290,7 +300,7 @@ TEST_F(FileRun, ModeAndPolicyAreReadAgainForEveryItem) {
     add(QStringLiteral("b.txt"), "b");
     add(QStringLiteral("c.txt"), "c");
     dir.file(QStringLiteral("out/.txt/c.txt"), "old");
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     host.onProgress = [this](int position) {
         if (position == 0)
             host.mode = TransferMode::Move;
@@ -308,7 +318,7 @@ TEST_F(FileRun, ModeAndPolicyAreReadAgainForEveryItem) {
 TEST_F(FileRun, TypeFilterIsReadAgainForEveryItem) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("b.txt"));
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     host.onProgress = [this](int) { host.filter = {TypeFilterMode::Include, {QStringLiteral("*.doc")}}; };
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral(".txt")), QStringList{QStringLiteral("a.txt")});
@@ -352,9 +362,9 @@ TEST_F(FileRun, TypeFilterDropsItemsWithoutAProgressStep) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("README"));
     add(QStringLiteral("b.doc"));
-    job.Criterion = SortCriterion::ByType;
-    job.fields.ChkInclude = true;
-    job.fields.ListBox2Count = 1;
+    job.rule = byType();
+    job.onlyListedTypes = true;
+    job.listedTypes = 1;
     host.filter = {TypeFilterMode::Include, {QStringLiteral("*.txt")}};
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), QStringList{QStringLiteral(".txt")});
@@ -367,7 +377,7 @@ TEST_F(FileRun, KeywordsSortIntoEveryMatchingFolder) {
     add(QStringLiteral("My Cat.txt"), "1");
     add(QStringLiteral("catdog.png"), "2");
     add(QStringLiteral("bird.txt"), "3");
-    job.fields.EdtKeys = QStringLiteral("cat  dog ");
+    job.rule = byKeywords(QStringLiteral("cat  dog "));
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("cat"), QStringLiteral("dog")}));
     EXPECT_EQ(outEntries(QStringLiteral("cat")),
@@ -379,7 +389,7 @@ TEST_F(FileRun, KeywordsSortIntoEveryMatchingFolder) {
 
 TEST_F(FileRun, KeywordsInMoveModeGiveTheFileToTheFirstMatch) {
     add(QStringLiteral("catdog.png"), "2");
-    job.fields.EdtKeys = QStringLiteral("Dog cat");
+    job.rule = byKeywords(QStringLiteral("Dog cat"));
     host.mode = TransferMode::Move;
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral("Dog")), QStringList{QStringLiteral("catdog.png")});
@@ -391,7 +401,7 @@ TEST_F(FileRun, KeywordsInMoveModeGiveTheFileToTheFirstMatch) {
 TEST_F(FileRun, KeywordsLookOnlyAtTheBaseName) {
     add(QStringLiteral("a.txt"));
     add(QStringLiteral("mytxt.doc"));
-    job.fields.EdtKeys = QStringLiteral("txt");
+    job.rule = byKeywords(QStringLiteral("txt"));
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral("txt")), QStringList{QStringLiteral("mytxt.doc")});
 }
@@ -399,7 +409,7 @@ TEST_F(FileRun, KeywordsLookOnlyAtTheBaseName) {
 TEST_F(FileRun, KeywordAutoNumberStartsAgainInEachFolder) {
     add(QStringLiteral("cat-dog.jpg"), "new");
     dir.file(QStringLiteral("out/cat/cat-dog.jpg"), "old");
-    job.fields.EdtKeys = QStringLiteral("cat dog");
+    job.rule = byKeywords(QStringLiteral("cat dog"));
     host.policy = ClashPolicy::AutoNumber;
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(QStringLiteral("cat")),
@@ -410,7 +420,7 @@ TEST_F(FileRun, KeywordAutoNumberStartsAgainInEachFolder) {
 
 TEST_F(FileRun, KeywordsNeverLeadOutOfTheOutputFolder) {
     add(QStringLiteral("a..b.txt"), "x");
-    job.fields.EdtKeys = QStringLiteral(".. ../esc ..b a. ..");
+    job.rule = byKeywords(QStringLiteral(".. ../esc ..b a. .."));
     host.mode = TransferMode::Move;
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), (QStringList{QStringLiteral("..b"), QStringLiteral("a.")}));
@@ -444,11 +454,7 @@ TEST_F(FileRun, NameCriterionUsesBaseNameRangeAndFilter) {
         SCOPED_TRACE(c.file);
         TestDir d;
         FileSortJob j;
-        j.Criterion = SortCriterion::ByName;
-        j.UseNameRange = c.range;
-        j.fields.EdtPartNameBegin = u(c.begin);
-        j.fields.EdtPartNameEnd = u(c.end);
-        j.FilterText = u(c.filter);
+        j.rule = byName(NameChoice{c.range, u(c.begin), u(c.end), u(c.filter), false});
         j.Files = {d.file(QStringLiteral("src/") + u(c.file), "x")};
         ScriptedHost h;
         h.outputText = d.folder(QStringLiteral("out"));
@@ -463,10 +469,7 @@ TEST_F(FileRun, NameCriterionUsesBaseNameRangeAndFilter) {
 TEST_F(FileRun, NameThatWouldLeadOutIsNotSorted) {
     add(QStringLiteral("..."), "x");     // base name ".."
     add(QStringLiteral("..x.txt"), "y"); // range 1 to 2 gives ".."
-    job.Criterion = SortCriterion::ByName;
-    job.UseNameRange = true;
-    job.fields.EdtPartNameBegin = QStringLiteral("1");
-    job.fields.EdtPartNameEnd = QStringLiteral("2");
+    job.rule = byNameRange(QStringLiteral("1"), QStringLiteral("2"));
     host.mode = TransferMode::Move;
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(dir.sortedEntries(QStringLiteral("src")),
@@ -480,8 +483,7 @@ TEST_F(FileRun, OnlyExistingTargetsDropsFilesWithoutAFolder) {
     add(QStringLiteral("alpha.txt"));
     add(QStringLiteral("beta.txt"));
     dir.folder(QStringLiteral("out/beta"));
-    job.Criterion = SortCriterion::ByName;
-    job.OnlyExistingTargets = true;
+    job.rule = byName(NameChoice{false, QString(), QString(), QString(), true});
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(), QStringList{QStringLiteral("beta")});
     EXPECT_EQ(outEntries(QStringLiteral("beta")), QStringList{QStringLiteral("beta.txt")});
@@ -494,7 +496,7 @@ TEST_F(FileRun, TypeCriterionUsesTheExtensionAsWritten) {
     add(QStringLiteral("notes"));
     add(QStringLiteral("a.tar.gz"));
     add(QStringLiteral(".profile"));
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(),
               (QStringList{QStringLiteral(".JPG"), QStringLiteral(".gz"), QStringLiteral(".jpg"),
@@ -507,34 +509,29 @@ TEST_F(FileRun, TypeCriterionUsesTheExtensionAsWritten) {
 }
 
 TEST_F(FileRun, SizeCriterionIsStrictAtTheLimit) {
+    const std::optional<SizeTest> none;
     struct Case {
-        int condition;
-        const char* conditionText;
+        std::optional<SizeTest> relation; // none: nothing selected
         const char* size;
-        int unit;
-        const char* unitText;
+        std::optional<SizeUnit> unit;
         const char* folder;
         std::vector<int> sizes;
         QStringList sorted;
     };
     const Case cases[] = {
-        {0, "大于", "1", 0, "KB", "大于1KB", {1023, 1024, 1025}, {QStringLiteral("f1025")}},
-        {1, "小于", "1", 0, "KB", "小于1KB", {1023, 1024, 1025}, {QStringLiteral("f1023")}},
-        {0, "大于", " 1", 1, "MB", "大于 1MB", {1048576, 1048577}, {QStringLiteral("f1048577")}},
-        {0, "大于", "$1", 0, "KB", "大于$1KB", {1024, 1025}, {QStringLiteral("f1025")}},
-        {0, "大于", "-1", 0, "KB", "大于-1KB", {0}, {QStringLiteral("f0")}},
-        {-1, "", "1", 0, "KB", "1KB", {1023, 1025}, {QStringLiteral("f1023")}},
+        {SizeTest::Greater, "1", SizeUnit::KB, "大于1KB", {1023, 1024, 1025}, {QStringLiteral("f1025")}},
+        {SizeTest::Less, "1", SizeUnit::KB, "小于1KB", {1023, 1024, 1025}, {QStringLiteral("f1023")}},
+        {SizeTest::Greater, " 1", SizeUnit::MB, "大于 1MB", {1048576, 1048577}, {QStringLiteral("f1048577")}},
+        {SizeTest::Greater, "$1", SizeUnit::KB, "大于$1KB", {1024, 1025}, {QStringLiteral("f1025")}},
+        {SizeTest::Greater, "-1", SizeUnit::KB, "大于-1KB", {0}, {QStringLiteral("f0")}},
+        {none, "1", SizeUnit::KB, "1KB", {1023, 1025}, {QStringLiteral("f1023")}},
+        {SizeTest::Greater, "1", std::nullopt, "大于1", {1024, 1025}, {QStringLiteral("f1025")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder);
         TestDir d;
         FileSortJob j;
-        j.Criterion = SortCriterion::BySize;
-        j.SizeRelation = c.condition == 0 ? SizeTest::Greater : SizeTest::Less;
-        j.fields.CmbCondition = u(c.conditionText);
-        j.fields.EdtSize = u(c.size);
-        j.fields.unitIsMB = c.unit == 1;
-        j.fields.CmbUnit = u(c.unitText);
+        j.rule = std::make_shared<SizeRule>(SizeChoice{c.relation, u(c.size), c.unit});
         for (int size : c.sizes)
             j.Files.append(d.file(QStringLiteral("src/f") + QString::number(size), QByteArray(size, 'z')));
         ScriptedHost h;
@@ -548,10 +545,7 @@ TEST_F(FileRun, SizeCriterionIsStrictAtTheLimit) {
 TEST_F(FileRun, SizeCriterionDropsFilesItCannotOpen) {
     add(QStringLiteral("a.bin"), QByteArray(2000, 'a'));
     job.Files.append(dir.path(QStringLiteral("src/missing.bin")));
-    job.Criterion = SortCriterion::BySize;
-    job.fields.EdtSize = QStringLiteral("1");
-    job.fields.CmbCondition = u("大于");
-    job.fields.CmbUnit = QStringLiteral("KB");
+    job.rule = bySize(QStringLiteral("1"));
     EXPECT_EQ(run(), RunEnd::Completed);
     EXPECT_EQ(outEntries(u("大于1KB")), QStringList{QStringLiteral("a.bin")});
     EXPECT_EQ(host.progress, (std::vector<int>{0, 100, 0}));
@@ -559,8 +553,9 @@ TEST_F(FileRun, SizeCriterionDropsFilesItCannotOpen) {
 
 // The units themselves are checked through runs at the limit above.
 TEST(SizeLimit, HugeLimitsSaturateInsteadOfOverflowing) {
-    EXPECT_EQ(sizeLimitBytes(Q_INT64_C(9007199254740992), true), std::numeric_limits<qint64>::max());
-    EXPECT_EQ(sizeLimitBytes(std::numeric_limits<qint64>::min(), false), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(sizeLimitBytes(Q_INT64_C(9007199254740992), SizeUnit::MB), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(sizeLimitBytes(std::numeric_limits<qint64>::min(), SizeUnit::KB),
+              std::numeric_limits<qint64>::min());
 }
 
 TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
@@ -582,10 +577,8 @@ TEST_F(FileRun, DateCriterionComparesPackedLocalTimes) {
     for (const Case& c : cases) {
         TestDir d;
         FileSortJob j;
-        j.Criterion = SortCriterion::ByDate;
-        j.DateLimit = QDateTime(date, time);
-        j.DateRelation = c.relation == 0 ? DateTest::Earlier : DateTest::Later;
-        j.DateSource = c.source;
+        j.rule = std::make_shared<DateRule>(DateChoice{
+            c.source, c.relation == 0 ? DateTest::Earlier : DateTest::Later, QDateTime(date, time)});
         j.Files = {d.file(QStringLiteral("src/early.txt"), "e", QDateTime(date, QTime(11, 59, 58))),
                    d.file(QStringLiteral("src/equal.txt"), "q", QDateTime(date, QTime(12, 0, 1))),
                    d.file(QStringLiteral("src/late.txt"), "l", QDateTime(date, QTime(12, 0, 2))),
@@ -607,10 +600,9 @@ TEST_F(FileRun, DateThresholdBefore1980PacksToZero) {
         for (int relation : {0, 1}) {
             TestDir d;
             FileSortJob j;
-            j.Criterion = SortCriterion::ByDate;
-            j.DateLimit = QDateTime(date, QTime(23, 59, 59));
-            j.DateRelation = relation == 0 ? DateTest::Earlier : DateTest::Later;
-            j.DateSource = source;
+            j.rule = std::make_shared<DateRule>(
+                DateChoice{source, relation == 0 ? DateTest::Earlier : DateTest::Later,
+                           QDateTime(date, QTime(23, 59, 59))});
             j.Files = {d.file(QStringLiteral("src/new.txt"), "n", QDateTime(QDate(2020, 1, 1), QTime(0, 0))),
                        d.path(QStringLiteral("src/gone.txt"))};
             // The entry time may be the birth time, which cannot be set back to 1975.
@@ -647,31 +639,32 @@ TEST(DateFolder, SeparatorsBecomeDashes) {
 TEST_F(FileRun, ImageCriterionComparesOneDimension) {
     struct Case {
         ImageSide side;
-        int relation;
+        ImageTest relation;
         const char* limit;
+        const char* folder;
         QStringList sorted;
     };
     const Case cases[] = {
-        {ImageSide::Width, 0, "800", {QStringLiteral("big.png")}},
-        {ImageSide::Height, 0, "800", {}},
-        {ImageSide::Height, 2, "768", {QStringLiteral("big.png")}},
-        {ImageSide::Width, 1, "16", {QStringLiteral("small.PNG")}},
-        {ImageSide::Width, 2, "0", {}},
-        {ImageSide::Width, 0, "-1", {QStringLiteral("big.png"), QStringLiteral("small.PNG")}},
-        {ImageSide::Width, 1, "-1", {}},
-        {ImageSide::Width, -1, "1", {}},
+        {ImageSide::Width, ImageTest::AtLeast, "800", "大于等于800", {QStringLiteral("big.png")}},
+        {ImageSide::Height, ImageTest::AtLeast, "800", "大于等于800", {}},
+        {ImageSide::Height, ImageTest::Exactly, "768", "等于768", {QStringLiteral("big.png")}},
+        {ImageSide::Width, ImageTest::AtMost, "16", "小于等于16", {QStringLiteral("small.PNG")}},
+        {ImageSide::Width, ImageTest::Exactly, "0", "等于0", {}},
+        {ImageSide::Width,
+         ImageTest::AtLeast,
+         "-1",
+         "大于等于-1",
+         {QStringLiteral("big.png"), QStringLiteral("small.PNG")}},
+        {ImageSide::Width, ImageTest::AtMost, "-1", "小于等于-1", {}},
+        {ImageSide::Width, ImageTest::None, "1", "1", {}},
     };
     const QByteArray big = pngBytes(1024, 768);
     const QByteArray small = pngBytes(16, 8);
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.relation << " " << c.limit);
+        SCOPED_TRACE(c.folder);
         TestDir d;
         FileSortJob j;
-        j.Criterion = SortCriterion::ByImageSize;
-        j.ImageSide = c.side;
-        j.ImageRelation = c.relation >= 0 ? ImageTest(c.relation) : ImageTest::None;
-        j.fields.CmbPic = u("等于");
-        j.fields.EdtPic = u(c.limit);
+        j.rule = byImage(u(c.limit), c.relation, c.side);
         j.Files = {d.file(QStringLiteral("src/big.png"), big),
                    d.file(QStringLiteral("src/small.PNG"), small),
                    d.file(QStringLiteral("src/x.jpg"), "not an image"),
@@ -681,7 +674,7 @@ TEST_F(FileRun, ImageCriterionComparesOneDimension) {
         ScriptedHost h;
         h.outputText = d.folder(QStringLiteral("out"));
         EXPECT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
-        const QString folder = u("等于") + u(c.limit);
+        const QString folder = u(c.folder);
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), QStringList{folder});
         EXPECT_EQ(d.sortedEntries(QStringLiteral("out/") + folder), c.sorted);
         // Only the two readable images take a progress step: 0 and 16 of 6 items.
@@ -699,7 +692,7 @@ TEST_F(FileRun, OverwriteOfAFileOntoItselfLeavesItWhole) {
              {ClashPolicy::Overwrite, ClashPolicy::Ask, ClashPolicy::ReplaceOlder, ClashPolicy::Skip}) {
             TestDir d;
             FileSortJob j;
-            j.Criterion = SortCriterion::ByType;
+            j.rule = byType();
             j.Files = {d.file(QStringLiteral("notes"), "precious")};
             ScriptedHost h;
             h.outputText = d.path();
@@ -714,10 +707,7 @@ TEST_F(FileRun, OverwriteOfAFileOntoItselfLeavesItWhole) {
     // The name criterion with a range past the end gives the empty sub-folder name as well.
     TestDir d;
     FileSortJob j;
-    j.Criterion = SortCriterion::ByName;
-    j.UseNameRange = true;
-    j.fields.EdtPartNameBegin = QStringLiteral("50");
-    j.fields.EdtPartNameEnd = QStringLiteral("60");
+    j.rule = byNameRange(QStringLiteral("50"), QStringLiteral("60"));
     j.Files = {d.file(QStringLiteral("a.txt"), "precious")};
     ScriptedHost h;
     h.outputText = d.path() + QLatin1Char('/');
@@ -751,7 +741,7 @@ TEST_F(FileRun, AwkwardNamesAreSortedOrLeftAloneNeverLost) {
     // The long name clashes, and its numbered name would be too long: the copy fails quietly.
     dir.file(QStringLiteral("out/.txt/") + longName, "old");
 
-    job.Criterion = SortCriterion::ByType;
+    job.rule = byType();
     host.policy = ClashPolicy::AutoNumber;
     EXPECT_EQ(run(), RunEnd::Completed);
     expectCompleted();
@@ -795,14 +785,13 @@ TEST_F(FileRun, AListedPipeNeverHoldsUpTheRun) {
     dir.folder(QStringLiteral("src"));
     ASSERT_EQ(::mkfifo(encodeLocal8(pipe).constData(), 0644), 0);
     job.Files = {pipe};
-    job.fields.EdtSize = QStringLiteral("0");
-    job.SizeRelation = SizeTest::Less;
-    job.fields.EdtPic = QStringLiteral("0");
-    job.DateSource = DateSource::FromHandle;
-    job.DateLimit = QDateTime(QDate(2000, 1, 1), QTime(0, 0));
-    for (SortCriterion criterion :
-         {SortCriterion::ByType, SortCriterion::BySize, SortCriterion::ByDate, SortCriterion::ByImageSize}) {
-        job.Criterion = criterion;
+    const std::shared_ptr<FileRule> rules[] = {
+        byType(), bySize(QStringLiteral("0"), SizeTest::Less),
+        std::make_shared<DateRule>(
+            DateChoice{DateSource::FromHandle, DateTest::Earlier, QDateTime(QDate(2000, 1, 1), QTime(0, 0))}),
+        byImage(QStringLiteral("0"))};
+    for (const auto& rule : rules) {
+        job.rule = rule;
         host = ScriptedHost();
         host.outputText = dir.path(QStringLiteral("out"));
         EXPECT_EQ(run(), RunEnd::Completed);

@@ -4,6 +4,9 @@
 #include "engine/folderrun.h"
 #include "support/scriptedhost.h"
 #include "support/testdir.h"
+#include "ui/criteria/keywordcriterion.h"
+#include "ui/criteria/sizecriterion.h"
+#include "ui/criteria/typecriterion.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +29,7 @@ struct Batch {
     const char* what;
     std::vector<const char*> files;
     std::vector<const char*> present; // relative to out/
-    SortCriterion criterion;
+    bool byKeywords;                  // else by type
     const char* keys;
     TransferMode mode;
     ClashPolicy policy;
@@ -45,8 +48,8 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
     TestDir d;
     FileOps fs;
     FileSortJob job;
-    job.Criterion = b.criterion;
-    job.fields.EdtKeys = u(b.keys);
+    job.rule = b.byKeywords ? std::shared_ptr<FileRule>(std::make_shared<KeywordRule>(u(b.keys)))
+                            : std::make_shared<TypeRule>();
     for (const char* f : b.files)
         job.Files.append(d.file(QStringLiteral("src/") + u(f), QByteArray(f)));
     d.folder(QStringLiteral("out"));
@@ -91,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                          ::testing::Values(Batch{"two of one name, auto-numbered",
                                                  {"x/a.jpg", "y/a.jpg", "z/a.jpg"},
                                                  {},
-                                                 SortCriterion::ByType,
+                                                 false,
                                                  "",
                                                  TransferMode::Copy,
                                                  ClashPolicy::AutoNumber,
@@ -100,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                            Batch{"two of one name, skipped",
                                                  {"x/a.jpg", "y/a.jpg"},
                                                  {},
-                                                 SortCriterion::ByType,
+                                                 false,
                                                  "",
                                                  TransferMode::Copy,
                                                  ClashPolicy::Skip,
@@ -109,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                            Batch{"a keyword twice",
                                                  {"cat.txt", "dog.txt"},
                                                  {},
-                                                 SortCriterion::ByKeyword,
+                                                 true,
                                                  "cat cat",
                                                  TransferMode::Copy,
                                                  ClashPolicy::Overwrite,
@@ -118,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                            Batch{"moves under several keywords",
                                                  {"catdog.txt"},
                                                  {},
-                                                 SortCriterion::ByKeyword,
+                                                 true,
                                                  "cat dog",
                                                  TransferMode::Move,
                                                  ClashPolicy::Skip,
@@ -127,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                            Batch{"moved files auto-numbered",
                                                  {"x/a.jpg", "y/a.jpg"},
                                                  {".jpg/a.jpg"},
-                                                 SortCriterion::ByType,
+                                                 false,
                                                  "",
                                                  TransferMode::Move,
                                                  ClashPolicy::AutoNumber,
@@ -136,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                            Batch{"an older target, then the copy planned onto it",
                                                  {"x/a.txt", "y/a.txt"},
                                                  {".txt/a.txt"},
-                                                 SortCriterion::ByType,
+                                                 false,
                                                  "",
                                                  TransferMode::Copy,
                                                  ClashPolicy::ReplaceOlder,
@@ -145,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                            Batch{"questions",
                                                  {"x/a.txt", "y/a.txt", "b.txt"},
                                                  {".txt/a.txt"},
-                                                 SortCriterion::ByType,
+                                                 false,
                                                  "",
                                                  TransferMode::Copy,
                                                  ClashPolicy::Ask,
@@ -163,7 +166,7 @@ public:
 TEST(Preview, ReplacesNoTrashCouldKeepSaySo) {
     TestDir d;
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     job.Files = {d.file(QStringLiteral("src/x/a.txt"), "1"), d.file(QStringLiteral("src/y/b.txt"), "2"),
                  d.file(QStringLiteral("src/z/b.txt"), "3")};
     d.file(QStringLiteral("out/.txt/a.txt"), "old");
@@ -188,12 +191,12 @@ TEST(Preview, FailedChecksShowTheirMessageAndPlanNothing) {
     host.outputText = d.path(QStringLiteral("out"));
     FileSortJob job;
     job.Files = {d.file(QStringLiteral("src/a.txt"))};
+    job.rule = std::make_shared<KeywordRule>(QString());
     EXPECT_FALSE(previewFileSort(job, host, fs));
     EXPECT_EQ(host.messages, QStringList{u("请输入匹配关键字!")});
     // The separator is appended as the start button would.
     EXPECT_EQ(host.outputText, d.path(QStringLiteral("out/")));
-    job.Criterion = SortCriterion::BySize;
-    job.fields.EdtSize = QStringLiteral("1");
+    job.rule = std::make_shared<SizeRule>(SizeChoice{SizeTest::Greater, QStringLiteral("1"), SizeUnit::KB});
     ASSERT_TRUE(previewFileSort(job, host, fs));
     EXPECT_FALSE(d.existsFolder(QStringLiteral("out"))) << "the size folder was made";
 }

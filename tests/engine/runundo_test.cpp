@@ -9,6 +9,7 @@
 #include "platform/trash.h"
 #include "support/scriptedhost.h"
 #include "support/testdir.h"
+#include "ui/criteria/typecriterion.h"
 
 #include <QDateTime>
 
@@ -44,7 +45,7 @@ protected:
         for (const char* name : {"a.txt", "b.txt", "c.jpg"})
             job.Files.append(
                 sources->file(QStringLiteral("in/") + QLatin1String(name), QByteArray("new ") + name));
-        job.Criterion = SortCriterion::ByType;
+        job.rule = std::make_shared<TypeRule>();
         output.folder(QStringLiteral("out"));
         if (c.targetsExist)
             output.file(QStringLiteral("out/.txt/a.txt"), "old a", old);
@@ -104,7 +105,7 @@ TEST(RunThenUndoRefusals, AChangedCopyAndATakenSourcePathStayAndAreReported) {
     host.outputText = d.folder(QStringLiteral("out"));
     host.journal = d.path(QStringLiteral("state/files.journal"));
     FileSortJob job;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     job.Files = {d.file(QStringLiteral("in/a.txt"), "a"), d.file(QStringLiteral("in/b.jpg"), "b")};
     ASSERT_EQ(runFileSort(job, host, fs), RunEnd::Completed);
     d.file(QStringLiteral("out/.txt/a.txt"), "changed since the run");

@@ -1,5 +1,8 @@
 #include "support/scriptedhost.h"
 
+#include "ui/criteria/namecriterion.h"
+#include "ui/criteria/typecriterion.h"
+
 namespace velquin::test {
 
 void ScriptedHost::setOutputFolderText(const QString& text) {
@@ -79,14 +82,14 @@ QStringList ScriptedHost::defaultPictureTypes() {
 FileSortJob byTypeJob(const QStringList& files) {
     FileSortJob job;
     job.Files = files;
-    job.Criterion = SortCriterion::ByType;
+    job.rule = std::make_shared<TypeRule>();
     return job;
 }
 
 FileSortJob byNameJob(const QStringList& files) {
     FileSortJob job;
     job.Files = files;
-    job.Criterion = SortCriterion::ByName;
+    job.rule = std::make_shared<NameRule>(NameChoice{});
     return job;
 }
 

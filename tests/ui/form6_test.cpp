@@ -510,7 +510,7 @@ TEST_F(BothWindows, AFileRunInsideAFolderRunLeavesBothWhole) {
     }
     form6->PageControl1->setCurrentIndex(int(FolderSortCriterion::ByName));
     form6->EdtOutDir->setText(dir.path(QStringLiteral("out6")));
-    form1->PageControl1->setCurrentIndex(int(SortCriterion::ByType));
+    form1->PageControl1->setCurrentWidget(form1->TabSheet2);
     form1->EdtOutDir->setText(dir.path(QStringLiteral("out1")));
     form1->fileList->addAll(
         {dir.file(QStringLiteral("files/a.txt"), "a"), dir.file(QStringLiteral("files/b.txt"), "b")});

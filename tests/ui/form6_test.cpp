@@ -55,19 +55,6 @@ protected:
     void writeSettings(const QByteArray& bytes) { dir.file(QStringLiteral("config/Velquin.ini"), bytes); }
 };
 
-// The caption a control shows, whatever kind of control it is.
-QString captionOf(const QWidget* w) {
-    if (auto* b = qobject_cast<const QAbstractButton*>(w))
-        return b->text();
-    if (auto* l = qobject_cast<const QLabel*>(w))
-        return l->text();
-    if (auto* g = qobject_cast<const QGroupBox*>(w))
-        return g->title();
-    if (auto* e = qobject_cast<const QLineEdit*>(w))
-        return e->text();
-    return QStringLiteral("(no caption)");
-}
-
 TEST_F(FolderWindow, BandsCaptionsAndPresets) {
     auto w = makeWindow();
     EXPECT_EQ(ctx.form6, w.get());
@@ -91,7 +78,7 @@ TEST_F(FolderWindow, BandsCaptionsAndPresets) {
     for (const auto& [name, caption] : captions) {
         const QWidget* control = w->findChild<QWidget*>(QLatin1String(name));
         ASSERT_NE(control, nullptr) << name;
-        EXPECT_EQ(captionOf(control), QString::fromUtf8(caption)) << name;
+        EXPECT_EQ(velquin::test::captionOf(control), QString::fromUtf8(caption)) << name;
     }
 
     ASSERT_EQ(w->PageControl1->count(), 4);

@@ -9,6 +9,8 @@ packages=(
   # A native Wayland session needs Qt's Wayland platform plugin.
   qt6-wayland
   libgtest-dev
+  # Reads the dates photos and videos were taken.
+  libexiv2-dev
   fonts-wqy-microhei
   xvfb xauth
   # `make package` (dpkg-shlibdeps reads the binary's libraries with file), its lintian check,

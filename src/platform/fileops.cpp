@@ -461,6 +461,24 @@ std::optional<QByteArray> FileOps::readFile(const QString& path, int* error) con
     }
 }
 
+std::optional<bool> FileOps::sameContent(const QString& a, const QString& b, int* error) const {
+    SysCalls& calls = *calls_;
+    OpenSource first(calls);
+    OpenSource second(calls);
+    int err = openSource(calls, encodeLocal8(a), first);
+    if (!err)
+        err = openSource(calls, encodeLocal8(b), second);
+    if (!err && first.st.st_size != second.st.st_size)
+        return false;
+    if (!err)
+        err = velquin::sameContent(calls, first.fd.get(), second.fd.get(), first.st.st_size, nullptr);
+    if (err == 0 || err == EBUSY)
+        return err == 0;
+    if (error)
+        *error = err;
+    return std::nullopt;
+}
+
 std::optional<qint64> FileOps::openedFileSize(const QString& path) const {
     Descriptor fd(*calls_, calls_->open(encodeLocal8(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY, 0));
     struct stat st;

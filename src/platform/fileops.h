@@ -248,6 +248,11 @@ public:
     // folder, EINVAL for a FIFO, device or socket, which are never opened for this).
     std::optional<QByteArray> readFile(const QString& path, int* error = nullptr) const;
 
+    // Whether two regular files hold the same bytes: their sizes first, then their data in chunks,
+    // so memory stays bounded whatever their size. nullopt, with the errno in `error`, when
+    // either cannot be opened or read (EISDIR for a folder, EINVAL for a FIFO or device).
+    std::optional<bool> sameContent(const QString& a, const QString& b, int* error = nullptr) const;
+
     // The size of the file, taken from the file opened for reading; nullopt if it cannot be opened.
     std::optional<qint64> openedFileSize(const QString& path) const;
     // Last-modification time read from the file opened for reading; nullopt if it cannot be opened.

@@ -161,6 +161,31 @@ TEST(FileOpsQueries, TimesAndSizesOfFilesOnly) {
     EXPECT_TRUE(ops.modificationTimeOpened(fifo));
 }
 
+TEST(FileOpsQueries, SameContentComparesSizeThenEveryByte) {
+    TestDir dir;
+    // Larger than one comparison buffer, so that a difference in a later chunk counts.
+    const QByteArray data = sampleData(3 << 20);
+    QByteArray late = data;
+    late[late.size() - 1] = char(late.back() ^ 1);
+    const QString a = dir.file(QStringLiteral("a"), data);
+    const QString fifo = dir.path(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(encodeLocal8(fifo).constData(), 0644), 0);
+    FileOps ops;
+    EXPECT_EQ(ops.sameContent(a, dir.file(QStringLiteral("b"), data)), true);
+    EXPECT_EQ(ops.sameContent(a, dir.file(QStringLiteral("c"), late)), false);
+    EXPECT_EQ(ops.sameContent(a, dir.file(QStringLiteral("d"), data + 'x')), false);
+    EXPECT_EQ(ops.sameContent(dir.file(QStringLiteral("e")), dir.file(QStringLiteral("f"))), true);
+    int error = 0;
+    EXPECT_FALSE(ops.sameContent(a, dir.path(QStringLiteral("missing")), &error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_FALSE(ops.sameContent(fifo, a, &error));
+    EXPECT_EQ(error, EINVAL);
+    auto calls = std::make_shared<FaultCalls>();
+    calls->failCall(FaultCalls::Pread, 2, EIO);
+    EXPECT_FALSE(FileOps(calls).sameContent(a, dir.path(QStringLiteral("b")), &error));
+    EXPECT_EQ(error, EIO);
+}
+
 TEST(FileOpsCopy, ModesAgainstExistingAndMissingTargets) {
     struct Case {
         Mode mode;

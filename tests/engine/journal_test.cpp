@@ -171,7 +171,6 @@ TEST(Journal, LinesThatDoNotReadAsEntriesAreLeftOut) {
 TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("files.journal"));
-    EXPECT_FALSE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
     {
         std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
@@ -180,13 +179,12 @@ TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     }
     std::optional<JournalWriter> second = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(second);
-    EXPECT_TRUE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
     ASSERT_TRUE(second->append(sampleEntries()[1]));
     EXPECT_EQ(readJournal(path), std::vector<JournalEntry>{sampleEntries()[1]});
     EXPECT_EQ(dir.sortedEntries(), QStringList{QStringLiteral("files.journal")});
     removeJournal(path);
-    EXPECT_FALSE(journalExists(path));
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("files.journal")));
 }
 
 // A drive that cannot take a new file (no inodes left) leaves the old journal as it was: the

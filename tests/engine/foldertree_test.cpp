@@ -1,6 +1,7 @@
 #include "engine/foldertree.h"
 
 #include "platform/names.h"
+#include "support/faultcalls.h"
 #include "support/scriptedhost.h"
 #include "support/testdir.h"
 
@@ -328,38 +329,13 @@ TEST(CopyFolderTreeSafety, DeepTreeCopiesToTheBottom) {
     EXPECT_EQ(d.read(copied + QStringLiteral("/leaf.txt")), QByteArray("leaf"));
 }
 
-namespace {
-
-// Refuses to open any file whose path ends in "locked.txt", as a file locked by another program.
-class LockedFileCalls : public SysCalls {
-public:
-    int open(const char* path, int flags, unsigned mode) override {
-        if (locked(path))
-            return refuse();
-        return SysCalls::open(path, flags, mode);
-    }
-    int openat(int dirfd, const char* path, int flags, unsigned mode) override {
-        if (locked(path))
-            return refuse();
-        return SysCalls::openat(dirfd, path, flags, mode);
-    }
-
-private:
-    static bool locked(const char* path) { return QByteArray(path).endsWith("locked.txt"); }
-    static int refuse() {
-        errno = EACCES;
-        return -1;
-    }
-};
-
-} // namespace
-
 TEST(CopyFolderTreeSafety, AFileThatCannotBeCopiedIsPassedOverWithoutLeftovers) {
     TestDir d;
-    FileOps fs(std::make_shared<LockedFileCalls>());
+    auto calls = std::make_shared<test::FaultCalls>();
+    FileOps fs(calls);
     ScriptedHost host;
     d.file(QStringLiteral("S/a.txt"), "a");
-    d.file(QStringLiteral("S/locked.txt"), "l");
+    calls->deny(d.file(QStringLiteral("S/locked.txt"), "l"));
     d.file(QStringLiteral("S/z/z.txt"), "z");
     copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Overwrite);
     EXPECT_EQ(d.entries(QStringLiteral("D")), (QStringList{QStringLiteral("a.txt"), QStringLiteral("z")}));

@@ -3,6 +3,7 @@
 #include "faults/sandbox.h"
 #include "platform/names.h"
 #include "support/printers.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <csignal>
@@ -193,8 +194,7 @@ TEST(Journal, AJournalThatCannotStartLeavesTheOldOneAlone) {
     TestDir dir;
     const QString folder = dir.folder(QStringLiteral("state"));
     TmpfsMount mount(folder, 1 << 20, 2);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(mount);
     const QString path = folder + QStringLiteral("/files.journal");
     {
         std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
@@ -212,8 +212,7 @@ TEST(Journal, AnEntryThatDoesNotFitLeavesNothingOfItself) {
     TestDir dir;
     const QString folder = dir.folder(QStringLiteral("state"));
     TmpfsMount mount(folder, 4096);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(mount);
     const QString path = folder + QStringLiteral("/files.journal");
     std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(writer);

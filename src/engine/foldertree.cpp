@@ -1,6 +1,5 @@
 #include "engine/foldertree.h"
 
-#include "engine/runhost.h"
 #include "engine/transfer.h"
 #include "platform/paths.h"
 
@@ -136,13 +135,6 @@ private:
 void CopyFolderTree(RunActions& actions, const FileOps& fs, const QString& source, const QString& destination,
                     ClashPolicy policy, const QString& keepOut) {
     TreeCopy(actions, fs, policy).run(source, destination, keepOut);
-}
-
-QList<RunFailure> CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source,
-                                 const QString& destination, ClashPolicy policy, const QString& keepOut) {
-    DiskActions actions(fs, host);
-    CopyFolderTree(actions, fs, source, destination, policy, keepOut);
-    return actions.failures();
 }
 
 std::optional<int> countFilesIfListable(const FileOps& fs, const QString& folder) {

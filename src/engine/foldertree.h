@@ -4,14 +4,11 @@
 #include "engine/types.h"
 #include "platform/fileops.h"
 
-#include <QList>
 #include <QString>
 
 #include <optional>
 
 namespace velquin {
-
-class RunHost;
 
 // Copies the folder `source` with everything in it into `destination` (joined as
 // destination + separator + entry name), merging into folders that exist and applying `policy`
@@ -26,10 +23,6 @@ class RunHost;
 // files, when `actions` is stopping.
 void CopyFolderTree(RunActions& actions, const FileOps& fs, const QString& source, const QString& destination,
                     ClashPolicy policy, const QString& keepOut = QString());
-// The same on the disk as it is, with the host's clash question; returns what failed.
-QList<RunFailure> CopyFolderTree(const FileOps& fs, RunHost& host, const QString& source,
-                                 const QString& destination, ClashPolicy policy,
-                                 const QString& keepOut = QString());
 
 // The number of entries directly in `folder` that are not folders, hidden ones included;
 // 0 when the folder cannot be listed.

@@ -369,11 +369,6 @@ std::vector<JournalEntry> readJournal(const QString& path, size_t most) {
                                                      : std::vector<JournalEntry>();
 }
 
-bool journalExists(const QString& path) {
-    struct stat st;
-    return ::stat(encodeLocal8(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 void removeJournal(const QString& path) {
     ::unlink(encodeLocal8(path).constData());
 }

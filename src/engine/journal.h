@@ -100,7 +100,6 @@ private:
 Journal loadJournal(const QString& path, size_t most = SIZE_MAX);
 // loadJournal's entries alone (none for a journal with a problem).
 std::vector<JournalEntry> readJournal(const QString& path, size_t most = SIZE_MAX);
-bool journalExists(const QString& path);
 
 // The object at a path itself (a link is not followed), as a journal records and undo checks it.
 struct ObjectStamp {

@@ -33,11 +33,18 @@ private:
 };
 
 // The host's keeper, with the host asked once in the run whether a replace may go on where the
-// old target cannot be kept; the first answer holds for the rest of the run.
+// old target cannot be kept; the first answer holds for the rest of the run. For the journal it
+// notes what it is given to keep, as it is right before it is kept, so that undo can tell the
+// kept file from any other.
 class DiskActions::Keeper : public ReplaceKeeper {
 public:
-    Keeper(ReplaceKeeper& inner, RunHost& host) : inner_(inner), host_(host) {}
-    KeptFile keep(const QString& target) override { return inner_.keep(target); }
+    Keeper(ReplaceKeeper& inner, RunHost& host, const FileOps* stamping)
+        : inner_(inner), host_(host), stamping_(stamping) {}
+    KeptFile keep(const QString& target) override {
+        if (stamping_)
+            old_ = objectStamp(*stamping_, target);
+        return inner_.keep(target);
+    }
     bool replaceUnkept(const QString& target, int error) override {
         (void)target;
         if (!goOn_)
@@ -51,15 +58,19 @@ public:
 
     // The errno of the keeping that made the last replace refused; 0 when none was.
     int takeRefusal() { return std::exchange(refused_, 0); }
+    // What the last transfer gave to keep; nullopt when nothing.
+    std::optional<ObjectStamp> takeOld() { return std::exchange(old_, std::nullopt); }
 
 private:
     ReplaceKeeper& inner_;
     RunHost& host_;
+    const FileOps* stamping_; // null: no journal to note it for
     std::optional<bool> goOn_;
     int refused_ = 0;
+    std::optional<ObjectStamp> old_;
 };
 
-DiskActions::DiskActions(const FileOps& fs, RunHost& host) : fs_(fs), host_(host), disk_(fs) {
+DiskActions::DiskActions(const FileOps& fs, RunHost& host) : fs_(fs), host_(host), state_(fs) {
     // The run's checks have put the separator at the end of the field by now.
     if (const QString path = host_.journalPath(); !path.isEmpty()) {
         journalWanted_ = true;
@@ -122,22 +133,18 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
                                       TransferMode mode, ClashPolicy policy) {
     if (stopping())
         return TransferOutcome::Stopped;
-    const TransferDecision decision = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
-    // What a replace finds at the target, so that undo can tell the kept file from any other.
-    const std::optional<ObjectStamp> old = journal_ ? objectStamp(fs_, decision.target) : std::nullopt;
     Progress progress(*this);
     if (!keeper_) {
         if (ReplaceKeeper* hostKeeper = host_.replaceKeeper())
-            keeper_ = std::make_unique<Keeper>(*hostKeeper, host_);
+            keeper_ = std::make_unique<Keeper>(*hostKeeper, host_, journal_ ? &fs_ : nullptr);
     }
     const TransferHooks hooks{&progress, keeper_.get()};
     const TransferResult result =
-        carryOut(fs_, host_, hints_, source, subFolder, name, mode, decision, hooks);
+        TransferFile(fs_, host_, source, subFolder, name, mode, policy, &state_, hooks);
     const int refusal = keeper_ ? keeper_->takeRefusal() : 0;
+    const std::optional<ObjectStamp> old = keeper_ ? keeper_->takeOld() : std::nullopt;
     if (result.outcome == TransferOutcome::Stopped)
         sawStop_ = true;
-    if (result.outcome == TransferOutcome::Done && mode == TransferMode::Move)
-        disk_.noteMoved(source);
     if (countsAsFailure(result) && refusal != 0)
         failures_.append(
             RunFailure{source, result.decision.target,

@@ -67,7 +67,7 @@ public:
     DiskActions(const FileOps& fs, RunHost& host);
     ~DiskActions() override;
 
-    const DiskView& view() const override { return disk_; }
+    const DiskView& view() const override { return state_.disk; }
     void makeFolder(const QString& path) override;
     TransferOutcome transfer(const QString& source, const QString& subFolder, const QString& name,
                              TransferMode mode, ClashPolicy policy) override;
@@ -98,8 +98,7 @@ private:
 
     const FileOps& fs_;
     RunHost& host_;
-    DiskAsItIs disk_;
-    NameHints hints_;
+    TransferState state_;
     QList<RunFailure> failures_;
     QList<TransferResult> results_;
     std::optional<JournalWriter> journal_;

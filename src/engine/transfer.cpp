@@ -48,10 +48,9 @@ FsResult put(const FileOps& fs, const QString& source, const QString& target, Tr
 }
 
 // ReplaceOlder's comparison: for a copy the source not older than the target, for a move newer.
-bool replacesOlder(const DiskView& disk, const QString& source, const QString& target, bool targetThere,
-                   TransferMode mode) {
+bool replacesOlder(const DiskView& disk, const QString& source, const QString& target, TransferMode mode) {
     std::optional<FileTime> sourceTime = disk.modificationTime(source);
-    std::optional<FileTime> targetTime = targetThere ? disk.modificationTime(target) : std::nullopt;
+    std::optional<FileTime> targetTime = disk.isFile(target) ? disk.modificationTime(target) : std::nullopt;
     // A drive that keeps whole seconds (or two) must not make a file look newer than its own copy.
     if (sourceTime && targetTime) {
         const qint64 step = qMax(disk.timeStep(source), disk.timeStep(target));
@@ -134,10 +133,6 @@ bool subFolderStaysInside(const QString& subFolderName) {
     return true;
 }
 
-QString overwriteQuestionText(const QString& target) {
-    return QString::fromUtf8("文件") + target + QString::fromUtf8("已存在，是否覆盖？");
-}
-
 QString numberedName(const QString& name, int n) {
     QString base = baseNameOf(name);
     const QString tail = QLatin1Char('_') + QString::number(n) + extensionOf(name);
@@ -179,8 +174,12 @@ QString freeName(const DiskView& disk, const NameHints& hints, const QString& fo
     return n == 0 ? name : numberedName(name, n);
 }
 
-QString freeName(const FileOps& fs, const QString& folder, const QString& name) {
-    return freeName(DiskAsItIs(fs), NameHints(), folder, name);
+bool CopyFileIfNewer(const DiskView& disk, const QString& source, const QString& target) {
+    return replacesOlder(disk, source, target, TransferMode::Copy);
+}
+
+bool MoveFileIfNewer(const DiskView& disk, const QString& source, const QString& target) {
+    return replacesOlder(disk, source, target, TransferMode::Move);
 }
 
 TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, const QString& source,
@@ -223,7 +222,8 @@ TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, co
         }
         return d;
     case ClashPolicy::ReplaceOlder: {
-        const bool replaces = replacesOlder(disk, source, d.target, clash, mode);
+        const bool replaces = mode == TransferMode::Copy ? CopyFileIfNewer(disk, source, d.target)
+                                                         : MoveFileIfNewer(disk, source, d.target);
         d.replace = replaces;
         d.action = !replaces ? TransferAction::KeepNewer
                    : clash   ? TransferAction::ReplaceOlder
@@ -238,6 +238,9 @@ bool countsAsFailure(const TransferResult& result) {
     return result.outcome == TransferOutcome::Failed;
 }
 
+namespace {
+
+// Carries out a decision (see TransferFile).
 TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, const QString& source,
                         const QString& subFolder, const QString& name, TransferMode mode,
                         const TransferDecision& decision, const TransferHooks& hooks) {
@@ -300,23 +303,20 @@ TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, cons
     return r;
 }
 
-bool CopyFileIfNewer(const FileOps& fs, const QString& source, const QString& target) {
-    const bool replaces = replacesOlder(DiskAsItIs(fs), source, target, true, TransferMode::Copy);
-    return fs.copyFile(source, target, replaces ? CopyMode::Replace : CopyMode::FailIfExists).ok();
-}
-
-bool MoveFileIfNewer(const FileOps& fs, const QString& source, const QString& target) {
-    if (!replacesOlder(DiskAsItIs(fs), source, target, true, TransferMode::Move))
-        return false;
-    return fs.moveFile(source, target, MoveMode::Replace).ok();
-}
+} // namespace
 
 TransferResult TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
-                            const QString& name, TransferMode mode, ClashPolicy policy) {
-    NameHints hints;
+                            const QString& name, TransferMode mode, ClashPolicy policy, TransferState* state,
+                            const TransferHooks& hooks) {
+    std::optional<TransferState> alone;
+    if (!state)
+        state = &alone.emplace(fs);
     const TransferDecision decision =
-        decideTransfer(DiskAsItIs(fs), hints, source, subFolder, name, mode, policy);
-    return carryOut(fs, host, hints, source, subFolder, name, mode, decision);
+        decideTransfer(state->disk, state->hints, source, subFolder, name, mode, policy);
+    TransferResult r = carryOut(fs, host, state->hints, source, subFolder, name, mode, decision, hooks);
+    if (r.outcome == TransferOutcome::Done && mode == TransferMode::Move)
+        state->disk.noteMoved(source);
+    return r;
 }
 
 QString systemReason(int error) {

@@ -22,9 +22,6 @@ QString transferTarget(const QString& subFolder, const QString& name);
 // lead out of the output folder; such a destination is never made or written to.
 bool subFolderStaysInside(const QString& subFolderName);
 
-// The clash question: "文件" + target + "已存在，是否覆盖？".
-QString overwriteQuestionText(const QString& target);
-
 // What the disk looks like to a decision: the disk itself, or the disk as it will be once the
 // transfers a preview has planned so far are done.
 class DiskView {
@@ -96,7 +93,14 @@ QString numberedName(const QString& name, int n);
 // of the name found (0: the name itself).
 QString freeName(const DiskView& disk, const NameHints& hints, const QString& folder, const QString& name,
                  int* number = nullptr);
-QString freeName(const FileOps& fs, const QString& folder, const QString& name);
+
+// ReplaceOlder's rule for a copy: true when the copy goes ahead, replacing the target, because
+// the source is not older than it (equal times replace). A time that cannot be read, and a
+// target that is not a file, count as older than any real time. Times are those read from the
+// opened files, both rounded down to the coarser step of the two drives.
+bool CopyFileIfNewer(const DiskView& disk, const QString& source, const QString& target);
+// The same for a move, which goes ahead only when the source is strictly newer.
+bool MoveFileIfNewer(const DiskView& disk, const QString& source, const QString& target);
 
 // What a run will do with one file at one target, decided before anything is written.
 enum class TransferAction {
@@ -124,8 +128,7 @@ struct TransferDecision {
 // The one place where a transfer is decided: for the run, which then carries it out, and for
 // the preview, which lists it. Follows the transfer table: Ask is decided only when a file is
 // at the target (even with the source gone, as the question is put then too); ReplaceOlder
-// compares modification times read from the opened files, both rounded down to the coarser
-// step of the two drives, a missing or unreadable time below every real one.
+// follows CopyFileIfNewer and MoveFileIfNewer.
 TransferDecision decideTransfer(const DiskView& disk, const NameHints& hints, const QString& source,
                                 const QString& subFolder, const QString& name, TransferMode mode,
                                 ClashPolicy policy);
@@ -151,25 +154,23 @@ struct TransferResult {
 // A clash the policy leaves alone (Skip, the answer No, a newer target kept) is not a failure.
 bool countsAsFailure(const TransferResult& result);
 
-// Carries out a decision: asks the host for Ask, puts the file in place through `fs` with
-// `hooks`, and for AutoNumber goes on to the next number when the free name turns out taken
-// (a race, a spelling the drive folds together, a dangling link) instead of failing.
-TransferResult carryOut(const FileOps& fs, RunHost& host, NameHints& hints, const QString& source,
-                        const QString& subFolder, const QString& name, TransferMode mode,
-                        const TransferDecision& decision, const TransferHooks& hooks = {});
+// What the transfers of one run hand on to the next: the disk as they have left it (the sources
+// moved away) and the numbers auto-numbering has used.
+struct TransferState {
+    explicit TransferState(const FileOps& fs) : disk(fs) {}
+    DiskAsItIs disk;
+    NameHints hints;
+};
 
-// Copies source to target when the source is not older than the target (a time that cannot be
-// read, and a missing target, count as older than any real time): equal times replace. Times
-// are compared at the coarser step of the two drives, as in decideTransfer.
-bool CopyFileIfNewer(const FileOps& fs, const QString& source, const QString& target);
-
-// Moves source onto target, replacing it, only when the source is strictly newer. True when it moved.
-bool MoveFileIfNewer(const FileOps& fs, const QString& source, const QString& target);
-
-// Decides and carries out one transfer of `source` to transferTarget(subFolder, name) on the
-// disk as it is, under the clash policy. A source that is a folder is never transferred.
+// Decides (decideTransfer) and carries out one transfer of `source` to
+// transferTarget(subFolder, name) under the clash policy: asks the host for Ask, puts the file
+// in place through `fs` with `hooks`, and for AutoNumber goes on to the next number when the
+// free name turns out taken (a race, a spelling the drive folds together, a dangling link)
+// instead of failing. A source that is a folder is never transferred. `state` carries what a
+// run's earlier transfers left; without it the transfer stands alone on the disk as it is.
 TransferResult TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
-                            const QString& name, TransferMode mode, ClashPolicy policy);
+                            const QString& name, TransferMode mode, ClashPolicy policy,
+                            TransferState* state = nullptr, const TransferHooks& hooks = {});
 
 // The system's words for an errno, in the user's language where the system has them.
 QString systemReason(int error);

@@ -1,6 +1,7 @@
 #include "engine/foldertree.h"
 
 #include "platform/names.h"
+#include "support/faultcalls.h"
 #include "support/scriptedhost.h"
 #include "support/testdir.h"
 
@@ -42,6 +43,14 @@ bool anythingAt(const QString& path) {
     return ::lstat(encodeLocal8(path).constData(), &st) == 0;
 }
 
+// A tree copy as a folder run makes it, on the disk as it is; what failed.
+QList<RunFailure> copyTree(const FileOps& fs, RunHost& host, const QString& source,
+                           const QString& destination, ClashPolicy policy) {
+    DiskActions actions(fs, host);
+    CopyFolderTree(actions, fs, source, destination, policy);
+    return actions.failures();
+}
+
 } // namespace
 
 TEST(CopyFolderTree, CopiesEveryLevelWithHiddenEntriesAndEmptyFolders) {
@@ -54,19 +63,19 @@ TEST(CopyFolderTree, CopiesEveryLevelWithHiddenEntriesAndEmptyFolders) {
     d.folder(QStringLiteral("A/Empty"));
     d.folder(QStringLiteral("Empty"));
 
-    CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X/A")), ClashPolicy::Skip);
+    copyTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X/A")), ClashPolicy::Skip);
     EXPECT_EQ(d.read(QStringLiteral("X/A/B/C/f.txt")), QByteArray("f"));
     EXPECT_EQ(d.read(QStringLiteral("X/A/.hidden")), QByteArray("h"));
     EXPECT_EQ(d.read(QStringLiteral("X/A/.cfg/x")), QByteArray("x"));
     EXPECT_TRUE(d.existsFolder(QStringLiteral("X/A/Empty")));
     EXPECT_EQ(d.entries(QStringLiteral("X/A")), d.entries(QStringLiteral("A")));
 
-    CopyFolderTree(fs, host, d.path(QStringLiteral("Empty")), d.path(QStringLiteral("E")), ClashPolicy::Skip);
+    copyTree(fs, host, d.path(QStringLiteral("Empty")), d.path(QStringLiteral("E")), ClashPolicy::Skip);
     EXPECT_TRUE(d.existsFolder(QStringLiteral("E")));
     EXPECT_TRUE(d.entries(QStringLiteral("E")).isEmpty());
 
     // A source written with its trailing separator gets no second one.
-    CopyFolderTree(fs, host, d.path(QStringLiteral("A/")), d.path(QStringLiteral("Y")), ClashPolicy::Skip);
+    copyTree(fs, host, d.path(QStringLiteral("A/")), d.path(QStringLiteral("Y")), ClashPolicy::Skip);
     EXPECT_EQ(d.read(QStringLiteral("Y/B/C/f.txt")), QByteArray("f"));
     EXPECT_TRUE(host.questions.isEmpty());
 }
@@ -76,10 +85,10 @@ TEST(CopyFolderTree, SourceThatCannotBeListedCreatesNothing) {
     FileOps fs;
     ScriptedHost host;
     d.file(QStringLiteral("plain.txt"), "p");
-    CopyFolderTree(fs, host, d.path(QStringLiteral("missing")), d.path(QStringLiteral("X1")),
-                   ClashPolicy::Overwrite);
-    CopyFolderTree(fs, host, d.path(QStringLiteral("plain.txt")), d.path(QStringLiteral("X2")),
-                   ClashPolicy::Overwrite);
+    copyTree(fs, host, d.path(QStringLiteral("missing")), d.path(QStringLiteral("X1")),
+             ClashPolicy::Overwrite);
+    copyTree(fs, host, d.path(QStringLiteral("plain.txt")), d.path(QStringLiteral("X2")),
+             ClashPolicy::Overwrite);
     EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X1"))));
     EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X2"))));
 }
@@ -100,7 +109,7 @@ TEST(CopyFolderTree, MergesIntoExistingFoldersUnderOverwriteAndSkip) {
         d.file(QStringLiteral("D/only.txt"), "mine");
         d.file(QStringLiteral("D/sub/own.txt"), "mine");
 
-        CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), c.policy);
+        copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), c.policy);
         EXPECT_EQ(d.read(QStringLiteral("D/a.txt")), QByteArray(c.clashing));
         EXPECT_EQ(d.read(QStringLiteral("D/sub/b.txt")), QByteArray("new"));
         EXPECT_EQ(d.read(QStringLiteral("D/only.txt")), QByteArray("mine"));
@@ -129,7 +138,7 @@ TEST(CopyFolderTree, AskPutsOneQuestionPerClashingFileInListingOrder) {
     }
     ASSERT_EQ(clashing.size(), 2);
 
-    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Ask);
+    copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Ask);
     EXPECT_EQ(host.questions, (QStringList{d.path(QStringLiteral("D/")) + clashing[0],
                                            d.path(QStringLiteral("D/")) + clashing[1]}));
     EXPECT_EQ(d.read(QStringLiteral("D/") + clashing[0]), QByteArray("old")); // No
@@ -162,8 +171,7 @@ TEST(CopyFolderTree, AutoNumberTakesTheFirstFreeNameBuiltFromTheEntry) {
         for (const QString& p : c.present)
             d.file(QStringLiteral("D/") + p, "old");
 
-        CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
-                       ClashPolicy::AutoNumber);
+        copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::AutoNumber);
         EXPECT_EQ(d.read(QStringLiteral("D/") + QString::fromUtf8(c.expected)), QByteArray("new"));
         for (const QString& p : c.present) {
             if (p != QString::fromUtf8(c.expected)) {
@@ -180,8 +188,7 @@ TEST(CopyFolderTree, AutoNumberTakesTheFirstFreeNameBuiltFromTheEntry) {
     ScriptedHost host;
     d.file(QStringLiteral("S/report.txt"), "new");
     d.folder(QStringLiteral("D/report.txt"));
-    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
-                   ClashPolicy::AutoNumber);
+    copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::AutoNumber);
     EXPECT_EQ(d.entries(QStringLiteral("D")), QStringList{QStringLiteral("report.txt")});
     EXPECT_TRUE(d.existsFolder(QStringLiteral("D/report.txt")));
 }
@@ -199,8 +206,8 @@ TEST(CopyFolderTree, ReplaceOlderKeepsOnlyANewerTarget) {
         d.file(QStringLiteral("S/sub/f.txt"), "new", c.source);
         d.file(QStringLiteral("S/added.txt"), "new", at(1));
         d.file(QStringLiteral("D/sub/f.txt"), "old", at(9));
-        CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
-                       ClashPolicy::ReplaceOlder);
+        copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
+                 ClashPolicy::ReplaceOlder);
         EXPECT_EQ(d.read(QStringLiteral("D/sub/f.txt")), QByteArray(c.result));
         EXPECT_EQ(d.read(QStringLiteral("D/added.txt")), QByteArray("new"));
     }
@@ -238,8 +245,8 @@ TEST(CopyFolderTreeSafety, NeverEntersItsOwnDestinationTree) {
         d.file(QStringLiteral("Trip/sub/b.txt"), "b");
         d.folder(QStringLiteral("Trip/out"));
 
-        CopyFolderTree(fs, host, d.path(QStringLiteral("Trip")), d.path(QString::fromUtf8(destination)),
-                       ClashPolicy::AutoNumber);
+        copyTree(fs, host, d.path(QStringLiteral("Trip")), d.path(QString::fromUtf8(destination)),
+                 ClashPolicy::AutoNumber);
         const QString dest = QString::fromUtf8(destination) + QLatin1Char('/');
         EXPECT_EQ(d.read(dest + QStringLiteral("a.txt")), QByteArray("a"));
         EXPECT_EQ(d.read(dest + QStringLiteral("sub/b.txt")), QByteArray("b"));
@@ -269,9 +276,8 @@ TEST(CopyFolderTreeSafety, LinksToFoldersAreMadeAgainAndBrokenOnesPassedOver) {
     ASSERT_TRUE(QFile::link(d.path(QStringLiteral("nowhere")), d.path(QStringLiteral("A/dead"))));
     ASSERT_TRUE(QFile::link(d.path(QStringLiteral("A/f.txt")), d.path(QStringLiteral("A/lnk.txt"))));
 
-    EXPECT_TRUE(
-        CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Ask)
-            .isEmpty());
+    EXPECT_TRUE(copyTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Ask)
+                    .isEmpty());
     // The links themselves, with the same text: the copy does not wander off through them.
     EXPECT_EQ(QFile::symLinkTarget(d.path(QStringLiteral("X/toExt"))), d.path(QStringLiteral("ext")));
     EXPECT_EQ(QFile::symLinkTarget(d.path(QStringLiteral("X/sub/slash"))), QStringLiteral("/"));
@@ -280,8 +286,7 @@ TEST(CopyFolderTreeSafety, LinksToFoldersAreMadeAgainAndBrokenOnesPassedOver) {
     EXPECT_FALSE(anythingAt(d.path(QStringLiteral("X/dead"))));
     EXPECT_TRUE(host.questions.isEmpty());
     // A listed link to a folder is followed.
-    CopyFolderTree(fs, host, d.path(QStringLiteral("A/toExt")), d.path(QStringLiteral("Y")),
-                   ClashPolicy::Ask);
+    copyTree(fs, host, d.path(QStringLiteral("A/toExt")), d.path(QStringLiteral("Y")), ClashPolicy::Ask);
     EXPECT_EQ(d.read(QStringLiteral("Y/e.txt")), QByteArray("e"));
 }
 
@@ -293,7 +298,7 @@ TEST(CopyFolderTreeSafety, CopiesKeepTimesAndModesAndNeverCopyAFolderOntoItself)
     const QString source = d.file(QStringLiteral("A/f.txt"), "f", stamp);
     ASSERT_EQ(::chmod(encodeLocal8(source).constData(), 0640), 0);
 
-    CopyFolderTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Skip);
+    copyTree(fs, host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X")), ClashPolicy::Skip);
     const QString copy = d.path(QStringLiteral("X/f.txt"));
     EXPECT_EQ(TestDir::modified(copy), stamp);
     struct stat st;
@@ -303,7 +308,7 @@ TEST(CopyFolderTreeSafety, CopiesKeepTimesAndModesAndNeverCopyAFolderOntoItself)
     // Onto itself, by another spelling and through a link: not one file is added or changed.
     ASSERT_TRUE(QFile::link(d.path(QStringLiteral("A")), d.path(QStringLiteral("L"))));
     for (const QString& onto : {d.path(QStringLiteral("A/../A")), d.path(QStringLiteral("L"))}) {
-        CopyFolderTree(fs, host, d.path(QStringLiteral("A")), onto, ClashPolicy::AutoNumber);
+        copyTree(fs, host, d.path(QStringLiteral("A")), onto, ClashPolicy::AutoNumber);
         EXPECT_EQ(d.entries(QStringLiteral("A")), QStringList{QStringLiteral("f.txt")});
         EXPECT_EQ(d.read(QStringLiteral("A/f.txt")), QByteArray("f"));
     }
@@ -318,47 +323,21 @@ TEST(CopyFolderTreeSafety, DeepTreeCopiesToTheBottom) {
         relative += QStringLiteral("/d");
     d.file(relative + QStringLiteral("/leaf.txt"), "leaf");
 
-    CopyFolderTree(fs, host, d.path(QStringLiteral("deep")), d.path(QStringLiteral("X")), ClashPolicy::Skip);
+    copyTree(fs, host, d.path(QStringLiteral("deep")), d.path(QStringLiteral("X")), ClashPolicy::Skip);
     QString copied = relative;
     copied.replace(0, 4, QStringLiteral("X"));
     EXPECT_EQ(d.read(copied + QStringLiteral("/leaf.txt")), QByteArray("leaf"));
 }
 
-namespace {
-
-// Refuses to open any file whose path ends in "locked.txt", as a file locked by another program.
-class LockedFileCalls : public SysCalls {
-public:
-    int open(const char* path, int flags, unsigned mode) override {
-        if (locked(path))
-            return refuse();
-        return SysCalls::open(path, flags, mode);
-    }
-    int openat(int dirfd, const char* path, int flags, unsigned mode) override {
-        if (locked(path))
-            return refuse();
-        return SysCalls::openat(dirfd, path, flags, mode);
-    }
-
-private:
-    static bool locked(const char* path) { return QByteArray(path).endsWith("locked.txt"); }
-    static int refuse() {
-        errno = EACCES;
-        return -1;
-    }
-};
-
-} // namespace
-
 TEST(CopyFolderTreeSafety, AFileThatCannotBeCopiedIsPassedOverWithoutLeftovers) {
     TestDir d;
-    FileOps fs(std::make_shared<LockedFileCalls>());
+    auto calls = std::make_shared<test::FaultCalls>();
+    FileOps fs(calls);
     ScriptedHost host;
     d.file(QStringLiteral("S/a.txt"), "a");
-    d.file(QStringLiteral("S/locked.txt"), "l");
+    calls->deny(d.file(QStringLiteral("S/locked.txt"), "l"));
     d.file(QStringLiteral("S/z/z.txt"), "z");
-    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")),
-                   ClashPolicy::Overwrite);
+    copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Overwrite);
     EXPECT_EQ(d.entries(QStringLiteral("D")), (QStringList{QStringLiteral("a.txt"), QStringLiteral("z")}));
     EXPECT_EQ(d.read(QStringLiteral("D/z/z.txt")), QByteArray("z"));
 }
@@ -377,9 +356,8 @@ TEST(CopyFolderTree, AFolderThatCannotBeEnteredIsPassedOver) {
     const QByteArray closed = encodeLocal8(d.path(QStringLiteral("S/closed")));
     ASSERT_EQ(::chmod(closed.constData(), 0), 0);
 
-    CopyFolderTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Skip);
-    CopyFolderTree(fs, host, d.path(QStringLiteral("S/closed")), d.path(QStringLiteral("E")),
-                   ClashPolicy::Skip);
+    copyTree(fs, host, d.path(QStringLiteral("S")), d.path(QStringLiteral("D")), ClashPolicy::Skip);
+    copyTree(fs, host, d.path(QStringLiteral("S/closed")), d.path(QStringLiteral("E")), ClashPolicy::Skip);
     const std::optional<int> count = countFilesIfListable(fs, d.path(QStringLiteral("S/closed")));
     ::chmod(closed.constData(), 0755);
 

@@ -3,6 +3,7 @@
 #include "faults/sandbox.h"
 #include "platform/names.h"
 #include "support/printers.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <csignal>
@@ -171,7 +172,6 @@ TEST(Journal, LinesThatDoNotReadAsEntriesAreLeftOut) {
 TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     TestDir dir;
     const QString path = dir.path(QStringLiteral("files.journal"));
-    EXPECT_FALSE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
     {
         std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
@@ -180,13 +180,12 @@ TEST(Journal, ANewRunReplacesTheLastOnesJournal) {
     }
     std::optional<JournalWriter> second = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(second);
-    EXPECT_TRUE(journalExists(path));
     EXPECT_TRUE(readJournal(path).empty());
     ASSERT_TRUE(second->append(sampleEntries()[1]));
     EXPECT_EQ(readJournal(path), std::vector<JournalEntry>{sampleEntries()[1]});
     EXPECT_EQ(dir.sortedEntries(), QStringList{QStringLiteral("files.journal")});
     removeJournal(path);
-    EXPECT_FALSE(journalExists(path));
+    EXPECT_FALSE(dir.existsFile(QStringLiteral("files.journal")));
 }
 
 // A drive that cannot take a new file (no inodes left) leaves the old journal as it was: the
@@ -195,8 +194,7 @@ TEST(Journal, AJournalThatCannotStartLeavesTheOldOneAlone) {
     TestDir dir;
     const QString folder = dir.folder(QStringLiteral("state"));
     TmpfsMount mount(folder, 1 << 20, 2);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(mount);
     const QString path = folder + QStringLiteral("/files.journal");
     {
         std::optional<JournalWriter> first = JournalWriter::begin(path, kOut);
@@ -214,8 +212,7 @@ TEST(Journal, AnEntryThatDoesNotFitLeavesNothingOfItself) {
     TestDir dir;
     const QString folder = dir.folder(QStringLiteral("state"));
     TmpfsMount mount(folder, 4096);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(mount);
     const QString path = folder + QStringLiteral("/files.journal");
     std::optional<JournalWriter> writer = JournalWriter::begin(path, kOut);
     ASSERT_TRUE(writer);

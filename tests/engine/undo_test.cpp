@@ -7,6 +7,7 @@
 #include "platform/names.h"
 #include "platform/trash.h"
 #include "support/printers.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -159,8 +160,7 @@ TEST_F(UndoTest, AMoveRunPutsEveryFileBackWhereItWas) {
 
 TEST_F(UndoTest, AMoveAcrossDrivesComesBackAcrossThem) {
     TestDir otherDrive(QStringLiteral("/dev/shm"));
-    if (const QString why = notTwoFileSystems(otherDrive, tree); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
+    VELQUIN_SKIP_UNLESS_TWO_FILE_SYSTEMS(otherDrive, tree);
     const QString from =
         otherDrive.file(QStringLiteral("a.txt"), "across", QDateTime::currentDateTime().addDays(-1));
     const State before = treeState(otherDrive.path());
@@ -311,8 +311,7 @@ TEST_F(UndoTest, AnOldFileTakenFromTheTrashSinceIsReportedAndTheRestUndone) {
 TEST_F(UndoTest, FilesOnADriveThatIsGoneStayInTheJournalsReport) {
     const QString drive = tree.folder(QStringLiteral("out/usb"));
     auto mount = std::make_unique<TmpfsMount>(drive, 1 << 20);
-    if (!mount->mounted())
-        GTEST_SKIP() << mount->error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(*mount);
     source(QStringLiteral("a"), "A");
     source(QStringLiteral("b"), "B");
     move(in(QStringLiteral("a")), out(QStringLiteral("usb/sorted/a")));

@@ -14,6 +14,7 @@
 #include "platform/timeres.h"
 #include "platform/trash.h"
 #include "support/faultcalls.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QDir>
@@ -53,15 +54,13 @@ protected:
         const Drive drive = GetParam();
         if (drive == Drive::Tmpfs) {
             tmpfs_.emplace(root_, 64 << 20);
-            if (!tmpfs_->mounted())
-                GTEST_SKIP() << tmpfs_->error().toStdString();
+            VELQUIN_SKIP_UNLESS_MOUNTED(*tmpfs_);
             return;
         }
         const ImageMount::Kind kinds[] = {ImageMount::Ext4, ImageMount::Ext4, ImageMount::ExFat,
                                           ImageMount::Fat,  ImageMount::Ntfs, ImageMount::NtfsIgnoreCase};
         image_.emplace(kinds[int(drive)], root_);
-        if (!image_->mounted())
-            GTEST_SKIP() << driveName(drive) << ": " << image_->error().toStdString();
+        VELQUIN_SKIP_UNLESS_MOUNTED(*image_);
     }
     void TearDown() override {
         image_.reset();

@@ -11,6 +11,7 @@
 #include "platform/names.h"
 #include "platform/trash.h"
 #include "support/faultcalls.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QFile>
@@ -34,7 +35,7 @@ void runFoldersInChild(const FolderSortJob& job, const QString& output,
                        std::function<void(ScriptedHost&)> setUp = {}) {
     ChildProcess child([&] {
         if (before && !before())
-            return 2;
+            return kNoNobody;
         ScriptedHost host;
         host.outputText = output;
         host.policy = policy;
@@ -48,8 +49,7 @@ void runFoldersInChild(const FolderSortJob& job, const QString& output,
         child.kill(SIGKILL);
     ASSERT_TRUE(ended) << "the folder run did not end";
     const int code = child.wait();
-    if (code == 2)
-        GTEST_SKIP() << "the child could not take the user it needs";
+    VELQUIN_SKIP_IF_NO_NOBODY(code);
     ASSERT_EQ(code, 0) << "the folder run did not close normally";
 }
 
@@ -295,9 +295,8 @@ TEST(FolderRunFaults, FilesThatCannotBeReadOrWrittenLeaveNothingBehind) {
     // opened.
     const QString lockedCopy = dir.folder(QStringLiteral("out/T/T/locked"));
     const ImmutableGuard guard(lockedCopy);
-    if (!guard.set())
-        GTEST_SKIP() << "the immutable flag is not available here: " << guard.error().toStdString();
-    auto calls = std::make_shared<DenyingCalls>();
+    VELQUIN_SKIP_UNLESS_IMMUTABLE(guard);
+    auto calls = std::make_shared<FaultCalls>();
     calls->deny(listed + QStringLiteral("/f1.txt"));
     calls->deny(listed + QStringLiteral("/f4.txt"));
 

@@ -11,6 +11,7 @@
 #include "platform/names.h"
 #include "platform/trash.h"
 #include "support/faultcalls.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QFile>
@@ -68,8 +69,7 @@ void FullFileSystem::fill(bool oldTargets) {
             mount.emplace(output, kSpace);
         else
             mount.emplace(output, 64 * kSpace, 12);
-        if (!mount->mounted())
-            GTEST_SKIP() << mount->error().toStdString() << "; the file-size limit case covers this";
+        VELQUIN_SKIP_UNLESS_MOUNTED(*mount) << "; the file-size limit case covers this";
     }
 
     // Big files that stop fitting after a few (1 MB holds six), small ones that all fit in what
@@ -190,8 +190,7 @@ TEST(FullJournalDrive, TheRunGoesOnAndItsUndoSaysWhatIsUnknown) {
     TestDir base;
     const QString state = base.folder(QStringLiteral("state"));
     TmpfsMount mount(state, 4096);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(mount);
     QStringList files;
     for (int i = 0; i < 40; ++i)
         files.append(base.file(QStringLiteral("in/%1.txt").arg(i, 100, 10, QLatin1Char('0')), "x"));
@@ -247,8 +246,7 @@ TEST(UnkeptReplace, GoesToTheHomeTrashElseTheRunAsksOnce) {
             giveToNobody(dir.path());
         const QString drive = dir.folder(QStringLiteral("drive"));
         TmpfsMount mount(drive, 256 * 1024);
-        if (!mount.mounted())
-            GTEST_SKIP() << mount.error().toStdString();
+        VELQUIN_SKIP_UNLESS_MOUNTED(mount);
         ASSERT_EQ(::chmod(encodeLocal8(drive).constData(), 0755), 0);
         // Sources beside the output on the drive: a move is a rename, which needs no space.
         QStringList files;
@@ -266,7 +264,7 @@ TEST(UnkeptReplace, GoesToTheHomeTrashElseTheRunAsksOnce) {
             c.homeTrash ? dir.path(QStringLiteral("home")) : dir.folder(QStringLiteral("roots"));
         const int code = runInChild([&] {
             if (c.nobody && !becomeNobody())
-                return 100;
+                return kNoNobody;
             Trash trash(home + QStringLiteral("/Trash"));
             ScriptedHost host;
             host.outputText = drive + QStringLiteral("/out");
@@ -279,8 +277,7 @@ TEST(UnkeptReplace, GoesToTheHomeTrashElseTheRunAsksOnce) {
             return int(host.unkeptReasons.size()) * 10 + (lineRight ? 0 : 1) +
                    (host.unkeptReasons.value(0, systemReason(EACCES)) == systemReason(EACCES) ? 0 : 2);
         });
-        if (code == 100)
-            GTEST_SKIP() << "cannot become nobody here";
+        VELQUIN_SKIP_IF_NO_NOBODY(code);
         EXPECT_EQ(code, c.homeTrash ? 0 : 10) << "questions * 10 + 1 wrong closing line + 2 wrong reason";
         const bool replaced = c.homeTrash || c.answer;
         for (const int n : {0, 1}) {

@@ -12,6 +12,7 @@
 #include "settings/windowsettings.h"
 #include "support/faultcalls.h"
 #include "support/scripteddialogs.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QFileInfo>
@@ -143,8 +144,7 @@ TEST_P(SourceThatCannotGo, ReplacesNothing) {
     std::optional<TmpfsMount> mount;
     if (stuck == Stuck::ReadOnlyMount) {
         mount.emplace(folder, 1 << 20);
-        if (!mount->mounted())
-            GTEST_SKIP() << mount->error().toStdString();
+        VELQUIN_SKIP_UNLESS_MOUNTED(*mount);
     }
     Ledger ledger;
     const QString source = ledger.add(folder + QStringLiteral("/a.txt"), identifiedContent(1, 50000));
@@ -158,8 +158,7 @@ TEST_P(SourceThatCannotGo, ReplacesNothing) {
     case Stuck::Immutable:
     case Stuck::FolderLocked:
         guard.emplace(stuck == Stuck::Immutable ? source : folder);
-        if (!guard->set())
-            GTEST_SKIP() << "no immutable flag here: " << guard->error().toStdString();
+        VELQUIN_SKIP_UNLESS_IMMUTABLE(*guard);
         break;
     case Stuck::UnlinkFailsNoLinks:
         calls->failCall(FaultCalls::Link, 0, EPERM);
@@ -195,8 +194,7 @@ TEST(SparseFiles, KeepTheirHoles) {
     TestDir disk;
     const QString out = disk.folder(QStringLiteral("small"));
     TmpfsMount small(out, 64 << 20);
-    if (!small.mounted())
-        GTEST_SKIP() << small.error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(small);
     constexpr qint64 kSize = qint64(2) << 30;
     constexpr qint64 kAt = qint64(1) << 30;
     const QByteArray data = identifiedContent(3, 1 << 20);
@@ -296,8 +294,7 @@ TEST_P(CopiedMetadata, AclsAndAttributesAreKeptWithoutWideningAccess) {
         out = shm->path();
     } else {
         mount.emplace(t == MetaTarget::ExFat ? ImageMount::ExFat : ImageMount::BtrfsNoAcl, out);
-        if (!mount->mounted())
-            GTEST_SKIP() << mount->error().toStdString();
+        VELQUIN_SKIP_UNLESS_MOUNTED(*mount);
     }
     const QByteArray acl = sharedAcl();
     FileOps fs;

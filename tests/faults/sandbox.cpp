@@ -362,16 +362,4 @@ void giveToNobody(const QString& path) {
     chownTree(encodeLocal8(path));
 }
 
-void DenyingCalls::deny(const QString& path) {
-    denied_.insert(encodeLocal8(path));
-}
-
-int DenyingCalls::open(const char* path, int flags, unsigned mode) {
-    if (denied_.contains(QByteArray(path))) {
-        errno = EACCES;
-        return -1;
-    }
-    return SysCalls::open(path, flags, mode);
-}
-
 } // namespace velquin::test

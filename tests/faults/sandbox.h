@@ -3,7 +3,6 @@
 #include "platform/fileops.h"
 
 #include <QByteArray>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -118,16 +117,5 @@ inline constexpr unsigned kNobody = 65534;
 bool becomeNobody();
 // Gives `path` and everything below it to nobody and opens the folders to all (0777).
 void giveToNobody(const QString& path);
-
-// The real system calls, except that opening one of the denied paths fails with EACCES: a
-// file that cannot be read, in a process for which permission bits do not count.
-class DenyingCalls : public SysCalls {
-public:
-    void deny(const QString& path);
-    int open(const char* path, int flags, unsigned mode) override;
-
-private:
-    QSet<QByteArray> denied_;
-};
 
 } // namespace velquin::test

@@ -10,6 +10,7 @@
 #include "settings/windowsettings.h"
 #include "support/printers.h"
 #include "support/scripteddialogs.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QFile>
@@ -60,8 +61,7 @@ TEST_P(SaveWithoutRoom, TheOldFileStaysAndTheFailureIsReported) {
     std::optional<TmpfsMount> mount;
     if (c.room == Room::Tmpfs) {
         mount.emplace(folder, 64 * 1024);
-        if (!mount->mounted())
-            GTEST_SKIP() << mount->error().toStdString() << "; the file-size limit case covers this";
+        VELQUIN_SKIP_UNLESS_MOUNTED(*mount) << "; the file-size limit case covers this";
     }
     const QString path =
         folder + (c.saved == Saved::Settings ? QStringLiteral("/Velquin.ini") : QStringLiteral("/file.lst"));

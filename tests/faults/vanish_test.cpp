@@ -3,9 +3,11 @@
 
 #include "ledger.h"
 #include "sandbox.h"
+#include "support/faultcalls.h"
 #include "support/scriptedhost.h"
 
 #include "platform/names.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QFileInfo>
@@ -62,7 +64,7 @@ TEST_P(SourcesChange, ChangedSourcesArePassedOverAndNothingIsLost) {
         files.append(ledger.add(sources.path(QStringLiteral("s%1/f%1.txt").arg(i)), contents.back()));
     }
 
-    auto denying = std::make_shared<DenyingCalls>();
+    auto denying = std::make_shared<FaultCalls>();
     std::vector<std::unique_ptr<ImmutableGuard>> guards; // dies first: flags cleared before removal
     QStringList refused;
     QStringList changed;
@@ -114,11 +116,10 @@ TEST_P(SourcesChange, ChangedSourcesArePassedOverAndNothingIsLost) {
         giveToNobody(outputBase.path());
         const int code = runInChild([&] {
             if (!becomeNobody())
-                return 2;
+                return kNoNobody;
             return runAll() ? 0 : 3;
         });
-        if (code == 2)
-            GTEST_SKIP() << "cannot become nobody here; DeniedOpen covers unreadable sources";
+        VELQUIN_SKIP_IF_NO_NOBODY(code) << "; DeniedOpen covers unreadable sources";
         ASSERT_EQ(code, 0) << "the run as nobody did not end normally";
         for (int i = 1; i < kFiles; i += 2)
             changed.append(files.at(i)); // the child's list is gone with it

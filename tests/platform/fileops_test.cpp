@@ -2,6 +2,7 @@
 #include "platform/names.h"
 #include "support/faultcalls.h"
 #include "support/printers.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -515,8 +516,7 @@ TEST(FileOpsMove, WithinOneFileSystem) {
 TEST(FileOpsMove, AcrossFileSystemsKeepsEverythingAndRemovesTheSource) {
     TestDir shm(QStringLiteral("/dev/shm"));
     TestDir disk;
-    if (const QString why = notTwoFileSystems(shm, disk); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
+    VELQUIN_SKIP_UNLESS_TWO_FILE_SYSTEMS(shm, disk);
     const QByteArray data = sampleData(123457);
     for (MoveMode mode : {MoveMode::NoReplace, MoveMode::Replace}) {
         const QString src = shm.file(QStringLiteral("s%1.bin").arg(int(mode)), data);
@@ -558,8 +558,7 @@ TEST(FileOpsMove, AcrossFileSystemsKeepsEverythingAndRemovesTheSource) {
 TEST(FileOpsMove, AcrossFileSystemsASourceChangedDuringTheCopyStays) {
     TestDir shm(QStringLiteral("/dev/shm"));
     TestDir disk;
-    if (const QString why = notTwoFileSystems(shm, disk); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
+    VELQUIN_SKIP_UNLESS_TWO_FILE_SYSTEMS(shm, disk);
     const QString src = shm.file(QStringLiteral("live.log"), sampleData(5000));
     auto calls = std::make_shared<FaultCalls>();
     // The writer below runs on the copying thread, which a read lease would keep waiting for the

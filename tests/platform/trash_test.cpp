@@ -4,6 +4,7 @@
 #include "platform/names.h"
 #include "support/faultcalls.h"
 #include "support/printers.h"
+#include "support/skip.h"
 #include "support/testdir.h"
 
 #include <QDateTime>
@@ -252,10 +253,7 @@ TEST(TrashHome, NoTrashNoTrace) {
 // The drive trash, on a tmpfs of its own mounted inside the test folder.
 class TrashDrive : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!mount.mounted())
-            GTEST_SKIP() << "no drive trash tests: " << mount.error().toStdString();
-    }
+    void SetUp() override { VELQUIN_SKIP_UNLESS_MOUNTED(mount); }
 
     TestDir dir;
     const QString top = dir.folder(QStringLiteral("drive"));
@@ -364,8 +362,7 @@ TEST(TrashSubvolume, KeptAtTheTopOfTheMount) {
     TestDir dir;
     const QString top = dir.folder(QStringLiteral("btrfs"));
     test::ImageMount mount(test::ImageMount::Btrfs, top);
-    if (!mount.mounted())
-        GTEST_SKIP() << mount.error().toStdString();
+    VELQUIN_SKIP_UNLESS_MOUNTED(mount);
     if (test::runTool({QStringLiteral("btrfs"), QStringLiteral("subvolume"), QStringLiteral("create"),
                        top + QStringLiteral("/sub")}) != 0)
         GTEST_SKIP() << "cannot make a btrfs subvolume here";

@@ -1,5 +1,7 @@
 #include "support/faultcalls.h"
 
+#include "platform/names.h"
+
 #include <cerrno>
 #include <fcntl.h>
 
@@ -38,8 +40,18 @@ void FaultCalls::spent(long moved) {
         spaceLeft_ -= moved;
 }
 
+void FaultCalls::deny(const QString& path) {
+    denied_.insert(encodeLocal8(path));
+}
+
 int FaultCalls::open(const char* path, int flags, unsigned mode) {
-    return fails(Open) ? -1 : SysCalls::open(path, flags, mode);
+    if (fails(Open))
+        return -1;
+    if (denied_.contains(QByteArray(path))) {
+        errno = EACCES;
+        return -1;
+    }
+    return SysCalls::open(path, flags, mode);
 }
 
 int FaultCalls::openat(int dirfd, const char* path, int flags, unsigned mode) {

@@ -2,13 +2,17 @@
 
 #include "platform/fileops.h"
 
+#include <QByteArray>
+#include <QSet>
+
 #include <array>
 #include <functional>
 
 namespace velquin::test {
 
-// The system calls with faults on demand: fail the Nth call of a kind with an errno, run out of
-// space after a number of bytes, or write at most a few bytes per call. Counts every call.
+// The system calls with faults on demand: fail the Nth call of a kind with an errno, refuse to
+// open chosen paths, run out of space after a number of bytes, or write at most a few bytes per
+// call. Counts every call.
 class FaultCalls : public SysCalls {
 public:
     enum Call {
@@ -60,6 +64,9 @@ public:
     int count(Call call) const { return counts_[call]; }
     // Runs before every call (for example to change a file while it is being copied).
     void beforeEachCall(std::function<void(Call)> hook) { hook_ = std::move(hook); }
+    // Opening `path` (spelt as given) fails with EACCES: a file that cannot be read, also in a
+    // process for which permission bits do not count.
+    void deny(const QString& path);
     // Refuses unnamed temporaries (O_TMPFILE) as a file system without them does, so that copies
     // go through a hidden named one; the refusal is neither counted nor a fault of its own.
     void refuseUnnamedTemporaries() { noUnnamed_ = true; }
@@ -103,6 +110,7 @@ public:
 
 private:
     bool noUnnamed_ = false;
+    QSet<QByteArray> denied_;
     struct Fault {
         int remaining = -1; // calls until the failing one; 0 = every call; -1 = none
         int error = 0;

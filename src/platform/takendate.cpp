@@ -7,6 +7,12 @@
 #include <QTimeZone>
 
 #include <exiv2/exiv2.hpp>
+#include <exiv2/matroskavideo.hpp>
+#include <exiv2/quicktimevideo.hpp>
+#include <exiv2/riffvideo.hpp>
+
+// The library's 0.27 interface hands its readers over in std::auto_ptr (its AutoPtr types).
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 #include <array>
 #include <cstring>
@@ -23,10 +29,12 @@ constexpr int kFirstYear = 1900;
 constexpr int kLastYear = 2200;
 // Seconds from 1904-01-01 (the movie header's epoch) to 1970-01-01, both UTC.
 constexpr qint64 kMovieEpochToUnix = 2082844800;
-// A movie's metadata box is a few kilobytes; one larger than this is not read by hand.
+// A movie's header, user data and metadata boxes are a few kilobytes; larger ones are not read.
 constexpr qint64 kMaxMetaBox = 1 << 20;
 // Boxes looked at on one level before the walk gives up: a hostile file cannot make it long.
 constexpr int kMaxBoxes = 4096;
+// Exiv2::ImageType::asf: its header does not build without the library's private ones.
+constexpr int kAsfType = 24;
 
 QDateTime localIfSound(const QDate& date, const QTime& time) {
     if (!date.isValid() || !time.isValid() || date.year() < kFirstYear || date.year() > kLastYear)
@@ -96,7 +104,8 @@ QDateTime isoDate(const std::string& text) {
 }
 
 QDateTime movieTime(quint64 secondsSince1904) {
-    if (secondsSince1904 == 0)
+    // Past about 2220 the count is garbage, and no sum with it may overflow.
+    if (secondsSince1904 == 0 || secondsSince1904 > 10'000'000'000ull)
         return {};
     const QDateTime utc =
         QDateTime::fromSecsSinceEpoch(qint64(secondsSince1904) - kMovieEpochToUnix, Qt::UTC);
@@ -140,11 +149,13 @@ quint64 be64(const Exiv2::byte* p) {
     return quint64(be32(p)) << 32 | be32(p + 4);
 }
 
-// What the metadata library leaves out of a movie: the creation date key of the `meta` box
-// (keys and their values in `ilst`), and the creation time of a version 1 (64-bit) header.
+// The dates of a QuickTime or MP4 movie, read from its boxes by hand: the library's own movie
+// reader in this version reads past its buffers on damaged files, and it misreads 64-bit movie
+// headers and leaves out the creation date key of the `meta` box (keys, their values in `ilst`).
 struct MovieBoxes {
     std::string creationDate;
-    std::optional<quint64> headerTime;
+    std::string day; // udta/©day
+    quint64 headerTime = 0;
 };
 
 struct Box {
@@ -242,15 +253,32 @@ MovieBoxes movieBoxes(Exiv2::BasicIo& io) {
         const std::optional<Box> box = boxAt(io, at, moov->end);
         if (!box)
             break;
-        Exiv2::byte h[12];
-        if (box->is("mvhd") && box->end - box->payload >= 12 &&
-            io.seek(long(box->payload), Exiv2::BasicIo::beg) == 0 && io.read(h, 12) == 12 && h[0] == 1)
-            found.headerTime = be64(h + 4);
-        if (box->is("meta") && box->end - box->payload <= kMaxMetaBox &&
+        const qint64 size = box->end - box->payload;
+        QByteArray body;
+        if ((box->is("mvhd") || box->is("meta") || box->is("udta")) && size <= kMaxMetaBox &&
             io.seek(long(box->payload), Exiv2::BasicIo::beg) == 0) {
-            QByteArray meta(box->end - box->payload, Qt::Uninitialized);
-            if (io.read(reinterpret_cast<Exiv2::byte*>(meta.data()), long(meta.size())) == long(meta.size()))
-                found.creationDate = creationDateKey(meta);
+            body.resize(size);
+            if (io.read(reinterpret_cast<Exiv2::byte*>(body.data()), long(size)) != long(size))
+                body.clear();
+        }
+        const auto* p = reinterpret_cast<const Exiv2::byte*>(body.constData());
+        if (box->is("mvhd") && body.size() >= 12)
+            found.headerTime = p[0] == 1 ? be64(p + 4) : be32(p + 4);
+        if (box->is("meta"))
+            found.creationDate = creationDateKey(body);
+        // udta holds ©day: the text's length, its language, then the text.
+        for (qint64 u = 0; box->is("udta") && u + 12 <= body.size();) {
+            const qint64 us = be32(p + u);
+            if (us < 8 || us > body.size() - u)
+                break;
+            if (std::memcmp(p + u + 4,
+                            "\xA9"
+                            "day",
+                            4) == 0 &&
+                us >= 12)
+                found.day.assign(reinterpret_cast<const char*>(p + u + 12),
+                                 size_t(qMin<qint64>(quint32(p[u + 8]) << 8 | p[u + 9], us - 12)));
+            u += us;
         }
         at = box->end;
     }
@@ -258,22 +286,13 @@ MovieBoxes movieBoxes(Exiv2::BasicIo& io) {
     return found;
 }
 
-std::optional<TakenDate> movieDate(Exiv2::Image& movie) {
-    const MovieBoxes boxes = movieBoxes(movie.io());
+std::optional<TakenDate> movieDate(Exiv2::BasicIo& io) {
+    const MovieBoxes boxes = movieBoxes(io);
     if (const QDateTime when = isoDate(boxes.creationDate); when.isValid())
         return TakenDate{when, TakenDateField::QuickTimeCreationDate};
-    const Exiv2::XmpData& xmp = movie.xmpData();
-    if (const QDateTime when = isoDate(valueOf(xmp, "Xmp.video.CreateDate")); when.isValid())
+    if (const QDateTime when = isoDate(boxes.day); when.isValid())
         return TakenDate{when, TakenDateField::QuickTimeDay};
-    // The library reads a version 0 header only; a version 1 header it misreads is ours.
-    std::optional<quint64> header = boxes.headerTime;
-    if (!header && valueOf(xmp, "Xmp.video.MovieHeaderVersion") == "0") {
-        bool ok = false;
-        const quint64 v = QString::fromStdString(valueOf(xmp, "Xmp.video.DateUTC")).toULongLong(&ok);
-        if (ok)
-            header = v;
-    }
-    if (const QDateTime when = movieTime(header.value_or(0)); when.isValid())
+    if (const QDateTime when = movieTime(boxes.headerTime); when.isValid())
         return TakenDate{when, TakenDateField::MovieHeader};
     return std::nullopt;
 }
@@ -310,12 +329,17 @@ std::optional<TakenDate> readFrom(Exiv2::BasicIo::AutoPtr io) {
             io->read(head, 12) == 12 && std::memcmp(head + 4, "ftyp", 4) == 0 && isStillImageBrand(head + 8);
         io->close();
         Exiv2::enableBMFF(stillBox);
+        // The library's other movie readers are of the same make as its QuickTime one and
+        // give no date field of the photo order: they are not run on anyone's files.
+        const int type = Exiv2::ImageFactory::getType(*io);
+        if (type == Exiv2::ImageType::qtime)
+            return movieDate(*io);
+        if (type == Exiv2::ImageType::mkv || type == Exiv2::ImageType::riff || type == kAsfType)
+            return std::nullopt;
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
         if (!image.get())
             return std::nullopt;
         image->readMetadata();
-        if (image->mimeType() == "video/quicktime")
-            return movieDate(*image);
         return photoDate(*image);
     } catch (const Exiv2::AnyError&) {
         return std::nullopt;

@@ -32,6 +32,8 @@ struct TakenDate {
 // taken as written; a date with a UTC offset, and a movie header's UTC time, are shown in local
 // time. XMP dates that give a day but no time count as midnight; a year or month alone is none.
 // nullopt for a file that holds no date, cannot be read, or is damaged: never throws.
+// Movies are QuickTime and MP4 files; other movie formats (Matroska, AVI, ASF) give nullopt.
+// The work is bounded whatever the file: movies are read box by box, never whole.
 //
 // Reads are serialised inside: the metadata library keeps global state (its XMP toolkit, which
 // box formats it claims) that is not safe to touch from two threads at once, so calls from

@@ -184,6 +184,36 @@ TEST(FileOpsCopy, ModesAgainstExistingAndMissingTargets) {
         EXPECT_EQ(namesIn(dir.path(QStringLiteral("out"))), QStringList{QStringLiteral("t.txt")});
         EXPECT_EQ(contentOf(src), QByteArray("new"));
     }
+    // Whatever holds the name, the source itself included, stays and takes no temporary beside it.
+    for (const char* kind : {"folder", "dangling link", "hard link to the source"}) {
+        TestDir dir;
+        const QString src = dir.file(QStringLiteral("s.txt"), "new");
+        const QByteArray target = encodeLocal8(dir.folder(QStringLiteral("out")) + QStringLiteral("/t.txt"));
+        const int made = kind[0] == 'f'   ? ::mkdir(target.constData(), 0755)
+                         : kind[0] == 'd' ? ::symlink("nowhere", target.constData())
+                                          : ::link(encodeLocal8(src).constData(), target.constData());
+        ASSERT_EQ(made, 0) << kind;
+        EXPECT_EQ(FileOps().copyFile(src, decodeLocal8(target), Mode::FailIfExists).error, EEXIST) << kind;
+        EXPECT_EQ(namesIn(dir.path(QStringLiteral("out"))), QStringList{QStringLiteral("t.txt")}) << kind;
+        EXPECT_EQ(contentOf(src), QByteArray("new")) << kind;
+    }
+}
+
+// The calls of one small copy, counted so that they do not creep back: no look at the target
+// that the naming link makes anyway, no seek or read-ahead hint for one chunk, no ACL asked
+// for that the attribute list does not name.
+TEST(FileOpsCopy, ASmallFileTakesFewCalls) {
+    TestDir dir;
+    const QString src = dir.file(QStringLiteral("s.bin"), sampleData(4096));
+    dir.folder(QStringLiteral("out"));
+    auto calls = std::make_shared<FaultCalls>();
+    ASSERT_TRUE(FileOps(calls).copyFile(src, dir.path(QStringLiteral("out/t.bin")), Mode::FailIfExists).ok());
+    int total = 0;
+    for (int call = 0; call < FaultCalls::CallCount; ++call)
+        total += calls->count(FaultCalls::Call(call));
+    EXPECT_LE(total, 15);
+    for (const FaultCalls::Call call : {FaultCalls::Lstat, FaultCalls::Lseek, FaultCalls::Fgetxattr})
+        EXPECT_EQ(calls->count(call), 0) << call;
 }
 
 TEST(FileOpsCopy, KeepsContentTimeAndModeAndIsNotALink) {
@@ -287,6 +317,12 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
                                  .toStdString());
                 TestDir dir;
                 const QString src = dir.file(QStringLiteral("src/s.bin"), data);
+                // Only a source with holes is sought through.
+                const QByteArray expected =
+                    f.call == FaultCalls::Lseek ? data + QByteArray(1 << 20, '\0') : data;
+                if (f.call == FaultCalls::Lseek) {
+                    ASSERT_EQ(::truncate(encodeLocal8(src).constData(), expected.size()), 0);
+                }
                 const bool replacing = mode == Mode::Replace;
                 if (replacing)
                     dir.file(QStringLiteral("out/t.bin"), "old target");
@@ -320,7 +356,7 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
                 if (replacing) {
                     EXPECT_EQ(contentOf(dir.path(QStringLiteral("out/t.bin"))), QByteArray("old target"));
                 }
-                EXPECT_EQ(contentOf(src), data);
+                EXPECT_EQ(contentOf(src), expected);
             }
         }
     }

@@ -123,8 +123,10 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
     if (stopping())
         return TransferOutcome::Stopped;
     const TransferDecision decision = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
-    // What a replace finds at the target, so that undo can tell the kept file from any other.
-    const std::optional<ObjectStamp> old = journal_ ? objectStamp(fs_, decision.target) : std::nullopt;
+    // What a replace finds at the target, so that undo can tell the kept file from any other;
+    // a transfer that may not replace keeps nothing.
+    const std::optional<ObjectStamp> old =
+        journal_ && decision.replace ? objectStamp(fs_, decision.target) : std::nullopt;
     Progress progress(*this);
     if (!keeper_) {
         if (ReplaceKeeper* hostKeeper = host_.replaceKeeper())

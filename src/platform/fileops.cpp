@@ -55,6 +55,9 @@ int targetRefusal(const PathLook& target, bool replace) {
 } // namespace
 
 int openSource(SysCalls& calls, const QByteArray& source, OpenSource& opened) {
+    // Looked at before it is opened: opening a device or a FIFO does something of its own (a tape
+    // rewinds, a line hangs up), so only a regular file is opened. The fstat after the open is of
+    // the file actually opened, whose size, mode and times the copy takes.
     struct stat st;
     if (calls.stat(source.constData(), &st) != 0)
         return errno;

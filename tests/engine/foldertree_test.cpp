@@ -1,6 +1,7 @@
 #include "engine/foldertree.h"
 
 #include "platform/names.h"
+#include "support/faultcalls.h"
 #include "support/scriptedhost.h"
 #include "support/testdir.h"
 
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 using namespace velquin;
+using velquin::test::FaultCalls;
 using velquin::test::ScriptedHost;
 using velquin::test::TestDir;
 
@@ -69,6 +71,27 @@ TEST(CopyFolderTree, CopiesEveryLevelWithHiddenEntriesAndEmptyFolders) {
     CopyFolderTree(fs, host, d.path(QStringLiteral("A/")), d.path(QStringLiteral("Y")), ClashPolicy::Skip);
     EXPECT_EQ(d.read(QStringLiteral("Y/B/C/f.txt")), QByteArray("f"));
     EXPECT_TRUE(host.questions.isEmpty());
+}
+
+// A tree of small files costs a few calls per file, and each folder of the copy one mkdir, so
+// that what a copy asks of the system does not creep up unseen.
+TEST(CopyFolderTree, ATreeOfSmallFilesTakesFewCallsPerFile) {
+    TestDir d;
+    constexpr int kFolders = 4, kPerFolder = 25;
+    for (int f = 0; f < kFolders; ++f)
+        for (int i = 0; i < kPerFolder; ++i)
+            d.file(QStringLiteral("A/d%1/f%2.bin").arg(f).arg(i), QByteArray(4096, 'v'));
+    auto calls = std::make_shared<FaultCalls>();
+    ScriptedHost host;
+    CopyFolderTree(FileOps(calls), host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X/A")),
+                   ClashPolicy::Skip);
+    EXPECT_EQ(d.read(QStringLiteral("X/A/d3/f24.bin")), QByteArray(4096, 'v'));
+    int total = 0;
+    for (int call = 0; call < FaultCalls::CallCount; ++call)
+        total += calls->count(FaultCalls::Call(call));
+    EXPECT_LE(total, 19 * kFolders * kPerFolder);
+    // One per folder made, and X/A tried once before X is there.
+    EXPECT_EQ(calls->count(FaultCalls::Mkdir), kFolders + 3);
 }
 
 TEST(CopyFolderTree, SourceThatCannotBeListedCreatesNothing) {

@@ -21,7 +21,8 @@ struct Registration {
 double timeIt(const std::function<void()>& fn);
 // Seconds taken by a shell command (run with /bin/sh -c); fails the bench when it fails.
 double timeShell(const QString& command);
-// Drops the page cache where allowed, so runs start alike; silently nothing otherwise.
+// Drops the page cache where allowed, so runs start alike; silently nothing otherwise, and
+// nothing but a sync when VELQUIN_BENCH_WARM=1 asks for warm runs.
 void settle();
 // The line every measure prints: "NAME: velquin X s, baseline Y s, ratio R".
 void report(const QString& name, double velquin, double baseline);

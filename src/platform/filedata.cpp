@@ -74,8 +74,10 @@ struct DataCopy {
     int run() {
         // The copy reads in chunks small enough for the window to answer between them; told that
         // it reads straight through, the kernel reads ahead far enough that a file coming from
-        // the disk still streams at the drive's speed. Only a hint: nothing fails without it.
-        ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+        // the disk still streams at the drive's speed. Only a hint: nothing fails without it, and
+        // a file that fits in one chunk is read in one go anyway.
+        if (source.st_size >= sizer.size())
+            ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
         // Only a file that takes less room than its size has holes worth looking for; files
         // whose recorded size is wrong (those of /proc) are never looked at this way.
         const bool sparse = source.st_size > 0 && qint64(source.st_blocks) * 512 < qint64(source.st_size);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace velquin {
 
@@ -55,17 +56,35 @@ std::optional<QByteArray> readXattr(SysCalls& calls, int fd, const char* name) {
     return std::nullopt;
 }
 
-// The user's extended attributes, as far as the target takes them.
-void copyUserXattrs(SysCalls& calls, int in, int out) {
+// The names of the source's extended attributes, each ending in a NUL; nullopt when the list
+// cannot be had (then nothing can be said about which attributes there are).
+std::optional<QByteArray> xattrNames(SysCalls& calls, int in) {
     QByteArray names(4096, Qt::Uninitialized);
     long n = calls.flistxattr(in, names.data(), static_cast<unsigned long>(names.size()));
     if (n < 0 && errno == ERANGE) {
         names.resize(1 << 16);
         n = calls.flistxattr(in, names.data(), static_cast<unsigned long>(names.size()));
     }
-    if (n <= 0)
-        return;
-    for (const QByteArray& name : names.left(n).split('\0')) {
+    if (n < 0)
+        return errno == ENOTSUP ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    names.truncate(n);
+    return names;
+}
+
+bool listed(const QByteArray& names, const char* name) {
+    for (qsizetype at = 0; at < names.size();) {
+        const qsizetype end = names.indexOf('\0', at);
+        const qsizetype stop = end < 0 ? names.size() : end;
+        if (QByteArrayView(names).sliced(at, stop - at) == QByteArrayView(name))
+            return true;
+        at = stop + 1;
+    }
+    return false;
+}
+
+// The user's extended attributes, as far as the target takes them.
+void copyUserXattrs(SysCalls& calls, int in, int out, const QByteArray& names) {
+    for (const QByteArray& name : names.split('\0')) {
         if (!name.startsWith("user."))
             continue;
         if (const std::optional<QByteArray> value = readXattr(calls, in, name.constData()))
@@ -83,21 +102,26 @@ void setMode(SysCalls& calls, int out, unsigned mode) {
 
 void copyMetadata(SysCalls& calls, int in, int out, const struct stat& source) {
     unsigned mode = source.st_mode & 07777;
-    struct stat made;
-    if (calls.fstat(out, &made) == 0) {
-        if (made.st_uid != source.st_uid)
+    // Set-id bits never widen access: they stay only where the copy has the source's owner and
+    // group. Without them there is nothing to decide, and the copy's owner is not looked up.
+    if (mode & (S_ISUID | S_ISGID)) {
+        struct stat made;
+        if (calls.fstat(out, &made) != 0 || made.st_uid != source.st_uid)
             mode &= ~unsigned(S_ISUID | S_ISGID);
-        if (made.st_gid != source.st_gid)
+        else if (made.st_gid != source.st_gid)
             mode &= ~unsigned(S_ISGID);
-    } else {
-        mode &= ~unsigned(S_ISUID | S_ISGID);
     }
-    const std::optional<QByteArray> acl = readXattr(calls, in, kAclAccess);
+    // An access ACL is among the listed attributes where the file has one; only a list that
+    // cannot be had sends the copy to ask for the ACL itself.
+    const std::optional<QByteArray> names = xattrNames(calls, in);
+    const std::optional<QByteArray> acl =
+        !names || listed(*names, kAclAccess) ? readXattr(calls, in, kAclAccess) : std::nullopt;
     setMode(calls, out, acl ? modeFromAcl(*acl, mode) : mode);
     // The ACL sets the group bits to its mask again where the file system keeps it.
     if (acl)
         calls.fsetxattr(out, kAclAccess, acl->constData(), static_cast<unsigned long>(acl->size()), 0);
-    copyUserXattrs(calls, in, out);
+    if (names)
+        copyUserXattrs(calls, in, out, *names);
     const std::array<struct timespec, 2> times{source.st_atim, source.st_mtim};
     calls.futimens(out, times.data());
 }

@@ -8,10 +8,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace velquin {
 
 namespace {
+
+// Below this size a copy costs less than the calls that could spare it.
+constexpr off_t kSmallFile = 1024 * 1024;
 
 // What is at a path: what lstat says, and what a link there leads to (looked up only for a link).
 struct PathLook {
@@ -51,6 +55,9 @@ int targetRefusal(const PathLook& target, bool replace) {
 } // namespace
 
 int openSource(SysCalls& calls, const QByteArray& source, OpenSource& opened) {
+    // Looked at before it is opened: opening a device or a FIFO does something of its own (a tape
+    // rewinds, a line hangs up), so only a regular file is opened. The fstat after the open is of
+    // the file actually opened, whose size, mode and times the copy takes.
     struct stat st;
     if (calls.stat(source.constData(), &st) != 0)
         return errno;
@@ -99,8 +106,11 @@ int copyOpened(SysCalls& calls, OpenSource& source, const QByteArray& target, co
                  request.hooks ? request.hooks->keeper : nullptr,
                  request.keepBackup,
                  placed};
+    // The source was opened for this copy and is read from its start; only a second attempt
+    // (the named temporary after the unnamed one) winds it back.
+    bool rewind = false;
     job.fill = [&](int out) {
-        if (calls.lseek(in, 0, SEEK_SET) < 0)
+        if (std::exchange(rewind, true) && calls.lseek(in, 0, SEEK_SET) < 0)
             return errno;
         if (const int err = copyData(calls, in, out, ss, progress, check))
             return err;
@@ -278,14 +288,19 @@ FsResult FileOps::copyFile(const QString& sourceText, const QString& targetText,
     if (const int err = openSource(calls, source, opened))
         return failure(err, sourceText);
 
-    const PathLook t = lookAt(calls, target);
-    if (!t.exists && t.error != ENOENT)
-        return failure(t.error, targetText);
-    if (t.exists) {
-        if (t.followed && mayBeOne(calls, source, opened.st, target, t.f))
-            return replace ? FsResult{} : failure(EEXIST, targetText);
-        if (const int err = targetRefusal(t, replace))
-            return failure(err, targetText);
+    // Without replacing, anything at the target (the source itself under another name included)
+    // fails the naming link with EEXIST: looking first only spares copying the data in vain,
+    // which for a small file is cheaper than a look before every copy.
+    if (replace || opened.st.st_size >= kSmallFile) {
+        const PathLook t = lookAt(calls, target);
+        if (!t.exists && t.error != ENOENT)
+            return failure(t.error, targetText);
+        if (t.exists) {
+            if (t.followed && mayBeOne(calls, source, opened.st, target, t.f))
+                return replace ? FsResult{} : failure(EEXIST, targetText);
+            if (const int err = targetRefusal(t, replace))
+                return failure(err, targetText);
+        }
     }
 
     Placed placed;

@@ -42,6 +42,8 @@ int PlaceJob::complete(Descriptor& out) {
         if (const int err = verify(out.get()))
             return err;
     }
+    // What was written, read from the file itself: undo later acts only on a target that is
+    // still this very file.
     return calls.fstat(out.get(), &placed.made) == 0 ? 0 : errno;
 }
 

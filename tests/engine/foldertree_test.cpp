@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 using namespace velquin;
+using velquin::test::FaultCalls;
 using velquin::test::ScriptedHost;
 using velquin::test::TestDir;
 
@@ -78,6 +79,27 @@ TEST(CopyFolderTree, CopiesEveryLevelWithHiddenEntriesAndEmptyFolders) {
     copyTree(fs, host, d.path(QStringLiteral("A/")), d.path(QStringLiteral("Y")), ClashPolicy::Skip);
     EXPECT_EQ(d.read(QStringLiteral("Y/B/C/f.txt")), QByteArray("f"));
     EXPECT_TRUE(host.questions.isEmpty());
+}
+
+// The calls of a small tree copy do not creep up unseen: no look at a target that the naming
+// link checks anyway, no seek, no ACL that the attribute list does not name, one mkdir per folder.
+TEST(CopyFolderTree, ATreeOfSmallFilesTakesFewCallsPerFile) {
+    TestDir d;
+    for (int i = 0; i < 100; ++i)
+        d.file(QStringLiteral("A/d%1/f%2.bin").arg(i % 4).arg(i), QByteArray(4096, 'v'));
+    auto calls = std::make_shared<FaultCalls>();
+    ScriptedHost host;
+    CopyFolderTree(FileOps(calls), host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X/A")),
+                   ClashPolicy::Skip);
+    EXPECT_EQ(d.read(QStringLiteral("X/A/d3/f99.bin")), QByteArray(4096, 'v'));
+    int total = 0;
+    for (int call = 0; call < FaultCalls::CallCount; ++call)
+        total += calls->count(FaultCalls::Call(call));
+    EXPECT_LE(total, 19 * 100);
+    EXPECT_EQ(calls->count(FaultCalls::Lstat) + calls->count(FaultCalls::Lseek) +
+                  calls->count(FaultCalls::Fgetxattr),
+              0);
+    EXPECT_EQ(calls->count(FaultCalls::Mkdir), 4 + 3); // X/A is tried once before X is there
 }
 
 TEST(CopyFolderTree, SourceThatCannotBeListedCreatesNothing) {

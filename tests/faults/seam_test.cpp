@@ -128,7 +128,9 @@ bool reaches(Call call, Way way, bool oldTargets) {
         return oldTargets;
     case FaultCalls::Linkat:
         return way != Way::MoveWithin && !(hidden && oldTargets);
+    // A copy that may not replace leaves a clash to its naming link, without a look beforehand.
     case FaultCalls::Lstat:
+        return moving || oldTargets;
     case FaultCalls::Stat:
         return true;
     case FaultCalls::Statx:
@@ -139,6 +141,8 @@ bool reaches(Call call, Way way, bool oldTargets) {
     // Only for sources with holes, with extended attributes, settings, folders, or a source
     // without a lease: the fault suite's own tables make those.
     case FaultCalls::Rmdir:
+    case FaultCalls::Lseek:
+    case FaultCalls::Fgetxattr:
     case FaultCalls::Pread:
     case FaultCalls::Fsync:
     case FaultCalls::Ftruncate:

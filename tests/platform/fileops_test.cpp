@@ -240,6 +240,7 @@ TEST(FileOpsCopy, RefusesWhatIsNotAFileCopy) {
     const QString src = dir.file(QStringLiteral("s.txt"), "data");
     const QString folder = dir.folder(QStringLiteral("folder"));
     dir.file(QStringLiteral("folder/inside"), "keep");
+    ASSERT_EQ(::symlink("nowhere", encodeLocal8(dir.path(QStringLiteral("dangling"))).constData()), 0);
     FileOps ops;
     struct Case {
         QString source, target;
@@ -250,13 +251,15 @@ TEST(FileOpsCopy, RefusesWhatIsNotAFileCopy) {
         {folder, dir.path(QStringLiteral("t2")), Mode::Replace, EISDIR},
         {src, folder, Mode::Replace, EISDIR},
         {src, folder, Mode::FailIfExists, EEXIST},
+        {src, dir.path(QStringLiteral("dangling")), Mode::FailIfExists, EEXIST},
         {src, dir.path(QStringLiteral("nofolder/t3")), Mode::Replace, ENOENT},
     };
     for (const Case& c : cases) {
         const FsResult r = ops.copyFile(c.source, c.target, c.mode);
         EXPECT_EQ(r.error, c.error) << qPrintable(c.source) << " -> " << qPrintable(c.target);
     }
-    EXPECT_EQ(namesIn(dir.path()), (QStringList{QStringLiteral("folder"), QStringLiteral("s.txt")}));
+    EXPECT_EQ(namesIn(dir.path()),
+              (QStringList{QStringLiteral("dangling"), QStringLiteral("folder"), QStringLiteral("s.txt")}));
     EXPECT_EQ(namesIn(folder), QStringList{QStringLiteral("inside")});
     EXPECT_EQ(contentOf(src), QByteArray("data"));
 }
@@ -313,6 +316,10 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
                                  .toStdString());
                 TestDir dir;
                 const QString src = dir.file(QStringLiteral("src/s.bin"), data);
+                // Only a source with holes is sought through.
+                const QByteArray expected =
+                    data + QByteArray(f.call == FaultCalls::Lseek ? 1 << 20 : 0, '\0');
+                ASSERT_EQ(::truncate(encodeLocal8(src).constData(), expected.size()), 0);
                 const bool replacing = mode == Mode::Replace;
                 if (replacing)
                     dir.file(QStringLiteral("out/t.bin"), "old target");
@@ -346,7 +353,7 @@ TEST(FileOpsCopy, FailureAtAnyStepLeavesNothingBehind) {
                 if (replacing) {
                     EXPECT_EQ(contentOf(dir.path(QStringLiteral("out/t.bin"))), QByteArray("old target"));
                 }
-                EXPECT_EQ(contentOf(src), data);
+                EXPECT_EQ(contentOf(src), expected);
             }
         }
     }

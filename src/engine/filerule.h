@@ -3,6 +3,7 @@
 #include "engine/types.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace velquin {
 
@@ -15,9 +16,12 @@ class RunFrame;
 // sorted (into a sub-folder of the output folder, with the mode and clash policy of the moment).
 class FileItem {
 public:
-    FileItem(RunActions& actions, FileRunHost& host, const QString& path, const QString& outputFolder)
-        : actions_(actions), host_(host), path_(path), output_(outputFolder) {}
+    FileItem(RunActions& actions, FileRunHost& host, qsizetype index, const QString& path,
+             const QString& outputFolder)
+        : actions_(actions), host_(host), index_(index), path_(path), output_(outputFolder) {}
 
+    // Where the file stands in the run's list, and its path.
+    qsizetype index() const { return index_; }
     const QString& path() const { return path_; }
     // The output folder, with its trailing separator.
     const QString& outputFolder() const { return output_; }
@@ -28,10 +32,23 @@ public:
     // first when `makeFolder` and it is missing. False, with nothing done, when the name would
     // lead out of the output folder.
     bool sortInto(const QString& subFolder, bool makeFolder);
+    // The same for any listed file (`path`) under the name `name`; `placedAt` receives where it
+    // was put when it was. False when the sub-folder would lead out of the output folder.
+    bool sortAs(const QString& path, const QString& subFolder, const QString& name, bool makeFolder,
+                QString* placedAt = nullptr);
+    // `path` is sorted already: `target` holds the same content (see RunActions::alreadyThere).
+    void alreadyThere(const QString& path, const QString& target);
+    // What the rule read of `path` to decide, for the preview.
+    void describe(const QString& path, const QString& note);
+    // Whether another listed file passes the type filter (the one the run applies to items).
+    bool takesPart(const QString& path);
+    // Another listed file that is not sorted (see RunActions::notMatched).
+    void notSorted(const QString& path);
 
 private:
     RunActions& actions_;
     FileRunHost& host_;
+    qsizetype index_;
     const QString& path_;
     const QString& output_;
 };
@@ -52,6 +69,9 @@ public:
     virtual QString fixedFolder() const { return QString(); }
     // Whether the type filter decides which files take part; false: the picture types do.
     virtual bool filtersByType() const { return true; }
+    // The whole list, once the checks have passed and before the first item (for a rule that
+    // looks at items together, such as photos and the files that go with them).
+    virtual void prepareItems(const QStringList& files) { (void)files; }
     // The rule for one file that passed the filter.
     virtual ItemOutcome sort(FileItem& item) = 0;
 };

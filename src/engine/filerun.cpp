@@ -50,13 +50,34 @@ bool FileItem::stopping() const {
 }
 
 bool FileItem::sortInto(const QString& subFolder, bool makeFolder) {
+    return sortAs(path_, subFolder, fileNameOf(path_), makeFolder);
+}
+
+bool FileItem::sortAs(const QString& path, const QString& subFolder, const QString& name, bool makeFolder,
+                      QString* placedAt) {
     if (!subFolderStaysInside(subFolder))
         return false;
     const QString folder = output_ + subFolder;
     if (makeFolder && !actions_.view().isDir(folder))
         actions_.makeFolder(folder);
-    actions_.transfer(path_, folder, fileNameOf(path_), host_.transferMode(), host_.clashPolicy());
+    actions_.transfer(path, folder, name, host_.transferMode(), host_.clashPolicy(), placedAt);
     return true;
+}
+
+void FileItem::alreadyThere(const QString& path, const QString& target) {
+    actions_.alreadyThere(path, target);
+}
+
+void FileItem::describe(const QString& path, const QString& note) {
+    actions_.describe(path, note);
+}
+
+bool FileItem::takesPart(const QString& path) {
+    return passesTypeFilter(host_.typeFilter(), extensionOf(path));
+}
+
+void FileItem::notSorted(const QString& path) {
+    actions_.notMatched(path);
 }
 
 FileSortRun::FileSortRun(FileSortJob job, FileRunHost& host) : job_(std::move(job)), host_(host) {
@@ -80,6 +101,7 @@ bool FileSortRun::check() {
 }
 
 void FileSortRun::PrepareCriterion(RunActions& actions) {
+    job_.rule->prepareItems(job_.Files);
     const QString name = job_.rule->fixedFolder();
     if (name.isEmpty())
         return;
@@ -94,7 +116,7 @@ RunFrame::Step FileSortRun::sortOne(RunActions& actions, qsizetype index) {
         actions.notMatched(path);
         return RunFrame::Step::NoProgress;
     }
-    FileItem item(actions, host_, path, output_);
+    FileItem item(actions, host_, index, path, output_);
     const ItemOutcome outcome = job_.rule->sort(item);
     if (outcome != ItemOutcome::Sorted)
         actions.notMatched(path);

@@ -128,16 +128,27 @@ void PlannedDisk::planFolder(const QString& path) {
     }
 }
 
-void PlannedDisk::planFile(const QString& path, std::optional<FileTime> modified) {
+void PlannedDisk::planFile(const QString& path, std::optional<FileTime> modified, const QString& origin) {
     const QString k = key(path);
     gone_.remove(k);
     files_.insert(k, modified);
+    origins_.insert(k, origin);
 }
 
 void PlannedDisk::planRemoval(const QString& path) {
     const QString k = key(path);
     files_.remove(k);
+    origins_.remove(k);
     gone_.insert(k);
+}
+
+bool PlannedDisk::sameContent(const QString& source, const QString& target) const {
+    const QString k = key(target);
+    if (gone_.contains(k))
+        return false;
+    if (const auto origin = origins_.constFind(k); origin != origins_.constEnd())
+        return !origin->isEmpty() && fs_.sameContent(source, *origin).value_or(false);
+    return fs_.sameContent(source, target).value_or(false);
 }
 
 bool transfers(TransferAction action) {
@@ -194,7 +205,7 @@ QString actionWords(const TransferDecision& decision) {
 }
 
 TransferOutcome PlanActions::transfer(const QString& source, const QString& subFolder, const QString& name,
-                                      TransferMode mode, ClashPolicy policy) {
+                                      TransferMode mode, ClashPolicy policy, QString* placedAt) {
     const TransferDecision d = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
     const bool puts = transfers(d.action);
     QString words = actionWords(d);
@@ -206,13 +217,17 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
         if (err != 0 && err != ENOENT)
             words += QStringLiteral("（无法放入回收站）");
     }
+    if (const auto note = notes_.constFind(source); note != notes_.constEnd())
+        words += QStringLiteral("（") + *note + QStringLiteral("）");
     preview_.rows.push_back(PreviewRow{source, d.target, words, true});
     preview_.counts.transfers += puts ? 1 : 0;
     preview_.counts.conflicts += isConflict(d.action) ? 1 : 0;
     if (!puts)
         return TransferOutcome::Unchanged;
     // Copies keep their source's time, which a later ReplaceOlder compares with.
-    disk_.planFile(d.target, disk_.modificationTime(source));
+    disk_.planFile(d.target, disk_.modificationTime(source), source);
+    if (placedAt)
+        *placedAt = d.target;
     if (d.numbering)
         hints_.used(subFolder, name, d.number);
     if (mode == TransferMode::Move) {
@@ -238,6 +253,14 @@ void PlanActions::unlistable(const QString& source, const QString& target, int e
 
 void PlanActions::notMatched(const QString& source) {
     unmatched_.push_back(PreviewRow{source, QString(), QStringLiteral("不匹配"), false});
+}
+
+void PlanActions::alreadyThere(const QString& source, const QString& target) {
+    preview_.rows.push_back(PreviewRow{source, target, QStringLiteral("内容相同，跳过"), true});
+}
+
+void PlanActions::describe(const QString& source, const QString& note) {
+    notes_.insert(source, note);
 }
 
 Preview PlanActions::take() {

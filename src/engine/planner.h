@@ -40,9 +40,12 @@ public:
     std::optional<FileTime> entryTime(const QString& path) const override;
     bool movedAway(const QString& path) const override { return gone_.contains(key(path)); }
     qint64 timeStep(const QString& path) const override;
+    // A planned file holds what its source holds now.
+    bool sameContent(const QString& source, const QString& target) const override;
 
     void planFolder(const QString& path);
-    void planFile(const QString& path, std::optional<FileTime> modified);
+    // `origin`: the file whose content the planned one gets ("" for none, such as a link).
+    void planFile(const QString& path, std::optional<FileTime> modified, const QString& origin = QString());
     void planRemoval(const QString& path);
 
 private:
@@ -62,6 +65,7 @@ private:
     TimeSteps steps_;
     mutable QHash<QString, Drive> drives_; // by folder, as the paths give it
     QHash<QString, std::optional<FileTime>> files_;
+    QHash<QString, QString> origins_; // planned files by key: whose content they get
     QSet<QString> gone_;
     QSet<QString> folders_;
 };
@@ -76,10 +80,12 @@ public:
     const DiskView& view() const override { return disk_; }
     void makeFolder(const QString& path) override { disk_.planFolder(path); }
     TransferOutcome transfer(const QString& source, const QString& subFolder, const QString& name,
-                             TransferMode mode, ClashPolicy policy) override;
+                             TransferMode mode, ClashPolicy policy, QString* placedAt = nullptr) override;
     void copyLink(const QString& source, const QString& target) override;
     void unlistable(const QString& source, const QString& target, int error) override;
     void notMatched(const QString& source) override;
+    void alreadyThere(const QString& source, const QString& target) override;
+    void describe(const QString& source, const QString& note) override;
 
     // The rows so far, the items not sorted at the end.
     Preview take();
@@ -89,6 +95,7 @@ private:
     ReplaceKeeper* keeper_;
     NameHints hints_;
     Preview preview_;
+    QHash<QString, QString> notes_; // by source, for its rows
     std::vector<PreviewRow> unmatched_;
 };
 

@@ -130,7 +130,7 @@ void DiskActions::record(const TransferResult& result, TransferMode mode,
 }
 
 TransferOutcome DiskActions::transfer(const QString& source, const QString& subFolder, const QString& name,
-                                      TransferMode mode, ClashPolicy policy) {
+                                      TransferMode mode, ClashPolicy policy, QString* placedAt) {
     if (stopping())
         return TransferOutcome::Stopped;
     Progress progress(*this);
@@ -153,6 +153,8 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
         fail(source, result.decision.target, result.fs.error);
     record(result, mode, old);
     results_.append(result);
+    if (placedAt && result.outcome == TransferOutcome::Done)
+        *placedAt = result.decision.target;
     return result.outcome;
 }
 

@@ -26,14 +26,26 @@ public:
     // Makes the folder with its missing parents; a failure is silent (the transfers into it fail).
     virtual void makeFolder(const QString& path) = 0;
     // One file to subFolder/name, decided on view() and then carried out (or listed).
+    // `placedAt`, when given, receives the path the file was put at (an auto-number's free name).
     virtual TransferOutcome transfer(const QString& source, const QString& subFolder, const QString& name,
-                                     TransferMode mode, ClashPolicy policy) = 0;
+                                     TransferMode mode, ClashPolicy policy, QString* placedAt = nullptr) = 0;
     // A symbolic link to a folder met inside a copied tree: the link is made again at `target`.
     virtual void copyLink(const QString& source, const QString& target) = 0;
     // A folder of a copied tree that could not be listed: nothing of it was copied.
     virtual void unlistable(const QString& source, const QString& target, int error) = 0;
     // A listed item the criterion does not sort (or drops).
     virtual void notMatched(const QString& source) { (void)source; }
+    // A listed file the criterion finds sorted already: `target` holds the same content. Nothing
+    // is transferred, and it is no failure.
+    virtual void alreadyThere(const QString& source, const QString& target) {
+        (void)source;
+        (void)target;
+    }
+    // What the criterion read of `source` to decide, for the preview to show beside its rows.
+    virtual void describe(const QString& source, const QString& note) {
+        (void)source;
+        (void)note;
+    }
 
     // Item `index` of `count` begins (the bar's span for it is index/count to (index+1)/count).
     virtual void itemStarted(qsizetype index, qsizetype count) {
@@ -70,7 +82,7 @@ public:
     const DiskView& view() const override { return state_.disk; }
     void makeFolder(const QString& path) override;
     TransferOutcome transfer(const QString& source, const QString& subFolder, const QString& name,
-                             TransferMode mode, ClashPolicy policy) override;
+                             TransferMode mode, ClashPolicy policy, QString* placedAt = nullptr) override;
     void copyLink(const QString& source, const QString& target) override;
     void unlistable(const QString& source, const QString& target, int error) override;
     void itemStarted(qsizetype index, qsizetype count) override;

@@ -41,6 +41,9 @@ public:
     // The step in nanoseconds in which the drive that holds (or will hold) `path` keeps
     // modification times (see probeTimeStep).
     virtual qint64 timeStep(const QString& path) const = 0;
+    // Whether the file at `target` holds what `source` holds (same size, then same bytes); false
+    // when either cannot be read.
+    virtual bool sameContent(const QString& source, const QString& target) const = 0;
 };
 
 // The disk as it is, remembering which sources the run has moved away.
@@ -56,6 +59,9 @@ public:
     std::optional<FileTime> entryTime(const QString& path) const override { return fs_.entryTime(path); }
     bool movedAway(const QString& path) const override { return moved_.contains(path); }
     void noteMoved(const QString& path) { moved_.insert(path, true); }
+    bool sameContent(const QString& source, const QString& target) const override {
+        return fs_.sameContent(source, target).value_or(false);
+    }
     qint64 timeStep(const QString& path) const override { return steps_.of(path); }
 
 private:

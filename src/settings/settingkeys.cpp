@@ -28,6 +28,10 @@ std::optional<int> readInteger(const StoredText& stored, const QLocale&) {
     return (stored ? settingsIntegerFromText(*stored) : std::nullopt).value_or(0);
 }
 
+QString writeSwitch(const bool& on, const QLocale& locale) {
+    return writeInteger(on ? 1 : 0, locale);
+}
+
 QString writeInteger(const int& value, const QLocale&) {
     return QString::number(value);
 }

@@ -76,6 +76,21 @@ template <auto Clear, auto Set> QString writeFlag(const decltype(Clear)& value, 
     return writeInteger(value == Set ? 1 : 0, locale);
 }
 
+// An item of a drop-down of `Count` items; absent, no integer or out of range: `Absent`.
+template <int Count, int Absent>
+std::optional<int> readChoice(const StoredText& stored, const QLocale& locale) {
+    const int item = stored ? *readInteger(stored, locale) : Absent;
+    return item >= 0 && item < Count ? item : Absent;
+}
+// A switch: non-zero is on, zero off; absent or no integer: `Absent`.
+template <bool Absent> std::optional<bool> readSwitch(const StoredText& stored, const QLocale& locale) {
+    bool ok = false;
+    const int value = stored ? stored->trimmed().toInt(&ok, 0) : 0;
+    (void)locale;
+    return ok ? value != 0 : Absent;
+}
+QString writeSwitch(const bool& on, const QLocale& locale);
+
 // ---- sections ----
 
 // A key as its section lists it, whatever the type of its value.
@@ -143,7 +158,7 @@ inline constexpr Setting<QTime> DTTime{"DTTime", readTime, writeTime};
 inline constexpr Setting<int> CmbFileDate{"CmbFileDate", readInteger, writeInteger};
 
 // Section "Parameter", the file sorting window.
-inline constexpr Setting<int> FilePage{"Page", readPageIndex<6>, writeInteger};
+inline constexpr Setting<int> FilePage{"Page", readPageIndex<7>, writeInteger};
 inline constexpr Setting<ImageSide> PicSize{"PicSize", readFlag<ImageSide::Width, ImageSide::Height>,
                                             writeFlag<ImageSide::Width, ImageSide::Height>};
 inline constexpr Setting<int> CmbPic{"CmbPic", readInteger, writeInteger};
@@ -156,6 +171,12 @@ inline constexpr Setting<DateSource> FileAttr{"FileAttr",
                                               readFlag<DateSource::FromEntry, DateSource::FromHandle>,
                                               writeFlag<DateSource::FromEntry, DateSource::FromHandle>};
 
+// The date-taken page: folder pattern, what to do without a date taken, sidecars, identical files.
+inline constexpr Setting<int> TakenPattern{"TakenPattern", readChoice<5, 1>, writeInteger};
+inline constexpr Setting<int> TakenFallback{"TakenFallback", readChoice<4, 0>, writeInteger};
+inline constexpr Setting<bool> TakenSidecars{"TakenSidecars", readSwitch<true>, writeSwitch};
+inline constexpr Setting<bool> TakenSkipSame{"TakenSkipSame", readSwitch<true>, writeSwitch};
+
 // Section "Parameter2", the folder sorting window.
 inline constexpr Setting<int> FolderPage{"Page", readPageIndex<4>, writeInteger};
 // The folder window has no type filter.
@@ -164,10 +185,27 @@ inline constexpr KeptEmptySetting FolderSuffixFilter{"SuffixFilter"};
 } // namespace keys
 
 inline constexpr SettingKey kFileWindowKeys[] = {
-    keys::Filter,  keys::SameFile, keys::OutDir,       keys::FilePage,
-    keys::PicSize, keys::CmbPic,   keys::PicSizeValue, keys::CmbCondition,
-    keys::CmbUnit, keys::FileSize, keys::EdtKeys,      keys::SuffixFilter,
-    keys::DTDate,  keys::DTTime,   keys::FileAttr,     keys::CmbFileDate,
+    keys::Filter,
+    keys::SameFile,
+    keys::OutDir,
+    keys::FilePage,
+    keys::PicSize,
+    keys::CmbPic,
+    keys::PicSizeValue,
+    keys::CmbCondition,
+    keys::CmbUnit,
+    keys::FileSize,
+    keys::EdtKeys,
+    keys::SuffixFilter,
+    keys::DTDate,
+    keys::DTTime,
+    keys::FileAttr,
+    keys::CmbFileDate,
+    // The program's own keys, after those every version writes.
+    keys::TakenPattern,
+    keys::TakenFallback,
+    keys::TakenSidecars,
+    keys::TakenSkipSame,
 };
 inline constexpr SettingsSection kFileWindowSection{"Parameter", kFileWindowKeys};
 

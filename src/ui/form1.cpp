@@ -157,7 +157,9 @@ TForm1::TForm1(AppContext& ctx, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
 
-    resize(830, 621);
+    // As designed, or wider where the font needs it for every page's tab to show.
+    const QMargins around = column_->contentsMargins();
+    resize(qMax(830, PageControl1->tabBar()->sizeHint().width() + around.left() + around.right() + 8), 621);
     FormCreate();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/settingbinding.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -25,6 +26,10 @@ SettingBinding simple(const Setting<T>& key, Control* control, Get get, Set set)
 
 SettingBinding binding(const Setting<QString>& key, QLineEdit* field) {
     return simple(key, field, std::mem_fn(&QLineEdit::text), std::mem_fn(&QLineEdit::setText));
+}
+
+SettingBinding binding(const Setting<bool>& key, QCheckBox* box) {
+    return simple(key, box, std::mem_fn(&QCheckBox::isChecked), std::mem_fn(&QCheckBox::setChecked));
 }
 
 SettingBinding binding(const Setting<int>& key, QComboBox* box) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLineEdit;
@@ -28,6 +29,8 @@ struct SettingBinding {
 };
 using SettingBindings = std::vector<SettingBinding>;
 
+// Whether the box is checked.
+SettingBinding binding(const Setting<bool>& key, QCheckBox* box);
 // The field's text.
 SettingBinding binding(const Setting<QString>& key, QLineEdit* field);
 // The item index as it is: an index outside the list selects no item, which saves as -1.

@@ -1,5 +1,6 @@
 #include "engine/filerun.h"
 
+#include "engine/planner.h"
 #include "engine/transfer.h"
 #include "platform/names.h"
 #include "support/printers.h"
@@ -10,12 +11,14 @@
 #include "ui/criteria/keywordcriterion.h"
 #include "ui/criteria/namecriterion.h"
 #include "ui/criteria/sizecriterion.h"
+#include "ui/criteria/takencriterion.h"
 #include "ui/criteria/typecriterion.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QImage>
 
+#include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -798,4 +801,121 @@ TEST_F(FileRun, AListedPipeNeverHoldsUpTheRun) {
     }
     EXPECT_EQ(::access(encodeLocal8(pipe).constData(), F_OK), 0);
     EXPECT_EQ(::access(encodeLocal8(dir.path(QStringLiteral("out/.png/pipe.png"))).constData(), F_OK), -1);
+}
+
+// ---- The date taken ----
+
+namespace {
+
+// A JPEG whose EXIF says it was taken at `taken` ("2024:05:08 12:34:56").
+QString takenPhoto(TestDir& dir, const QString& relative, const char* taken) {
+    const QString path = dir.path(relative);
+    dir.folder(relative.section(QLatin1Char('/'), 0, -2));
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    EXPECT_TRUE(image.save(path, "JPG"));
+    Exiv2::Image::AutoPtr meta = Exiv2::ImageFactory::open(path.toStdString());
+    meta->exifData()["Exif.Photo.DateTimeOriginal"] = std::string(taken);
+    meta->writeMetadata();
+    return path;
+}
+
+std::shared_ptr<FileRule> byTaken(TakenFallback fallback = TakenFallback::NameThenModified,
+                                  bool skipSame = true) {
+    TakenChoice choice;
+    choice.fallback = fallback;
+    choice.skipSame = skipSame;
+    return std::make_shared<TakenDateRule>(choice);
+}
+
+} // namespace
+
+TEST(TakenFolder, EachPatternNamesItsFolders) {
+    const QDateTime when(QDate(2024, 5, 8), QTime(9, 0));
+    EXPECT_EQ(takenFolderName(when, TakenPattern::Year), QStringLiteral("2024"));
+    EXPECT_EQ(takenFolderName(when, TakenPattern::YearSlashMonth), QStringLiteral("2024/05"));
+    EXPECT_EQ(takenFolderName(when, TakenPattern::YearSlashMonthSlashDay), QStringLiteral("2024/05/08"));
+    EXPECT_EQ(takenFolderName(when, TakenPattern::YearDashMonth), QStringLiteral("2024-05"));
+    EXPECT_EQ(takenFolderName(when, TakenPattern::YearDashMonthDashDay), QStringLiteral("2024-05-08"));
+}
+
+TEST_F(FileRun, DateTakenThenTheChosenFallbacks) {
+    struct Case {
+        TakenFallback fallback;
+        QStringList folders; // of the photo, the named file and the plain file
+    };
+    const QString unknown = unknownDateFolder();
+    const Case cases[] = {
+        {TakenFallback::NameThenModified, {u("2024/05"), u("2023/01"), u("2020/06")}},
+        {TakenFallback::Name, {u("2024/05"), u("2023/01"), unknown}},
+        {TakenFallback::Modified, {u("2024/05"), u("2020/06"), u("2020/06")}},
+        {TakenFallback::UnknownFolder, {u("2024/05"), unknown, unknown}},
+    };
+    const QDateTime modified(QDate(2020, 6, 1), QTime(12, 0));
+    for (const Case& c : cases) {
+        TestDir d;
+        FileSortJob j;
+        j.rule = byTaken(c.fallback);
+        const QString photo = takenPhoto(d, QStringLiteral("src/p.jpg"), "2024:05:08 12:34:56");
+        TestDir::setModified(photo, modified);
+        j.Files = {photo, d.file(QStringLiteral("src/IMG_20230102_101010.jpg"), "no exif", modified),
+                   d.file(QStringLiteral("src/a.txt"), "a", modified)};
+        ScriptedHost h;
+        h.outputText = d.folder(QStringLiteral("out"));
+        ASSERT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(d.existsFile(QStringLiteral("out/") + c.folders[i] + QLatin1Char('/') +
+                                     j.Files[i].section(QLatin1Char('/'), -1)))
+                << int(c.fallback) << " " << i;
+    }
+}
+
+TEST_F(FileRun, SidecarsGoWithTheirPhotoAndTakeItsNumber) {
+    const QString photo = takenPhoto(dir, QStringLiteral("src/IMG_0001.jpg"), "2024:05:08 12:34:56");
+    job.Files = {add(QStringLiteral("IMG_0001.AAE"), "aae"), photo,
+                 add(QStringLiteral("IMG_0001.jpg.xmp"), "xmp"),
+                 add(QStringLiteral("lone.xmp"), "x", QDateTime(QDate(2019, 3, 1), QTime(8, 0)))};
+    job.rule = byTaken();
+    dir.file(QStringLiteral("out/2024/05/IMG_0001.jpg"), "another picture");
+    host.policy = ClashPolicy::AutoNumber;
+    const std::optional<Preview> preview = previewFileSort(job, host, fs);
+    ASSERT_TRUE(preview);
+    ASSERT_EQ(preview->rows.size(), 4u);
+    EXPECT_TRUE(preview->rows[0].action.contains(QStringLiteral("拍摄时间 2024-05-08 12:34:56")))
+        << preview->rows[0].action.toStdString();
+    EXPECT_EQ(run(), RunEnd::Completed);
+    EXPECT_EQ(outEntries(QStringLiteral("2024/05")),
+              (QStringList{QStringLiteral("IMG_0001.jpg"), QStringLiteral("IMG_0001_1.AAE"),
+                           QStringLiteral("IMG_0001_1.jpg"), QStringLiteral("IMG_0001_1.jpg.xmp")}));
+    EXPECT_EQ(outEntries(QStringLiteral("2019/03")), QStringList{QStringLiteral("lone.xmp")});
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 25, 50, 75, 100, 0}));
+}
+
+TEST_F(FileRun, ContentAlreadySortedIsLeftWhereItIs) {
+    for (TransferMode mode : {TransferMode::Copy, TransferMode::Move}) {
+        for (bool skipSame : {true, false}) {
+            TestDir d;
+            FileSortJob j;
+            j.rule = byTaken(TakenFallback::Modified, skipSame);
+            const QDateTime modified(QDate(2021, 7, 1), QTime(12, 0));
+            j.Files = {d.file(QStringLiteral("src/a.jpg"), "same", modified),
+                       d.file(QStringLiteral("src/b.jpg"), "new", modified)};
+            d.file(QStringLiteral("out/2021/07/a.jpg"), "other");
+            d.file(QStringLiteral("out/2021/07/a_1.jpg"), "same");
+            ScriptedHost h;
+            h.outputText = d.folder(QStringLiteral("out"));
+            h.mode = mode;
+            h.policy = ClashPolicy::AutoNumber;
+            const std::optional<Preview> preview = previewFileSort(j, h, fs);
+            ASSERT_TRUE(preview);
+            EXPECT_EQ(preview->rows.front().action.startsWith(QStringLiteral("内容相同，跳过")), skipSame);
+            ASSERT_EQ(runFileSort(j, h, fs), RunEnd::Completed);
+            const QStringList expected =
+                skipSame ? QStringList{u("a.jpg"), u("a_1.jpg"), u("b.jpg")}
+                         : QStringList{u("a.jpg"), u("a_1.jpg"), u("a_2.jpg"), u("b.jpg")};
+            EXPECT_EQ(d.sortedEntries(QStringLiteral("out/2021/07")), expected) << skipSame;
+            EXPECT_EQ(d.existsFile(QStringLiteral("src/a.jpg")), skipSame || mode == TransferMode::Copy);
+            EXPECT_TRUE(h.closingLine.isEmpty()) << h.closingLine.toStdString();
+        }
+    }
 }

@@ -89,8 +89,8 @@ TEST(CopyFolderTree, ATreeOfSmallFilesTakesFewCallsPerFile) {
         d.file(QStringLiteral("A/d%1/f%2.bin").arg(i % 4).arg(i), QByteArray(4096, 'v'));
     auto calls = std::make_shared<FaultCalls>();
     ScriptedHost host;
-    CopyFolderTree(FileOps(calls), host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X/A")),
-                   ClashPolicy::Skip);
+    copyTree(FileOps(calls), host, d.path(QStringLiteral("A")), d.path(QStringLiteral("X/A")),
+             ClashPolicy::Skip);
     EXPECT_EQ(d.read(QStringLiteral("X/A/d3/f99.bin")), QByteArray(4096, 'v'));
     int total = 0;
     for (int call = 0; call < FaultCalls::CallCount; ++call)

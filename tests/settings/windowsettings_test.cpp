@@ -122,7 +122,7 @@ TEST_F(WindowSettings, SameFileFallsBackToSkip) {
 
 TEST_F(WindowSettings, PageInRangeOrPresetButAbsentIsZero) {
     const std::pair<const char*, std::optional<int>> fileCases[] = {
-        {"Page=5", 5}, {"Page=0x5", 5}, {"Page=6", std::nullopt}, {"Page=-1", std::nullopt},
+        {"Page=6", 6}, {"Page=0x5", 5}, {"Page=7", std::nullopt}, {"Page=-1", std::nullopt},
         {"page=2", 2}, {"Page=abc", 0}, {"Other=1", 0},
     };
     for (const auto& [line, expected] : fileCases)
@@ -144,6 +144,14 @@ TEST_F(WindowSettings, IndexesAsStoredAndFlagsAsNonZero) {
     EXPECT_EQ(s.get(keys::PicSize), ImageSide::Height);
     EXPECT_EQ(s.get(keys::FileAttr), DateSource::FromEntry);
     EXPECT_EQ(s.get(keys::CmbFileDate), 9);
+
+    // The date-taken page's own keys: a drop-down's item out of range and an absent switch give
+    // their presets, "年/月" and on.
+    const SettingValues taken = loadFile("[Parameter]\nTakenPattern=5\nTakenFallback=3\nTakenSkipSame=0\n");
+    EXPECT_EQ(taken.get(keys::TakenPattern), 1);
+    EXPECT_EQ(taken.get(keys::TakenFallback), 3);
+    EXPECT_EQ(taken.get(keys::TakenSidecars), true);
+    EXPECT_EQ(taken.get(keys::TakenSkipSame), false);
 }
 
 TEST_F(WindowSettings, SuffixFilterSplitsAsStored) {

@@ -626,6 +626,24 @@ TEST_F(Form1Test, ClosingSavesAndTheNextStartRestoresEveryOption) {
     EXPECT_EQ(form->ChkLstPic->item(0)->checkState(), Qt::Checked);
 }
 
+// The date-taken page is stored as page 6 with keys of its own, after the others.
+TEST_F(Form1Test, TheDateTakenPageAndItsOptionsAreRestored) {
+    const auto pattern = [this] { return form->findChild<QComboBox*>(QStringLiteral("CmbTakenPattern")); };
+    const auto sidecars = [this] { return form->findChild<QCheckBox*>(QStringLiteral("ChkTakenSidecars")); };
+    ASSERT_EQ(form->PageControl1->count(), 7);
+    EXPECT_EQ(form->PageControl1->widget(6)->objectName(), QStringLiteral("TabSheet7"));
+    EXPECT_EQ(pattern()->currentText(), QStringLiteral("年/月"));
+    form->PageControl1->setCurrentIndex(6);
+    pattern()->setCurrentIndex(4);
+    sidecars()->setChecked(false);
+    EXPECT_TRUE(form->close());
+    open();
+    EXPECT_EQ(form->PageControl1->currentIndex(), 6);
+    EXPECT_EQ(form->lblOption->text(), QStringLiteral("分拣方式： 按拍摄日期分拣"));
+    EXPECT_EQ(pattern()->currentIndex(), 4);
+    EXPECT_FALSE(sidecars()->isChecked());
+}
+
 TEST_F(Form1Test, AStoredPageOutOfRangeLeavesTheNamePage) {
     form->PageControl1->setCurrentIndex(3);
     form->close();
@@ -633,7 +651,7 @@ TEST_F(Form1Test, AStoredPageOutOfRangeLeavesTheNamePage) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QByteArray text = file.readAll();
     file.close();
-    text.replace("Page=3", "Page=6");
+    text.replace("Page=3", "Page=7");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
     file.close();

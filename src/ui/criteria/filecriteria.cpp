@@ -5,6 +5,7 @@
 #include "ui/criteria/keywordcriterion.h"
 #include "ui/criteria/namecriterion.h"
 #include "ui/criteria/sizecriterion.h"
+#include "ui/criteria/takencriterion.h"
 #include "ui/criteria/typecriterion.h"
 
 #include <array>
@@ -15,8 +16,9 @@ FilePage::~FilePage() = default;
 
 std::span<const FilePageMaker> fileCriteria() {
     static constexpr std::array kPages = {
-        FilePageMaker(makeKeywordPage), FilePageMaker(makeNamePage), FilePageMaker(makeTypePage),
-        FilePageMaker(makeSizePage),    FilePageMaker(makeDatePage), FilePageMaker(makeImagePage),
+        FilePageMaker(makeKeywordPage),   FilePageMaker(makeNamePage), FilePageMaker(makeTypePage),
+        FilePageMaker(makeSizePage),      FilePageMaker(makeDatePage), FilePageMaker(makeImagePage),
+        FilePageMaker(makeTakenDatePage),
     };
     return kPages;
 }

@@ -2,10 +2,16 @@
 // prints the same field for every file of a tree.
 #include "bench/bench.h"
 
+#include "bench/quiethost.h"
+#include "engine/filerun.h"
+#include "platform/fileops.h"
 #include "platform/names.h"
 #include "platform/takendate.h"
+#include "ui/criteria/takencriterion.h"
+#include "ui/criteria/typecriterion.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QImage>
 #include <QStandardPaths>
 
@@ -41,13 +47,13 @@ QByteArray templatePhoto() {
     return QByteArray(reinterpret_cast<const char*>(bytes.pData_), qsizetype(bytes.size_));
 }
 
-void dateTakenRead10k() {
-    const QString folder = scratchFolder(QStringLiteral("dates"));
+// kPhotos copies of the template in `folder`, each with a date of its own.
+QStringList makePhotos(const QString& folder) {
     const QByteArray photo = templatePhoto();
     const qsizetype at = photo.indexOf("2000:01:01 00:00:00");
     if (at < 0) {
-        std::fprintf(stderr, "date_taken_read_10k: the template holds no date\n");
-        return;
+        std::fprintf(stderr, "date_taken: the template holds no date\n");
+        return {};
     }
     QStringList paths;
     for (int i = 0; i < kPhotos; ++i) {
@@ -67,6 +73,14 @@ void dateTakenRead10k() {
             ::close(fd);
         }
     }
+    return paths;
+}
+
+void dateTakenRead10k() {
+    const QString folder = scratchFolder(QStringLiteral("dates"));
+    const QStringList paths = makePhotos(folder);
+    if (paths.isEmpty())
+        return;
     settle();
     int found = 0;
     const double ours = timeIt([&] {
@@ -84,7 +98,36 @@ void dateTakenRead10k() {
     report(QStringLiteral("date_taken_read_10k"), ours, theirs);
 }
 
+// The whole run: every date read and every photo copied into its year/month folder, against the
+// plain type copy of the same files, both from a cold cache.
+double copyRun(const QStringList& photos, std::shared_ptr<FileRule> rule, const QString& output) {
+    QDir().mkpath(output);
+    FileSortJob job;
+    job.Files = photos;
+    job.rule = std::move(rule);
+    QuietFileHost host(output, TransferMode::Copy);
+    const FileOps fs;
+    settle();
+    return timeIt([&] {
+        if (runFileSort(job, host, fs) != RunEnd::Completed)
+            std::fprintf(stderr, "date_taken_10k: the run did not complete\n");
+    });
+}
+
+void dateTaken10k() {
+    const QString scratch = scratchFolder(QStringLiteral("taken"));
+    const QStringList photos = makePhotos(scratch);
+    if (photos.isEmpty())
+        return;
+    const double taken = copyRun(photos, std::make_shared<TakenDateRule>(TakenChoice{}),
+                                 scratchFolder(QStringLiteral("taken-out")));
+    const double type =
+        copyRun(photos, std::make_shared<TypeRule>(), scratchFolder(QStringLiteral("type-out")));
+    report(QStringLiteral("date_taken_10k"), taken, type);
+}
+
 const Registration dates(QStringLiteral("date_taken_read_10k"), dateTakenRead10k);
+const Registration taken(QStringLiteral("date_taken_10k"), dateTaken10k);
 
 } // namespace
 } // namespace velquin::bench

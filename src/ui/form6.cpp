@@ -151,19 +151,7 @@ void TForm6::buildPages() {
         EdtFileCount->setAccessibleDescription(Label6->text());
         // EdtFileCountKeyPress: digits and backspace only; the run checks what gets in otherwise.
         installKeyFilter(EdtFileCount);
-        auto* row = new QHBoxLayout;
-        row->setSpacing(6);
-        row->addSpacing(30);
-        row->addWidget(Label5);
-        row->addWidget(EdtFileCount);
-        row->addWidget(Label6);
-        row->addStretch(1);
-        auto* rows = new QVBoxLayout(p);
-        rows->setContentsMargins(6, 4, 12, 4);
-        rows->setSpacing(16);
-        rows->addWidget(Label3);
-        rows->addLayout(row);
-        rows->addStretch(1);
+        headingOverRow(p, Label3, {Label5, EdtFileCount, Label6});
     }
     // Page 3: the folder date, never offered.
     {

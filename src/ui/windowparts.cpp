@@ -89,6 +89,25 @@ QLabel* namedLabel(QWidget* parent, const char* name, const QString& text) {
     return named(new QLabel(text, parent), name);
 }
 
+void headingOverRow(QWidget* panel, QLabel* heading, const QList<QWidget*>& row) {
+    auto* line = new QHBoxLayout;
+    line->setSpacing(6);
+    line->addSpacing(30);
+    for (QWidget* w : row) {
+        if (w)
+            line->addWidget(w);
+        else
+            line->addSpacing(6);
+    }
+    line->addStretch(1);
+    auto* rows = new QVBoxLayout(panel);
+    rows->setContentsMargins(6, 4, 12, 4);
+    rows->setSpacing(16);
+    rows->addWidget(heading);
+    rows->addLayout(line);
+    rows->addStretch(1);
+}
+
 QComboBox* choiceBox(QWidget* parent, const char* name, const QStringList& items) {
     auto* box = named(new QComboBox(parent), name);
     box->addItems(items);

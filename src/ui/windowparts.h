@@ -37,6 +37,9 @@ template <typename W> W* named(W* widget, const char* name) {
 }
 // A label named `name`.
 QLabel* namedLabel(QWidget* parent, const char* name, const QString& text);
+// A page's heading over one row of its controls, indented under it; a nullptr in `row` is a
+// little more room between two of them.
+void headingOverRow(QWidget* panel, QLabel* heading, const QList<QWidget*>& row);
 // A drop-down named `name` with `items`, the first one selected.
 QComboBox* choiceBox(QWidget* parent, const char* name, const QStringList& items);
 // A bold page heading, its text taken as given (leading blanks indent it).

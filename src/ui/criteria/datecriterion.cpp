@@ -40,9 +40,9 @@ namespace {
 
 // No heading: the two stamps, the direction, the date and the time in one row. The direction
 // and the pickers are shared with the folder window's date page (and their settings keys).
-class DatePage final : public FilePage {
+class DatePage final : public WindowFilePage {
 public:
-    explicit DatePage(TForm1& window) : w_(window) {}
+    using WindowFilePage::WindowFilePage;
     QString caption() const override { return QStringLiteral(" 按文件日期属性分拣"); }
     const char* sheetName() const override { return "TabSheet5"; }
     void build(QWidget* sheet) override {
@@ -86,9 +86,6 @@ public:
                         {{DateSource::FromEntry, w_.RbCreateTime}, {DateSource::FromHandle, w_.RbModifyTime}},
                         DateSource::FromHandle)};
     }
-
-private:
-    TForm1& w_;
 };
 
 } // namespace

@@ -42,6 +42,15 @@ public:
     virtual bool usesPictureTypes() const { return false; }
 };
 
+// A page whose controls are members of the file window, under the names the window is known by.
+class WindowFilePage : public FilePage {
+public:
+    explicit WindowFilePage(TForm1& window) : w_(window) {}
+
+protected:
+    TForm1& w_;
+};
+
 using FilePageMaker = std::unique_ptr<FilePage> (*)(TForm1& window);
 
 // The file window's criteria in page order: the index is the stored page number.

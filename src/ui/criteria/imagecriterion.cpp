@@ -58,9 +58,9 @@ ItemOutcome ImageRule::sort(FileItem& item) {
 
 namespace {
 
-class ImagePage final : public FilePage {
+class ImagePage final : public WindowFilePage {
 public:
-    explicit ImagePage(TForm1& window) : w_(window) {}
+    using WindowFilePage::WindowFilePage;
     QString caption() const override { return QStringLiteral(" 图像文件分拣"); }
     const char* sheetName() const override { return "TabSheet4"; }
     void build(QWidget* sheet) override {
@@ -83,22 +83,7 @@ public:
         QObject::connect(w_.RbPicH, &QRadioButton::toggled, w_.EdtPic, nameThreshold);
         w_.EdtPic->setAccessibleDescription(w_.Label8->text());
         installKeyFilter(w_.EdtPic, &TForm1::EdtPicKeyPress);
-        auto* row = new QHBoxLayout;
-        row->setSpacing(6);
-        row->addSpacing(30);
-        row->addWidget(w_.RbPicW);
-        row->addWidget(w_.RbPicH);
-        row->addSpacing(6);
-        row->addWidget(w_.CmbPic);
-        row->addWidget(w_.EdtPic);
-        row->addWidget(w_.Label8);
-        row->addStretch(1);
-        auto* rows = new QVBoxLayout(p);
-        rows->setContentsMargins(6, 4, 12, 4);
-        rows->setSpacing(16);
-        rows->addWidget(w_.Label7);
-        rows->addLayout(row);
-        rows->addStretch(1);
+        headingOverRow(p, w_.Label7, {w_.RbPicW, w_.RbPicH, nullptr, w_.CmbPic, w_.EdtPic, w_.Label8});
     }
     std::shared_ptr<FileRule> rule() const override {
         const std::optional<ImageTest> relation = selectedChoice<ImageTest>(w_.CmbPic);
@@ -115,9 +100,6 @@ public:
         return target == FocusTarget::EdtPic ? w_.EdtPic : nullptr;
     }
     bool usesPictureTypes() const override { return true; }
-
-private:
-    TForm1& w_;
 };
 
 } // namespace

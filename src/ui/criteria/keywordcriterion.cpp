@@ -29,9 +29,9 @@ ItemOutcome KeywordRule::sort(FileItem& item) {
 namespace {
 
 // The keyword page is built by the window, which shares it with the folder window.
-class KeywordPage final : public FilePage {
+class KeywordPage final : public WindowFilePage {
 public:
-    explicit KeywordPage(TForm1& window) : w_(window) {}
+    using WindowFilePage::WindowFilePage;
     QString caption() const override { return QStringLiteral(" 按文件名匹配关键字分拣 "); }
     const char* sheetName() const override { return "TabSheet6"; }
     void build(QWidget* sheet) override {
@@ -42,9 +42,6 @@ public:
     std::shared_ptr<FileRule> rule() const override {
         return std::make_shared<KeywordRule>(w_.EdtKeys->text());
     }
-
-private:
-    TForm1& w_;
 };
 
 } // namespace

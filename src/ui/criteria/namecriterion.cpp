@@ -32,9 +32,9 @@ ItemOutcome NameRule::sort(FileItem& item) {
 namespace {
 
 // The name page is built by the window, which shares it with the folder window.
-class NamePage final : public FilePage {
+class NamePage final : public WindowFilePage {
 public:
-    explicit NamePage(TForm1& window) : w_(window) {}
+    using WindowFilePage::WindowFilePage;
     QString caption() const override { return QStringLiteral(" 按文件名分拣"); }
     const char* sheetName() const override { return "TabSheet1"; }
     void build(QWidget* sheet) override {
@@ -50,9 +50,6 @@ public:
                                                      w_.EdtPartNameBegin->text(), w_.EdtPartNameEnd->text(),
                                                      w_.EdtFilter->text(), w_.ChkOnlyMatchDir->isChecked()});
     }
-
-private:
-    TForm1& w_;
 };
 
 } // namespace

@@ -57,9 +57,9 @@ ItemOutcome SizeRule::sort(FileItem& item) {
 
 namespace {
 
-class SizePage final : public FilePage {
+class SizePage final : public WindowFilePage {
 public:
-    explicit SizePage(TForm1& window) : w_(window) {}
+    using WindowFilePage::WindowFilePage;
     QString caption() const override { return QStringLiteral(" 按文件大小分拣"); }
     const char* sheetName() const override { return "TabSheet3"; }
     void build(QWidget* sheet) override {
@@ -73,20 +73,7 @@ public:
         nameAfterLabel(w_.EdtSize, w_.Label6->text());
         w_.CmbUnit = choiceBox(p, "CmbUnit", sizeUnitCaptions());
         installKeyFilter(w_.EdtSize, &TForm1::Edit1KeyPress);
-        auto* row = new QHBoxLayout;
-        row->setSpacing(6);
-        row->addSpacing(30);
-        row->addWidget(w_.Label6);
-        row->addWidget(w_.CmbCondition);
-        row->addWidget(w_.EdtSize);
-        row->addWidget(w_.CmbUnit);
-        row->addStretch(1);
-        auto* rows = new QVBoxLayout(p);
-        rows->setContentsMargins(6, 4, 12, 4);
-        rows->setSpacing(16);
-        rows->addWidget(w_.Label5);
-        rows->addLayout(row);
-        rows->addStretch(1);
+        headingOverRow(p, w_.Label5, {w_.Label6, w_.CmbCondition, w_.EdtSize, w_.CmbUnit});
     }
     std::shared_ptr<FileRule> rule() const override {
         return std::make_shared<SizeRule>(SizeChoice{selectedChoice<SizeTest>(w_.CmbCondition),
@@ -100,9 +87,6 @@ public:
     QWidget* field(FocusTarget target) const override {
         return target == FocusTarget::EdtSize ? w_.EdtSize : nullptr;
     }
-
-private:
-    TForm1& w_;
 };
 
 } // namespace

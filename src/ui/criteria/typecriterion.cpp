@@ -18,9 +18,9 @@ ItemOutcome TypeRule::sort(FileItem& item) {
 namespace {
 
 // Heading and illustration only: the type filter of the options group is all this criterion needs.
-class TypePage final : public FilePage {
+class TypePage final : public WindowFilePage {
 public:
-    explicit TypePage(TForm1& window) : w_(window) {}
+    using WindowFilePage::WindowFilePage;
     QString caption() const override { return QStringLiteral(" 按文件类型分拣"); }
     const char* sheetName() const override { return "TabSheet2"; }
     void build(QWidget* sheet) override {
@@ -36,9 +36,6 @@ public:
         grid->setColumnStretch(1, 1);
     }
     std::shared_ptr<FileRule> rule() const override { return std::make_shared<TypeRule>(); }
-
-private:
-    TForm1& w_;
 };
 
 } // namespace

@@ -121,6 +121,10 @@ QString transferTarget(const QString& subFolder, const QString& name) {
     return subFolder + pathSeparator() + name;
 }
 
+QString overwriteQuestionText(const QString& target) {
+    return QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？");
+}
+
 bool subFolderStaysInside(const QString& subFolderName) {
     qsizetype start = 0;
     for (qsizetype i = 0; i <= subFolderName.size(); ++i) {

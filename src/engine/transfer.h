@@ -22,6 +22,9 @@ QString transferTarget(const QString& subFolder, const QString& name);
 // lead out of the output folder; such a destination is never made or written to.
 bool subFolderStaysInside(const QString& subFolderName);
 
+// The clash question for `target`: "文件" + target + "已存在，是否覆盖？".
+QString overwriteQuestionText(const QString& target);
+
 // What the disk looks like to a decision: the disk itself, or the disk as it will be once the
 // transfers a preview has planned so far are done.
 class DiskView {

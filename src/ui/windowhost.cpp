@@ -1,5 +1,7 @@
 #include "ui/windowhost.h"
 
+#include "engine/transfer.h"
+
 #include "platform/dialogs.h"
 #include "ui/busycursor.h"
 #include "ui/windowparts.h"
@@ -64,8 +66,7 @@ template <class Base> ClashPolicy WindowRunHost<Base>::clashPolicy() {
 }
 
 template <class Base> bool WindowRunHost<Base>::askOverwrite(const QString& target) {
-    return c_.dialogs->question(nullptr,
-                                QStringLiteral("文件") + target + QStringLiteral("已存在，是否覆盖？"), true);
+    return c_.dialogs->question(nullptr, overwriteQuestionText(target), true);
 }
 
 template <class Base> bool WindowRunHost<Base>::askReplaceUnkept(const QString& reason) {

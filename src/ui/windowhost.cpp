@@ -1,7 +1,6 @@
 #include "ui/windowhost.h"
 
 #include "engine/transfer.h"
-
 #include "platform/dialogs.h"
 #include "ui/busycursor.h"
 #include "ui/windowparts.h"

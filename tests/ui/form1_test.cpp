@@ -422,7 +422,7 @@ TEST_F(Form1DarkTest, EveryPageReadsInADarkTheme) {
         {0, form->Image3},          {1, form->Image4},
         {1, form->ChkOnlyMatchDir}, {3, form->Label6},
         {4, form->RbCreateTime},    {5, form->RbPicW},
-        {5, form->Label7}};
+        {5, form->Label7},          {6, form->findChild<QWidget*>(QStringLiteral("ChkTakenSidecars"))}};
     for (const Caption& c : captions) {
         ASSERT_NE(c.widget, nullptr);
         form->PageControl1->setCurrentIndex(c.page);

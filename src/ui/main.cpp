@@ -4,6 +4,7 @@
 #include "settings/windowsettings.h"
 #include "ui/appcontext.h"
 #include "ui/form1.h"
+#include "ui/form6.h"
 #include "ui/qtdialogs.h"
 #include "ui/singleinstance.h"
 #include "ui/startup.h"
@@ -13,10 +14,11 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     velquin::prepareApplication(app);
+    const QStringList paths = velquin::readCommandLine(app);
 
     // One copy per user writes the user's journals; a second start shows the first one's window.
     velquin::SingleInstance instance;
-    switch (instance.start()) {
+    switch (instance.start(paths)) {
     case velquin::SingleInstance::Role::Told:
         return 0;
     case velquin::SingleInstance::Role::NoAnswer:
@@ -31,9 +33,14 @@ int main(int argc, char* argv[]) {
     velquin::AppContext ctx{dialogs, fs, velquin::settingsFilePath(), velquin::journalFolder(),
                             velquin::Trash::defaultHomeTrash()};
     velquin::ProgramWindows windows(ctx);
+    QObject::connect(&instance, &velquin::SingleInstance::openRequested, &instance,
+                     [&windows](const QStringList& more) { windows.openPaths(more, true); });
     QObject::connect(&instance, &velquin::SingleInstance::showRequested, &instance,
                      [&windows] { windows.bringForward(); });
 
-    windows.form1().show();
+    // The folder window first when only folders were named.
+    windows.openPaths(paths, true);
+    if (!windows.form6().isVisible())
+        windows.form1().show();
     return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 
@@ -26,16 +27,18 @@ public:
         NoAnswer,    // another copy holds the socket but did not answer
         Unavailable, // no socket could be had; this copy runs on its own
     };
-    // Tells a running copy, or else becomes the one that listens; a socket left behind by a copy
-    // that ended without removing it is replaced.
-    Role start();
+    // Tells a running copy (with the paths this one was started with), or else becomes the one
+    // that listens; a socket left behind by a copy that ended without removing it is replaced.
+    Role start(const QStringList& paths = {});
 
 signals:
     // A later copy asked for the window; the receiver shows it (the answer goes back after).
     void showRequested();
+    // A later copy was started with these paths (absolute); emitted before showRequested.
+    void openRequested(const QStringList& paths);
 
 private:
-    Role tellRunning() const;
+    Role tellRunning(const QStringList& paths) const;
     void answer();
 
     QString name_;

@@ -1,5 +1,8 @@
 #include "ui/startup.h"
 
+#include "lists/filelist.h"
+#include "lists/sourcelistmodel.h"
+
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
@@ -8,6 +11,8 @@
 #include "ui/frmsuffix.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -20,7 +25,7 @@ QTranslator* prepareApplication(QApplication& app) {
     // window and box already has its caption as the program gives it.
     QApplication::setApplicationVersion(QString::fromLatin1(kProductVersion));
     QApplication::setOrganizationName(QString());
-    QGuiApplication::setDesktopFileName(QStringLiteral("velquin"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velquin.Velquin"));
 
     QIcon icon;
     for (int size : {16, 32, 48, 256})
@@ -51,6 +56,42 @@ ProgramWindows::ProgramWindows(AppContext& ctx) : ctx_(ctx) {
     ctx.about = about_.get();
     suffix_ = std::make_unique<TfrmSuffix>(ctx);
     ctx.suffix = suffix_.get();
+}
+
+QStringList readCommandLine(const QCoreApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("将文件和文件夹分拣到输出文件夹的子文件夹中。"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("路径"),
+        QStringLiteral("要分拣的文件（放入文件分拣列表）或文件夹（放入文件夹分拣列表）。"),
+        QStringLiteral("[路径...]"));
+    parser.process(app);
+    QStringList paths;
+    for (const QString& argument : parser.positionalArguments())
+        paths.append(QFileInfo(argument).absoluteFilePath());
+    return paths;
+}
+
+void ProgramWindows::openPaths(const QStringList& paths, bool switchTo) {
+    QStringList files;
+    QStringList folders;
+    for (const QString& path : paths) {
+        if (ctx_.fs.isDir(path))
+            folders.append(path);
+        else if (ctx_.fs.isFile(path))
+            files.append(path);
+    }
+    AddDroppedFiles(*form1_->fileList, files, ctx_.fs);
+    form6_->folders()->addAll(folders);
+    if (!switchTo || !files.isEmpty() || folders.isEmpty())
+        return;
+    // Only folders: the folder window takes over from the file window, unless a run holds it.
+    if (form1_->isVisible() && !form1_->busy())
+        form1_->hide();
+    if (!form1_->isVisible())
+        form6_->showFromSwitch();
 }
 
 void ProgramWindows::bringForward() const {

@@ -7,6 +7,7 @@
 #include "ui/singleinstance.h"
 #include "ui/startup.h"
 
+#include "lists/sourcelistmodel.h"
 #include "platform/fileops.h"
 #include "support/scripteddialogs.h"
 #include "support/testdir.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTranslator>
@@ -79,6 +81,24 @@ TEST_F(StartUp, FiveWindowsWithBothSectionsLoadedAndOnlyTheFileWindowShown) {
     EXPECT_EQ(ctx.about, nullptr);
 }
 
+// "Open with": files named on the command line go to the file window's list, folders to the
+// folder window's, and the folder window comes first when it alone got entries.
+TEST_F(StartUp, NamedPathsGoToTheirWindowsList) {
+    AppContext ctx{dialogs, fs, dir.path(QStringLiteral("Velquin.ini"))};
+    ProgramWindows windows(ctx);
+    const QString file = dir.file(QStringLiteral("a.jpg"), "a");
+    const QString folder = dir.folder(QStringLiteral("album"));
+    windows.openPaths({file, dir.path(QStringLiteral("missing.txt")), folder}, true);
+    EXPECT_EQ(windows.form1().fileList->entries(), QStringList{file});
+    EXPECT_EQ(windows.form6().folders()->entries(), QStringList{folder});
+    EXPECT_TRUE(visibleWindows().isEmpty()) << "files as well: the file window is the one to show";
+
+    windows.form1().show();
+    windows.openPaths({folder}, true);
+    EXPECT_EQ(visibleWindows(), QWidgetList{ctx.form6});
+    EXPECT_TRUE(ctx.form6->RbForm6->isChecked());
+}
+
 TEST_F(StartUp, StartsQuietlyWithoutUsableSettings) {
     // A configuration folder that does not exist, and a settings "file" that is a folder.
     const QString missing = dir.path(QStringLiteral("no/such/folder/Velquin.ini"));
@@ -116,14 +136,14 @@ TEST_F(StartUp, ApplicationIsNamedAndSpeaksChinese) {
 // The program itself, started as a user would, with every per-user folder inside the test's.
 class SecondStart : public StartUp {
 protected:
-    void start(QProcess& program) {
+    void start(QProcess& program, const QStringList& arguments = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* var : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
             env.insert(QLatin1String(var), dir.folder(QLatin1String(var)));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         program.setProcessEnvironment(env);
-        program.start(QString::fromUtf8(VELQUIN_PROGRAM), QStringList());
+        program.start(QString::fromUtf8(VELQUIN_PROGRAM), arguments);
         ASSERT_TRUE(program.waitForStarted());
     }
     QString socket() const { return dir.path(QStringLiteral("velquin.socket")); }
@@ -145,6 +165,18 @@ TEST_F(SecondStart, BringsTheRunningCopyForwardAndLeaves) {
     EXPECT_EQ(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished();
+}
+
+TEST_F(SecondStart, VersionAndHelpPrintAndEndWithoutAWindow) {
+    const std::pair<const char*, const char*> cases[] = {{"--version", "Velquin "}, {"--help", "--version"}};
+    for (const auto& [option, printed] : cases) {
+        QProcess program;
+        start(program, {QLatin1String(option)});
+        ASSERT_TRUE(program.waitForFinished(15000)) << option;
+        EXPECT_EQ(program.exitCode(), 0) << option;
+        EXPECT_TRUE(program.readAllStandardOutput().contains(printed)) << option;
+        EXPECT_FALSE(QFileInfo::exists(socket())) << option << " became the running copy";
+    }
 }
 
 TEST_F(SecondStart, ASocketLeftBehindIsTakenOver) {

@@ -2,6 +2,7 @@
 
 #include "engine/runhost.h"
 #include "platform/links.h"
+#include "platform/paths.h"
 
 #include <cerrno>
 #include <optional>
@@ -23,6 +24,8 @@ public:
     explicit Progress(DiskActions& actions) : actions_(actions) {}
     bool copied(qint64 bytesDone, qint64 bytesTotal) override {
         const double share = bytesTotal > 0 ? double(bytesDone) / double(bytesTotal) : 1.0;
+        actions_.line_.fileBytes(bytesDone, bytesTotal);
+        actions_.showLine();
         actions_.reportFraction(actions_.partFrom_ +
                                 (actions_.partTo_ - actions_.partFrom_) * qMin(share, 1.0));
         return !actions_.stopping();
@@ -70,7 +73,8 @@ private:
     std::optional<ObjectStamp> old_;
 };
 
-DiskActions::DiskActions(const FileOps& fs, RunHost& host) : fs_(fs), host_(host), state_(fs) {
+DiskActions::DiskActions(const FileOps& fs, RunHost& host, MonotonicClock clock)
+    : fs_(fs), host_(host), state_(fs), clock_(std::move(clock)), line_(clock_) {
     // The run's checks have put the separator at the end of the field by now.
     if (const QString path = host_.journalPath(); !path.isEmpty()) {
         journalWanted_ = true;
@@ -139,8 +143,11 @@ TransferOutcome DiskActions::transfer(const QString& source, const QString& subF
             keeper_ = std::make_unique<Keeper>(*hostKeeper, host_, journal_ ? &fs_ : nullptr);
     }
     const TransferHooks hooks{&progress, keeper_.get()};
+    line_.fileStarted(fileNameOf(source), mode);
+    showLine();
     const TransferResult result =
         TransferFile(fs_, host_, source, subFolder, name, mode, policy, &state_, hooks);
+    line_.fileEnded();
     const int refusal = keeper_ ? keeper_->takeRefusal() : 0;
     const std::optional<ObjectStamp> old = keeper_ ? keeper_->takeOld() : std::nullopt;
     if (result.outcome == TransferOutcome::Stopped)
@@ -190,7 +197,10 @@ void DiskActions::itemStarted(qsizetype index, qsizetype count) {
     count_ = qMax<qsizetype>(count, 1);
     partFrom_ = 0;
     partTo_ = 1;
-    sinceItemStart_.start();
+    shownInItem_ = 0;
+    itemStart_ = clock_();
+    // Shown with the item's first file: a line of counts alone would tell less, a few ms earlier.
+    line_.itemStarted(index, count);
 }
 
 void DiskActions::itemPart(double from, double to) {
@@ -213,12 +223,25 @@ void DiskActions::fail(const QString& source, const QString& target, int error) 
 void DiskActions::reportFraction(double fraction) {
     // Quick items keep the bar at the values it takes between items; only an item that takes
     // a while moves it on inside (events run either way).
-    if (!sinceItemStart_.isValid() || sinceItemStart_.elapsed() < kQuickItemMs) {
+    if (itemStart_ < 0 || clock_() - itemStart_ < kQuickItemMs) {
         host_.partialProgress(-1);
         return;
     }
-    const double span = 100.0 / double(count_);
-    host_.partialProgress(int(double(index_) * span + span * qBound(0.0, fraction, 1.0)));
+    // The bar shows (index - 1) × 100 / count after the item before this one and will show
+    // index × 100 / count after this one (the last one too, before the closing 100): inside, it
+    // goes from the one to the other, so the step at the item's end never takes it back.
+    const int from = index_ > 0 ? int(qint64(index_ - 1) * 100 / qint64(count_)) : 0;
+    const int to = int(qint64(index_) * 100 / qint64(count_));
+    const int value = from + int(double(to - from) * qBound(0.0, fraction, 1.0));
+    shownInItem_ = qBound(shownInItem_, value, to);
+    host_.partialProgress(shownInItem_);
+}
+
+void DiskActions::showLine() {
+    bool due = false;
+    const QString text = line_.takeIfDue(&due);
+    if (due)
+        host_.progressText(text);
 }
 
 } // namespace velquin

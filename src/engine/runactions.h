@@ -1,11 +1,11 @@
 #pragma once
 
 #include "engine/journal.h"
+#include "engine/progressline.h"
 #include "engine/transfer.h"
 #include "engine/types.h"
 #include "platform/fileops.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -73,10 +73,11 @@ struct RunFailure {
 // events run and its bar move inside long copies, stops when the host asks, keeps replaced files
 // through the host's keeper, writes every transfer, link and folder inside the output folder it
 // makes to the host's journal as it happens (a new journal from the first, ended when the run
-// is), and keeps the list of what failed.
+// is), keeps the list of what failed, and keeps the host's progress line up to date.
 class DiskActions : public RunActions {
 public:
-    DiskActions(const FileOps& fs, RunHost& host);
+    // `clock` tells how long items take (only long ones move the bar inside) and times the line.
+    DiskActions(const FileOps& fs, RunHost& host, MonotonicClock clock = steadyClock());
     ~DiskActions() override;
 
     const DiskView& view() const override { return state_.disk; }
@@ -107,6 +108,8 @@ private:
     void append(JournalEntry& entry);
     // Moves the bar to `fraction` of the current item and lets events run.
     void reportFraction(double fraction);
+    // Hands the host the progress line when it is due.
+    void showLine();
 
     const FileOps& fs_;
     RunHost& host_;
@@ -120,8 +123,11 @@ private:
     qsizetype count_ = 1;
     double partFrom_ = 0;
     double partTo_ = 1;
+    int shownInItem_ = 0; // the highest value the bar took inside the current item
     mutable bool sawStop_ = false;
-    QElapsedTimer sinceItemStart_;
+    MonotonicClock clock_;
+    qint64 itemStart_ = -1;
+    RunProgress line_;
     std::unique_ptr<Keeper> keeper_; // the host's keeper with the run's answer on unkept replaces
 };
 

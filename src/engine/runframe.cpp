@@ -92,6 +92,7 @@ RunEnd RunFrame::run(qsizetype count, DiskActions& actions, const std::function<
         // A stop asked for during the last item may have cut that item short.
         stopped = stopped || actions.sawStop();
         host_.setProgress(100);
+        host_.progressText(QString());
     }
     const bool journalLost = actions.finishJournal();
     const QList<RunFailure>& failures = actions.failures();

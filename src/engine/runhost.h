@@ -41,6 +41,9 @@ public:
     // tree, the bytes of a big file); -1 leaves the bar where it is. Called often inside long
     // items: the place to let pending events run.
     virtual void partialProgress(int position) { (void)position; }
+    // The line under the bar: the item being sorted, counts, bytes, speed and time left, a few
+    // times a second while a run goes; "" once it is over.
+    virtual void progressText(const QString& text) { (void)text; }
     // True once the user asked the run to stop (stop button, Esc, closing the window). The run
     // ends after the file in flight; a long copy stops in the middle and leaves nothing.
     virtual bool stopRequested() { return false; }

@@ -11,6 +11,7 @@
 #include "ui/placement.h"
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
+#include "ui/statusline.h"
 #include "ui/windowhost.h"
 
 #include <QApplication>
@@ -235,15 +236,22 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     ProgressBar1 = named(new QProgressBar(GroupBox4), "ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    progressLine = new StatusLine(GroupBox4);
+    progressLine->setObjectName(QStringLiteral("progressLine"));
+    progressLine->setAccessibleName(QStringLiteral("分拣进度详情"));
     auto* progress = new QVBoxLayout(GroupBox4);
-    progress->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
+    progress->setContentsMargins(kGroupInset, 4, kGroupInset, 4);
+    progress->setSpacing(2);
     progress->addWidget(ProgressBar1);
+    progress->addWidget(progressLine);
     auto* band = new QHBoxLayout(Panel2);
     // No margins of its own: the two groups line up with the full-width groups above.
     band->setContentsMargins(0, 0, 0, 0);
     band->setSpacing(6);
     band->addWidget(GroupBox2, 1);
     band->addWidget(GroupBox4, 1);
+    // Taller where the font needs it for the bar and the line under it.
+    Panel2->setFixedHeight(qMax(75, GroupBox4->minimumSizeHint().height()));
     column_->addWidget(Panel2);
 
     // Region 7: the button bar, 38 pixels, raised: the start button near the middle, the about
@@ -342,7 +350,8 @@ WindowRunControls SortWindow::runControls(ReplaceKeeper* keeper) {
             [this] { return closePending(); },
             {BtnPreview},
             keeper,
-            journalPath()};
+            journalPath(),
+            progressLine};
 }
 
 void SortWindow::focusField(FocusTarget target) {

@@ -34,6 +34,7 @@ class Illustration;
 class SourceListModel;
 class SourceListView;
 class StarLabel;
+class StatusLine;
 
 // What the file window and the folder window have in common: the controls both show (kept
 // under the same member and object names), the handlers that do the same in both, the shared
@@ -113,6 +114,7 @@ public:
     QRadioButton* RbCopy = nullptr;
     QGroupBox* GroupBox4 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
+    StatusLine* progressLine = nullptr; // what the run is at, under the bar
     // Region 7: buttons
     QFrame* Panel1 = nullptr;
     QPushButton* BtnUndo = nullptr;

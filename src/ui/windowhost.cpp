@@ -3,6 +3,7 @@
 #include "engine/transfer.h"
 #include "platform/dialogs.h"
 #include "ui/busycursor.h"
+#include "ui/statusline.h"
 #include "ui/windowparts.h"
 
 #include <QApplication>
@@ -54,6 +55,9 @@ template <class Base> void WindowRunHost<Base>::setLocked(bool locked) {
     c_.EdtOutDir->setReadOnly(locked);
     for (QWidget* w : std::as_const(c_.lockedToo))
         w->setEnabled(!locked);
+    // Whatever way the run ended, nothing runs any more.
+    if (!locked)
+        progressText(QString());
     if (locked && !busy_)
         busy_ = std::make_unique<BusyCursor>();
     else if (!locked)
@@ -87,6 +91,11 @@ template <class Base> void WindowRunHost<Base>::partialProgress(int position) {
     if (position >= 0 && c_.ProgressBar1->value() != position)
         c_.ProgressBar1->setValue(position);
     runEventsEvery(kEventInterval);
+}
+
+template <class Base> void WindowRunHost<Base>::progressText(const QString& text) {
+    if (c_.progressLine)
+        c_.progressLine->setLine(text);
 }
 
 template <class Base> void WindowRunHost<Base>::runEventsEvery(qint64 ms) {

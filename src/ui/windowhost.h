@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QWidget;
@@ -16,6 +17,7 @@ namespace velquin {
 
 class BusyCursor;
 class Dialogs;
+class StatusLine;
 struct ResultGroup;
 
 // The controls of a main window that a run reads, locks and drives.
@@ -35,6 +37,7 @@ struct WindowRunControls {
     QList<QWidget*> lockedToo;                // the window's own buttons that wait for the run's end
     ReplaceKeeper* keeper = nullptr;          // where replaced files go (the trash); nullptr: nowhere
     QString journalPath;                      // the window's journal; "" for none
+    StatusLine* progressLine = nullptr;       // the line under the bar
 };
 
 // What both main windows do for a run, over their controls: `Base` is RunHost (folder runs) or
@@ -60,6 +63,8 @@ public:
     void setProgress(int position) override;
     // Moves the bar inside a long item and lets pending events run at most every 15 ms.
     void partialProgress(int position) override;
+    // Shows the line under the bar (emptied as well when the window is unlocked).
+    void progressText(const QString& text) override;
     bool stopRequested() override;
     ReplaceKeeper* replaceKeeper() override { return c_.keeper; }
     // Question icon, Yes and No with No the default, owned by the window.

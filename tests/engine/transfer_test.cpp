@@ -2,6 +2,7 @@
 
 #include "engine/planner.h"
 #include "engine/runactions.h"
+#include "engine/runframe.h"
 
 #include "platform/names.h"
 #include "platform/paths.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -461,4 +464,30 @@ TEST_F(Transfer, AutoNumberStopsWhenAFolderTakesTheNameMeanwhile) {
         EXPECT_TRUE(d.existsFolder(QStringLiteral("out/a.jpg")));
         EXPECT_EQ(d.read(QStringLiteral("src/a.jpg")), QByteArray("mine"));
     }
+}
+
+// One big file among small ones, on a clock that makes every item a long one: the bar only ever
+// moves forward through the run, the big file's bytes take it from the value after the item
+// before it towards the value after it, and the line under it names the files and ends empty.
+TEST_F(Transfer, TheBarNeverStepsBackAcrossABigFile) {
+    QStringList sources;
+    for (int i = 0; i < 5; ++i)
+        sources.append(
+            dir.file(QStringLiteral("src/%1.bin").arg(i), i == 2 ? QByteArray(24 << 20, 'x') : "s"));
+    qint64 now = 0;
+    DiskActions actions(fs, host, [&] { return now += 100; });
+    RunFrame(host).run(sources.size(), actions, [&](qsizetype i) {
+        actions.transfer(sources[i], out, fileNameOf(sources[i]), TransferMode::Copy, ClashPolicy::Skip);
+        return RunFrame::Step::Progress;
+    });
+    ASSERT_TRUE(host.endedNormally());
+    const std::vector<int> run(host.bar.begin(), host.bar.end() - 1); // the last 0 is after the box
+    EXPECT_TRUE(std::is_sorted(run.begin(), run.end())) << ::testing::PrintToString(host.bar);
+    // Inside the big file (item 2) the bar goes from 20 towards 40, not into the next item's span.
+    EXPECT_NE(std::find_if(run.begin(), run.end(), [](int v) { return v > 20 && v < 40; }), run.end());
+    EXPECT_EQ(host.progress, (std::vector<int>{0, 20, 40, 60, 80, 100, 0}));
+    ASSERT_FALSE(host.lines.isEmpty());
+    EXPECT_TRUE(host.lines.filter(QStringLiteral("正在复制 2.bin")).size() >= 1)
+        << host.lines.join(u'\n').toStdString();
+    EXPECT_EQ(host.lines.back(), QString());
 }

@@ -56,8 +56,14 @@ bool ScriptedHost::askReplaceUnkept(const QString& reason) {
     return answerUnkept;
 }
 
+void ScriptedHost::partialProgress(int position) {
+    if (position >= 0)
+        bar.push_back(position);
+}
+
 void ScriptedHost::setProgress(int position) {
     progress.push_back(position);
+    bar.push_back(position);
     events.append(QStringLiteral("progress ") + QString::number(position));
     if (onProgress)
         onProgress(position);

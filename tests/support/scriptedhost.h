@@ -26,6 +26,8 @@ public:
     ClashPolicy clashPolicy() override;
     bool askOverwrite(const QString& target) override;
     void setProgress(int position) override;
+    void partialProgress(int position) override;
+    void progressText(const QString& text) override { lines.append(text); }
     TransferMode transferMode() override { return mode; }
     TypeFilter typeFilter() override { return filter; }
     bool stopRequested() override { return stop && stop(); }
@@ -68,6 +70,8 @@ public:
     int policyReads = 0;
     std::vector<bool> lockCalls;
     std::vector<int> progress;
+    std::vector<int> bar;      // every value the bar took: the steps and the moves inside items
+    QStringList lines;         // the progress lines in the order they came
     QStringList questions;     // the targets asked about
     QStringList unkeptReasons; // the reasons the trash question gave, one per time it was asked
     QStringList events;        // "lock", "unlock", "progress N", "message TEXT" in the order they came

@@ -6,6 +6,7 @@
 #include "ui/dlgpreview.h"
 #include "ui/form6.h"
 #include "ui/sourcelistview.h"
+#include "ui/statusline.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -271,12 +272,19 @@ TEST_F(Form1RunTest, ProgressStepsForFourFilesAndTheLockWhileRunning) {
     form->ProgressBar1->setValue(5);
     QList<int> values;
     QStringList states;
+    QStringList lines;
     QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form.get(), [&](int v) {
         values.append(v);
         states.append(lockState());
+        lines.append(form->progressLine->line());
     });
     start();
     EXPECT_EQ(values, (QList<int>{0, 25, 50, 75, 100, 0}));
+    // The line under the bar names the first file at once and is empty once the run is over.
+    EXPECT_EQ(lines.first(), QStringLiteral("正在复制 a.txt\u3000"
+                                            "0 / 4"));
+    EXPECT_EQ(lines.last(), QString());
+    EXPECT_EQ(form->progressLine->text(), QString());
     // Locked at every step; unlocked before the closing message sets the bar back to 0.
     EXPECT_EQ(states, (QStringList{locked, locked, locked, locked, locked, unlocked}));
     EXPECT_EQ(lockState(), unlocked);

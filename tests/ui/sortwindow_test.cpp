@@ -6,8 +6,12 @@
 #include "ui/appcontext.h"
 #include "ui/form1.h"
 #include "ui/form6.h"
+#include "ui/statusline.h"
 
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -43,6 +47,51 @@ TYPED_TEST(BothWindowKinds, SharedControlsExistUnderTheirNames) {
           "RbAsk",       "RbSkip",    "RbRename",     "RbEditFileTime",   "GroupBox2",      "RbMove",
           "RbCopy",      "GroupBox4", "ProgressBar1", "BtnCopy",          "BtnAout"})
         EXPECT_NE(this->w->template findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+}
+
+// The scale factor is read once per process: the other scales run this test again in a child.
+TYPED_TEST(BothWindowKinds, TheProgressLineFitsUnderTheBarAtEveryScale) {
+    if (qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR")) {
+        const ::testing::TestInfo* self = ::testing::UnitTest::GetInstance()->current_test_info();
+        for (const char* factor : {"1.5", "2"}) {
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_SCALE_FACTOR"), QLatin1String(factor));
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--gtest_filter=%1.%2")
+                             .arg(QLatin1String(self->test_suite_name()), QLatin1String(self->name()))});
+            ASSERT_TRUE(child.waitForFinished(120000)) << factor;
+            EXPECT_EQ(child.exitCode(), 0) << factor << child.readAll().toStdString();
+        }
+    }
+    auto& w = *this->w;
+    w.show();
+    const QString line = QStringLiteral("正在复制 IMG_0001_a_rather_long_name_from_a_camera.jpg\u3000"
+                                        "12 / 200"
+                                        "\u3000"
+                                        "1.2 GB / 3.0 GB\u3000"
+                                        "85.0 MB/s\u3000剩余约 21 秒");
+    w.progressLine->setLine(line);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.progressLine->accessibleName(), QStringLiteral("分拣进度详情"));
+    EXPECT_TRUE(w.GroupBox4->contentsRect().contains(w.progressLine->geometry()))
+        << w.progressLine->geometry().bottom() << " " << w.GroupBox4->contentsRect().bottom();
+    EXPECT_LE(w.progressLine->sizeHint().width(), w.GroupBox4->contentsRect().width());
+    EXPECT_GE(w.progressLine->height(), w.progressLine->sizeHint().height());
+    EXPECT_LE(w.progressLine->fontMetrics().horizontalAdvance(w.progressLine->text()),
+              w.progressLine->contentsRect().width());
+    // Too long for half the window: the name gives way, the counts and the time stay; with some
+    // room more the name loses only its middle.
+    const auto shown = [&] { return w.progressLine->text().toStdString(); };
+    EXPECT_TRUE(w.progressLine->text().endsWith(QStringLiteral("剩余约 21 秒"))) << shown();
+    EXPECT_TRUE(w.progressLine->text().contains(QStringLiteral("12 / 200"))) << shown();
+    w.resize(1400, w.height());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.progressLine->text().startsWith(QStringLiteral("正在复制 IMG_0"))) << shown();
+    EXPECT_TRUE(w.progressLine->text().contains(QStringLiteral("…"))) << shown();
+    EXPECT_TRUE(w.progressLine->text().endsWith(QStringLiteral("剩余约 21 秒"))) << shown();
 }
 
 TYPED_TEST(BothWindowKinds, CaptionsAndPresetsAtFirstStart) {

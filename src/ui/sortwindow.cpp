@@ -342,7 +342,8 @@ WindowRunControls SortWindow::runControls(ReplaceKeeper* keeper) {
             [this] { return closePending(); },
             {BtnPreview},
             keeper,
-            journalPath()};
+            journalPath(),
+            BtnStop};
 }
 
 void SortWindow::focusField(FocusTarget target) {

@@ -293,8 +293,11 @@ TEST_F(Form1RunTest, StopEndsTheRunAfterTheFileInFlightAndUnlocksTheWindow) {
         enabledDuring = form->BtnStop->isEnabled();
         form->BtnStop->click();
     });
+    bool enabledInBox = true;
+    dialogs.whileDetailsBox = [&] { enabledInBox = form->BtnStop->isEnabled(); };
     start();
     EXPECT_TRUE(enabledDuring);
+    EXPECT_FALSE(enabledInBox);
     const QStringList done = dir.sortedEntries(QStringLiteral("out/.txt"));
     EXPECT_TRUE(done.size() >= 1 && done.size() < 4) << done.join(u' ').toStdString();
     EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣已停止！")});

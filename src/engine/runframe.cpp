@@ -78,6 +78,7 @@ bool RunFrame::checkNameRange(const QString& beginText, const QString& endText, 
 
 RunEnd RunFrame::run(qsizetype count, DiskActions& actions, const std::function<Step(qsizetype)>& item) {
     bool stopped = false;
+    qsizetype sorted = 0;
     {
         LockGuard lock(host_);
         for (qsizetype i = 0; i < count; ++i) {
@@ -86,17 +87,23 @@ RunEnd RunFrame::run(qsizetype count, DiskActions& actions, const std::function<
                 break;
             }
             actions.itemStarted(i, count);
+            sorted = i + 1;
             if (item(i) == Step::Progress)
                 host_.setProgress(int(qint64(i) * 100 / qint64(count)));
         }
-        // A stop asked for during the last item may have cut that item short.
+        // A stop asked for during the last item may have cut that item short; it is not counted
+        // among those sorted.
         stopped = stopped || actions.sawStop();
+        if (actions.sawStop())
+            sorted = qMax<qsizetype>(0, sorted - 1);
         host_.setProgress(100);
         host_.progressText(QString());
     }
     const bool journalLost = actions.finishJournal();
     const QList<RunFailure>& failures = actions.failures();
     QStringList lines;
+    if (stopped)
+        lines.append(stoppedLine(sorted, count));
     if (!failures.isEmpty())
         lines.append(failureLine(failures.size()));
     if (journalLost)
@@ -127,6 +134,10 @@ void SortRun::sortAll(RunActions& actions) {
 
 QString failureLine(qsizetype count) {
     return QStringLiteral("有 %1 个项目未能分拣。").arg(count);
+}
+
+QString stoppedLine(qsizetype sorted, qsizetype count) {
+    return QStringLiteral("已分拣 %1 个，共 %2 个。").arg(sorted).arg(count);
 }
 
 QString journalLostLine() {

@@ -44,7 +44,8 @@ public:
     enum class Step { Progress, NoProgress };
     // Locks the window, runs `item` for index 0 to count - 1 with the bar at index × 100 / count
     // after each item that asks for it, ends after the item in flight when the user stops,
-    // unlocks, and closes with "分拣工作完成！" or "分拣已停止！" and what failed.
+    // unlocks, and closes with "分拣工作完成！" or "分拣已停止！", how far a stopped run got and
+    // what failed.
     RunEnd run(qsizetype count, DiskActions& actions, const std::function<Step(qsizetype)>& item);
 
 private:
@@ -71,6 +72,10 @@ public:
 
 // The closing box's line for `count` failed transfers: "有 N 个项目未能分拣。".
 QString failureLine(qsizetype count);
+// The closing box's line for a stopped run, above the failure line: how many of the `count`
+// listed items had their whole turn before the stop (one the stop cut short is not among them,
+// a failed one is): "已分拣 N 个，共 M 个。".
+QString stoppedLine(qsizetype sorted, qsizetype count);
 // The closing box's line for a run whose journal misses transfers (or that has none at all):
 // "撤销记录不完整，此次分拣无法完全撤销。", under the failure line.
 QString journalLostLine();

@@ -5,7 +5,6 @@
 #include "platform/paths.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace velquin {
 
@@ -321,10 +320,6 @@ TransferResult TransferFile(const FileOps& fs, RunHost& host, const QString& sou
     if (r.outcome == TransferOutcome::Done && mode == TransferMode::Move)
         state->disk.noteMoved(source);
     return r;
-}
-
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace velquin

@@ -2,6 +2,7 @@
 
 #include "engine/types.h"
 #include "platform/fileops.h"
+#include "platform/text.h"
 #include "platform/timeres.h"
 
 #include <QHash>
@@ -180,8 +181,5 @@ struct TransferState {
 TransferResult TransferFile(const FileOps& fs, RunHost& host, const QString& source, const QString& subFolder,
                             const QString& name, TransferMode mode, ClashPolicy policy,
                             TransferState* state = nullptr, const TransferHooks& hooks = {});
-
-// The system's words for an errno, in the user's language where the system has them.
-QString systemReason(int error);
 
 } // namespace velquin

@@ -3,18 +3,9 @@
 #include "lists/sourcelistmodel.h"
 #include "platform/dialogs.h"
 #include "platform/names.h"
-
-#include <cstring>
+#include "platform/text.h"
 
 namespace velquin {
-
-namespace {
-
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-} // namespace
 
 QByteArray formatListFile(const QStringList& entries) {
     QByteArray out;

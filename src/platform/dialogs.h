@@ -20,8 +20,9 @@ public:
 
     // Information icon, OK button.
     virtual void information(QObject* owner, const QString& text) = 0;
-    // The same with a second line under the text and a details area the user can open (the
-    // closing box of a run with failures). With both empty it is information().
+    // The same with lines under the text; with details (what failed, one to a line) the box
+    // takes the warning icon and shows them in a resizable area the user can select and copy
+    // from (the closing box of a run with failures). With both empty it is information().
     virtual void informationWithDetails(QObject* owner, const QString& text, const QString& line,
                                         const QString& details) = 0;
     // Question icon, Yes and No; true for Yes. `yesIsDefault` picks the default button.

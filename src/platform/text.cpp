@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace velquin {
@@ -105,6 +107,41 @@ std::optional<qint32> parseInt32(const QString& text) {
 
 std::optional<qint64> parseInt64(const QString& text) {
     return parseInteger(text, 64);
+}
+
+QString systemReason(int error) {
+    // The system's own texts are English wherever no Chinese locale is installed (C.UTF-8 in
+    // containers and many minimal systems), so the reasons a run reports come from here.
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("磁盘空间不足");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有权限");
+    case EROFS:
+        return QStringLiteral("磁盘是只读的");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
+    case ENOENT:
+        return QStringLiteral("文件或文件夹不存在");
+    case EEXIST:
+        return QStringLiteral("目标已存在");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一项不是文件夹");
+    case EISDIR:
+        return QStringLiteral("目标是文件夹");
+    case EMLINK:
+    case ELOOP:
+        return QStringLiteral("链接太多");
+    case EIO:
+        return QStringLiteral("读写错误");
+    case EFBIG:
+        return QStringLiteral("文件太大");
+    case EXDEV:
+        return QStringLiteral("不能跨磁盘操作");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
 }
 
 } // namespace velquin

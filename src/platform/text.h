@@ -18,4 +18,8 @@ QString asciiUpper(const QString& text);
 std::optional<qint32> parseInt32(const QString& text);
 std::optional<qint64> parseInt64(const QString& text);
 
+// Why a system call failed, as the program tells the user: its own Chinese words for the errors
+// a sort meets, whatever locales the system has installed; the system's text for the rest.
+QString systemReason(int error);
+
 } // namespace velquin

@@ -2,12 +2,19 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QVBoxLayout>
 
 #include <memory>
 
@@ -56,6 +63,58 @@ int runBox(QObject* owner, QMessageBox::Icon icon, const QString& text, QMessage
     box.setInformativeText(line);
     box.setDetailedText(details);
     return runBox(box);
+}
+
+// The failures of a run, one path and its reason to a line: wide and tall enough at first for
+// about 70 characters by 12 lines; lines are never wrapped, so each failure keeps one line.
+class DetailsView : public QPlainTextEdit {
+public:
+    explicit DetailsView(const QString& details, QWidget* parent) : QPlainTextEdit(details, parent) {
+        setReadOnly(true);
+        setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+        setLineWrapMode(QPlainTextEdit::NoWrap);
+        setMinimumSize(fontMetrics().averageCharWidth() * 20, fontMetrics().lineSpacing() * 4);
+    }
+    QSize sizeHint() const override {
+        const QFontMetrics fm = fontMetrics();
+        const int margins = 2 * (frameWidth() + int(document()->documentMargin()));
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        return {fm.averageCharWidth() * 70 + margins + bar, fm.lineSpacing() * 12 + margins + bar};
+    }
+};
+
+// The closing box with details: the warning icon, the text, the lines under it kept whole,
+// the details open beneath and OK; unlike QMessageBox it can be resized, the details with it.
+int runDetailsBox(QObject* owner, const QString& text, const QString& line, const QString& details) {
+    QDialog box(ownerWidget(owner));
+    box.setWindowTitle(applicationTitle());
+    box.setSizeGripEnabled(true);
+    auto* iconLabel = new QLabel(&box);
+    iconLabel->setObjectName(QStringLiteral("icon"));
+    const int iconSize = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+    iconLabel->setPixmap(
+        box.style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, &box).pixmap(iconSize));
+    iconLabel->setAlignment(Qt::AlignTop);
+    auto* words = new QVBoxLayout;
+    words->addWidget(new QLabel(text, &box));
+    if (!line.isEmpty())
+        words->addWidget(new QLabel(line, &box));
+    words->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addWidget(iconLabel);
+    top->addLayout(words, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addLayout(top);
+    layout->addWidget(new DetailsView(details, &box), 1);
+    layout->addWidget(buttons);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    buttons->button(QDialogButtonBox::Ok)->setFocus();
+    if (!box.parentWidget())
+        box.setWindowModality(Qt::ApplicationModal);
+    const NormalPointer pointer;
+    return box.exec();
 }
 
 // Where a chooser opens the first time: the user's desktop folder, else the home folder.
@@ -127,7 +186,11 @@ void QtDialogs::information(QObject* owner, const QString& text) {
 
 void QtDialogs::informationWithDetails(QObject* owner, const QString& text, const QString& line,
                                        const QString& details) {
-    runBox(owner, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok, line, details);
+    if (details.isEmpty()) {
+        runBox(owner, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok, line);
+        return;
+    }
+    runDetailsBox(owner, text, line, details);
 }
 
 bool QtDialogs::question(QObject* owner, const QString& text, bool yesIsDefault) {

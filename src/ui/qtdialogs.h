@@ -4,7 +4,8 @@
 
 namespace velquin {
 
-// The program's boxes and choosers over QMessageBox and QFileDialog. Every box is modal and
+// The program's boxes and choosers over QMessageBox and QFileDialog (a closing box with
+// details is a resizable dialog of its own, for the long lists it holds). Every box is modal and
 // captioned with the application title; an owner that is no widget (or nullptr) makes the box
 // application-modal with no parent window. Over a busy pointer every box and chooser shows the
 // normal one. The file choosers are the owner window's OpenDialog1 (openFiles), OpenDialog2

@@ -110,6 +110,7 @@ void RunController::BtnUndoClick() {
         settleJournal(path, journal, result);
         if (!closePending()) {
             const UndoReport report = undoReport(result);
+            const DisabledWhile stop(window_.BtnStop);
             ctx_.dialogs.informationWithDetails(&window_, report.text, report.line, report.details);
         }
         window_.ProgressBar1->setValue(0);

@@ -351,7 +351,8 @@ WindowRunControls SortWindow::runControls(ReplaceKeeper* keeper) {
             {BtnPreview},
             keeper,
             journalPath(),
-            progressLine};
+            progressLine,
+            BtnStop};
 }
 
 void SortWindow::focusField(FocusTarget target) {

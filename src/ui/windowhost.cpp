@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QWidget>
 
 namespace velquin {
 
@@ -113,7 +114,18 @@ template <class Base>
 void WindowRunHost<Base>::closingMessage(const QString& text, const QString& line, const QString& details) {
     if (c_.closing && c_.closing())
         return;
+    const DisabledWhile stop(c_.BtnStop);
     c_.dialogs->informationWithDetails(c_.window, text, line, details);
+}
+
+DisabledWhile::DisabledWhile(QWidget* widget) : widget_(widget), wasEnabled_(widget && widget->isEnabled()) {
+    if (widget_)
+        widget_->setEnabled(false);
+}
+
+DisabledWhile::~DisabledWhile() {
+    if (widget_)
+        widget_->setEnabled(wasEnabled_);
 }
 
 template class WindowRunHost<RunHost>;

@@ -38,6 +38,21 @@ struct WindowRunControls {
     ReplaceKeeper* keeper = nullptr;          // where replaced files go (the trash); nullptr: nowhere
     QString journalPath;                      // the window's journal; "" for none
     StatusLine* progressLine = nullptr;       // the line under the bar
+    QWidget* BtnStop = nullptr;               // off while the closing box is open
+};
+
+// Disables a control for as long as it lives and then gives it back the state it had: the stop
+// button while a closing box stands, when there is nothing left to stop.
+class DisabledWhile {
+public:
+    explicit DisabledWhile(QWidget* widget);
+    ~DisabledWhile();
+    DisabledWhile(const DisabledWhile&) = delete;
+    DisabledWhile& operator=(const DisabledWhile&) = delete;
+
+private:
+    QWidget* widget_;
+    bool wasEnabled_;
 };
 
 // What both main windows do for a run, over their controls: `Base` is RunHost (folder runs) or
@@ -70,7 +85,8 @@ public:
     // Question icon, Yes and No with No the default, owned by the window.
     bool askReplaceUnkept(const QString& reason) override;
     QString journalPath() override { return c_.journalPath; }
-    // The closing box with the failure line and details; none when the window is closing.
+    // The closing box with the failure line and details, BtnStop off meanwhile; none when the
+    // window is closing.
     void closingMessage(const QString& text, const QString& line, const QString& details) override;
 
 private:

@@ -238,6 +238,7 @@ TEST_F(FileRun, AStopEndsTheRunAfterTheItemInFlight) {
               (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
     EXPECT_EQ(host.progress, (std::vector<int>{0, 25, 100, 0}));
     EXPECT_EQ(host.messages, QStringList{u("分拣已停止！")});
+    EXPECT_EQ(host.closingLine, u("已分拣 2 个，共 4 个。"));
     EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
 }
 

@@ -342,6 +342,8 @@ TEST_F(FolderRun, AStopEndsTheRunBetweenTheFilesOfATree) {
     EXPECT_EQ(d.entries(QStringLiteral("out/A/A")).size(), 3);
     EXPECT_FALSE(d.existsFolder(QStringLiteral("out/B/B")));
     EXPECT_EQ(host.messages, QStringList{QStringLiteral("分拣已停止！")});
+    // B, cut short before its first file, is not counted.
+    EXPECT_EQ(host.closingLine, QStringLiteral("已分拣 1 个，共 2 个。"));
     EXPECT_EQ(host.lockCalls, (std::vector<bool>{true, false}));
 }
 

@@ -5,6 +5,7 @@
 #include "faults/ledger.h"
 #include "faults/sandbox.h"
 #include "platform/names.h"
+#include "platform/text.h"
 #include "platform/trash.h"
 #include "support/printers.h"
 #include "support/skip.h"
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -259,7 +259,7 @@ TEST_F(UndoTest, WhatCannotBeUndoneSafelyStaysAndIsReported) {
         {"moved file gone",
          [](RunByHand& t) { t.move(t.in(QStringLiteral("a")), t.out(QStringLiteral("a"))); },
          [](RunByHand& t) { ASSERT_TRUE(t.fs.removeFile(t.out(QStringLiteral("a"))).ok()); },
-         QString::fromLocal8Bit(std::strerror(ENOENT))},
+         systemReason(ENOENT)},
         {"overwriting copy changed since",
          [](RunByHand& t) {
              t.tree.file(QStringLiteral("out/a"), "old");
@@ -305,7 +305,7 @@ TEST_F(UndoTest, AnOldFileTakenFromTheTrashSinceIsReportedAndTheRestUndone) {
     ASSERT_EQ(r.failures.size(), 1u) << describe(r.failures);
     EXPECT_EQ(r.failures[0].path, kept);
     EXPECT_EQ(r.failures[0].target, out(QStringLiteral("a")));
-    EXPECT_EQ(r.failures[0].reason, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_EQ(r.failures[0].reason, systemReason(ENOENT));
 }
 
 TEST_F(UndoTest, FilesOnADriveThatIsGoneStayInTheJournalsReport) {
@@ -324,7 +324,7 @@ TEST_F(UndoTest, FilesOnADriveThatIsGoneStayInTheJournalsReport) {
     EXPECT_EQ(tree.read(QStringLiteral("in/b")), QByteArray("B"));
     ASSERT_EQ(r.failures.size(), 1u) << describe(r.failures);
     EXPECT_EQ(r.failures[0].target, out(QStringLiteral("usb/sorted/a")));
-    EXPECT_EQ(r.failures[0].reason, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_EQ(r.failures[0].reason, systemReason(ENOENT));
     // What is on the drive stays in the journal for an undo once it is back; the rest is done.
     settleJournal(journalPath, journal, r);
     const Journal rest = loadJournal(journalPath);

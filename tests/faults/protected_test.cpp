@@ -9,6 +9,7 @@
 #include "lists/listfile.h"
 #include "lists/sourcelistmodel.h"
 #include "platform/names.h"
+#include "platform/text.h"
 #include "settings/windowsettings.h"
 #include "support/faultcalls.h"
 #include "support/scripteddialogs.h"
@@ -108,8 +109,7 @@ TEST(WriteProtectedFiles, SettingsAndListFilesAreNotReplaced) {
     dialogs.files.push_back(list);
     exportList(model, ListKind::Files, dialogs, nullptr);
     EXPECT_EQ(dialogs.texts(ScriptedDialogs::Kind::Error),
-              QStringList{QStringLiteral("Cannot create file \"%1\". %2")
-                              .arg(list, QString::fromLocal8Bit(std::strerror(EACCES)))});
+              QStringList{QStringLiteral("Cannot create file \"%1\". %2").arg(list, systemReason(EACCES))});
 
     EXPECT_EQ(readRaw(encodeLocal8(settings)), oldSettings);
     EXPECT_EQ(readRaw(encodeLocal8(list)), oldList);

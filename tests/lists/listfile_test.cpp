@@ -2,13 +2,13 @@
 #include "lists/listfile.h"
 #include "lists/sourcelistmodel.h"
 #include "platform/names.h"
+#include "platform/text.h"
 #include "support/scripteddialogs.h"
 #include "support/testdir.h"
 
 #include <QFileInfo>
 #include <QObject>
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -124,12 +124,10 @@ TEST_F(ListFiles, FailuresNameThePathAndTheReason) {
     importFrom(list, ListKind::Folders, folderD);
     EXPECT_EQ(
         dialogs.texts(Kind::Error),
-        QStringList({QStringLiteral("Cannot create file \"%1\". %2")
-                         .arg(noFolder, QString::fromUtf8(strerror(ENOENT))),
+        QStringList({QStringLiteral("Cannot create file \"%1\". %2").arg(noFolder, systemReason(ENOENT)),
                      QStringLiteral("Cannot open file \"%1\". %2")
-                         .arg(dir.path(QStringLiteral("missing.lst")), QString::fromUtf8(strerror(ENOENT))),
-                     QStringLiteral("Cannot open file \"%1\". %2")
-                         .arg(folderD, QString::fromUtf8(strerror(EISDIR)))}));
+                         .arg(dir.path(QStringLiteral("missing.lst")), systemReason(ENOENT)),
+                     QStringLiteral("Cannot open file \"%1\". %2").arg(folderD, systemReason(EISDIR))}));
     for (const auto& call : dialogs.calls)
         EXPECT_EQ(call.owner, &owner);
     EXPECT_EQ(list.entries(), QStringList{fileA});

@@ -1,7 +1,11 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace velquin;
 
@@ -96,4 +100,18 @@ TEST(Text, IntegerParsing) {
             EXPECT_EQ(*b, *c.v64) << c.text;
         }
     }
+}
+
+TEST(Text, SystemReasonsAreChineseWhateverTheLocale) {
+    const int errors[] = {ENOSPC, EACCES, EPERM, EROFS, ENAMETOOLONG, ENOENT, EEXIST, ENOTDIR,
+                          EISDIR, EMLINK, ELOOP, EIO,   EFBIG,        EXDEV,  ETXTBSY};
+    // In the order of `errors`; the last is one the program has no words of its own for.
+    const QStringList reasons =
+        QStringLiteral("磁盘空间不足 没有权限 没有权限 磁盘是只读的 文件名太长 文件或文件夹不存在 "
+                       "目标已存在 路径中有一项不是文件夹 目标是文件夹 链接太多 链接太多 "
+                       "读写错误 文件太大 不能跨磁盘操作")
+            .split(QLatin1Char(' ')) +
+        QStringList{QString::fromLocal8Bit(std::strerror(ETXTBSY))};
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(systemReason(errors[i]), reasons.value(i)) << errors[i];
 }

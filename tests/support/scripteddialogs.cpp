@@ -19,6 +19,8 @@ void ScriptedDialogs::information(QObject* owner, const QString& text) {
 void ScriptedDialogs::informationWithDetails(QObject* owner, const QString& text, const QString& line,
                                              const QString& details) {
     calls.append({Kind::Information, owner, text, {}, false, line, details});
+    if (whileDetailsBox)
+        whileDetailsBox();
 }
 
 bool ScriptedDialogs::question(QObject* owner, const QString& text, bool yesIsDefault) {

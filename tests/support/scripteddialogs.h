@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace velquin::test {
@@ -57,6 +58,8 @@ public:
     std::deque<std::optional<QString>> folders; // chooseFolder
     std::deque<QStringList> fileLists;          // openFiles
     std::deque<std::optional<QString>> files;   // openFile, saveFile
+
+    std::function<void()> whileDetailsBox; // runs inside informationWithDetails, as if the box stood
 
     QList<Call> calls;
     QStringList texts(Kind kind) const;

@@ -2,6 +2,7 @@
 
 #include "engine/filerun.h"
 #include "lists/sourcelistmodel.h"
+#include "platform/text.h"
 #include "settings/windowsettings.h"
 #include "ui/dlgpreview.h"
 #include "ui/form6.h"
@@ -30,7 +31,6 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <cstring>
 #include <functional>
 
 namespace velquin::test {
@@ -217,7 +217,7 @@ TEST_F(Form1RunTest, TrashQuestionComesOnceAndNoKeepsTheOldTargets) {
     }
     ctx.trashFolder = dir.file(QStringLiteral("blocker"), "x") + QStringLiteral("/Trash");
     start();
-    const QString reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    const QString reason = systemReason(ENOTDIR);
     ASSERT_EQ(dialogs.texts(Kind::Question), QStringList{QStringLiteral("无法将被替换的文件放入回收站：") +
                                                          reason + QStringLiteral("。是否仍然替换？")});
     EXPECT_FALSE(dialogs.calls[0].yesIsDefault);
@@ -301,8 +301,11 @@ TEST_F(Form1RunTest, StopEndsTheRunAfterTheFileInFlightAndUnlocksTheWindow) {
         enabledDuring = form->BtnStop->isEnabled();
         form->BtnStop->click();
     });
+    bool enabledInBox = true;
+    dialogs.whileDetailsBox = [&] { enabledInBox = form->BtnStop->isEnabled(); };
     start();
     EXPECT_TRUE(enabledDuring);
+    EXPECT_FALSE(enabledInBox);
     const QStringList done = dir.sortedEntries(QStringLiteral("out/.txt"));
     EXPECT_TRUE(done.size() >= 1 && done.size() < 4) << done.join(u' ').toStdString();
     EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣已停止！")});

@@ -3,15 +3,19 @@
 #include "support/testdir.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -94,6 +98,36 @@ TEST(QtDialogs, BoxesHaveTheirIconButtonsDefaultAndOwner) {
     dialogs.error(nullptr, QStringLiteral("Unable to write to /x"));
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
     EXPECT_EQ(seen.title, QStringLiteral("Velquin"));
+}
+
+TEST(QtDialogs, AClosingBoxWithFailuresWarnsResizesAndLetsTheDetailsBeCopied) {
+    QtDialogs dialogs;
+    const QString details =
+        QStringLiteral("/s/a.txt → /o/a.txt：磁盘空间不足\n/s/b.txt → /o/b.txt：没有权限");
+    whenModal([&](QWidget* modal) {
+        auto* icon = modal->findChild<QLabel*>(QStringLiteral("icon"));
+        auto* view = modal->findChild<QPlainTextEdit*>();
+        ASSERT_TRUE(icon && view);
+        const QIcon warning = modal->style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, modal);
+        EXPECT_EQ(icon->pixmap().toImage(), warning.pixmap(icon->pixmap().size()).toImage());
+        EXPECT_TRUE(view->isReadOnly());
+        const int width = view->width();
+        EXPECT_GE(width, view->fontMetrics().averageCharWidth() * 70);
+        modal->resize(modal->size() + QSize(200, 150));
+        EXPECT_EQ(view->width(), width + 200);
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QApplication::clipboard()->text(), details);
+        qobject_cast<QDialog*>(modal)->accept();
+    });
+    dialogs.informationWithDetails(nullptr, QStringLiteral("分拣工作完成！"),
+                                   QStringLiteral("有 2 个项目未能分拣。"), details);
+    // Nothing failed: the information box as ever.
+    BoxSeen seen;
+    watchBox(seen, QMessageBox::Ok);
+    dialogs.informationWithDetails(nullptr, QStringLiteral("分拣已停止！"),
+                                   QStringLiteral("已分拣 1 个，共 4 个。"), QString());
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
 }
 
 TEST(QtDialogs, SaveChooserPresetsTheNameAndAsksNothing) {

@@ -8,6 +8,7 @@
 namespace velquin {
 
 class DiskView;
+class FileRule;
 class FileRunHost;
 class RunActions;
 class RunFrame;
@@ -16,9 +17,9 @@ class RunFrame;
 // sorted (into a sub-folder of the output folder, with the mode and clash policy of the moment).
 class FileItem {
 public:
-    FileItem(RunActions& actions, FileRunHost& host, qsizetype index, const QString& path,
-             const QString& outputFolder)
-        : actions_(actions), host_(host), index_(index), path_(path), output_(outputFolder) {}
+    FileItem(RunActions& actions, FileRunHost& host, const FileRule& rule, qsizetype index,
+             const QString& path, const QString& outputFolder)
+        : actions_(actions), host_(host), rule_(rule), index_(index), path_(path), output_(outputFolder) {}
 
     // Where the file stands in the run's list, and its path.
     qsizetype index() const { return index_; }
@@ -40,7 +41,8 @@ public:
     void alreadyThere(const QString& path, const QString& target);
     // What the rule read of `path` to decide, for the preview.
     void describe(const QString& path, const QString& note);
-    // Whether another listed file passes the type filter (the one the run applies to items).
+    // Whether a listed file passes the filter the run applies to every item (the type filter, or
+    // the picture types of a rule that does not filter by type), read from the host now.
     bool takesPart(const QString& path);
     // Another listed file that is not sorted (see RunActions::notMatched).
     void notSorted(const QString& path);
@@ -48,6 +50,7 @@ public:
 private:
     RunActions& actions_;
     FileRunHost& host_;
+    const FileRule& rule_;
     qsizetype index_;
     const QString& path_;
     const QString& output_;

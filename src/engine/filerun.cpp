@@ -73,7 +73,10 @@ void FileItem::describe(const QString& path, const QString& note) {
 }
 
 bool FileItem::takesPart(const QString& path) {
-    return passesTypeFilter(host_.typeFilter(), extensionOf(path));
+    const QString extension = extensionOf(path);
+    if (!rule_.filtersByType())
+        return passesPictureTypes(host_.pictureTypes(), extension);
+    return passesTypeFilter(host_.typeFilter(), extension);
 }
 
 void FileItem::notSorted(const QString& path) {
@@ -112,22 +115,15 @@ void FileSortRun::PrepareCriterion(RunActions& actions) {
 
 RunFrame::Step FileSortRun::sortOne(RunActions& actions, qsizetype index) {
     const QString& path = job_.Files.at(index);
-    if (!passesFilter(path)) {
+    FileItem item(actions, host_, *job_.rule, index, path, output_);
+    if (!item.takesPart(path)) {
         actions.notMatched(path);
         return RunFrame::Step::NoProgress;
     }
-    FileItem item(actions, host_, index, path, output_);
     const ItemOutcome outcome = job_.rule->sort(item);
     if (outcome != ItemOutcome::Sorted)
         actions.notMatched(path);
     return outcome == ItemOutcome::Dropped ? RunFrame::Step::NoProgress : RunFrame::Step::Progress;
-}
-
-bool FileSortRun::passesFilter(const QString& path) {
-    const QString extension = extensionOf(path);
-    if (!job_.rule->filtersByType())
-        return passesPictureTypes(host_.pictureTypes(), extension);
-    return passesTypeFilter(host_.typeFilter(), extension);
 }
 
 } // namespace velquin

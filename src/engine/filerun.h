@@ -45,8 +45,6 @@ public:
     RunFrame::Step sortOne(RunActions& actions, qsizetype index) override;
 
 private:
-    bool passesFilter(const QString& path);
-
     FileSortJob job_;
     FileRunHost& host_;
     QString output_; // the output folder, once checked

@@ -16,6 +16,7 @@
 #include "ui/frmabout.h"
 #include "ui/frmsuffix.h"
 #include "ui/illustrations.h"
+#include "ui/offthread.h"
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
 #include "ui/windowhost.h"
@@ -350,13 +351,17 @@ void TForm1::BtnCopyClick() {
     const FileSortJob job = runJob();
     runWithTrash([&](ReplaceKeeper* keeper) {
         Host host(*this, keeper);
-        runFileSort(job, host, ctx_.fs);
+        runOffThread(host, [&](FileRunHost& relay) { runFileSort(job, relay, ctx_.fs); });
     });
 }
 
 std::optional<Preview> TForm1::previewRun() {
     Host host(*this, previewKeeper());
-    return previewFileSort(runJob(), host, ctx_.fs);
+    const FileSortJob job = runJob();
+    std::optional<Preview> preview;
+    runOffThread(
+        host, [&](FileRunHost& relay) { preview = previewFileSort(job, relay, ctx_.fs); }, this);
+    return preview;
 }
 
 TransferMode TForm1::previewMode() const {

@@ -13,6 +13,7 @@
 #include "ui/busycursor.h"
 #include "ui/frmabout.h"
 #include "ui/illustrations.h"
+#include "ui/offthread.h"
 #include "ui/qtdialogs.h"
 #include "ui/sourcelistview.h"
 #include "ui/windowhost.h"
@@ -229,13 +230,17 @@ void TForm6::BtnCopyClick() {
     const FolderSortJob job = runJob();
     runWithTrash([&](ReplaceKeeper* keeper) {
         Host host(*this, keeper);
-        runFolderSort(job, host, ctx_.fs);
+        runOffThread(host, [&](RunHost& relay) { runFolderSort(job, relay, ctx_.fs); });
     });
 }
 
 std::optional<Preview> TForm6::previewRun() {
     Host host(*this, previewKeeper());
-    return previewFolderSort(runJob(), host, ctx_.fs);
+    const FolderSortJob job = runJob();
+    std::optional<Preview> preview;
+    runOffThread(
+        host, [&](RunHost& relay) { preview = previewFolderSort(job, relay, ctx_.fs); }, this);
+    return preview;
 }
 
 } // namespace velquin

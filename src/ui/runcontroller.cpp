@@ -8,6 +8,7 @@
 #include "ui/appcontext.h"
 #include "ui/busycursor.h"
 #include "ui/dlgpreview.h"
+#include "ui/offthread.h"
 #include "ui/sortwindow.h"
 #include "ui/windowhost.h"
 
@@ -101,11 +102,13 @@ void RunController::BtnUndoClick() {
             // Only restores: it goes by the kept paths the journal names and never keeps anything
             // in a home trash, so without one the files an earlier run kept still come back.
             Trash trash(ctx_.trashFolder.value_or(QString()));
-            result = runUndo(ctx_.fs, trash, journal, [&](int done, int total) {
-                host.setProgress(total > 0 ? int(qint64(done) * 100 / total) : 0);
-                return !stopRequested();
+            runOffThread(host, [&](RunHost& relay) {
+                result = runUndo(ctx_.fs, trash, journal, [&](int done, int total) {
+                    relay.setProgress(total > 0 ? int(qint64(done) * 100 / total) : 0);
+                    return !relay.stopRequested();
+                });
+                relay.setProgress(100);
             });
-            host.setProgress(100);
         }
         settleJournal(path, journal, result);
         if (!closePending()) {

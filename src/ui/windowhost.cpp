@@ -13,13 +13,8 @@
 
 namespace velquin {
 
-namespace {
-constexpr qint64 kEventInterval = 15; // milliseconds between event runs while the bar stands still
-} // namespace
-
 template <class Base>
 WindowRunHost<Base>::WindowRunHost(WindowRunControls controls) : c_(std::move(controls)) {
-    sinceEvents_.start();
 }
 
 template <class Base> WindowRunHost<Base>::~WindowRunHost() {
@@ -85,25 +80,16 @@ template <class Base> void WindowRunHost<Base>::setProgress(int position) {
     c_.ProgressBar1->setValue(position);
     if (moved && c_.ProgressBar1->isVisible())
         c_.ProgressBar1->repaint();
-    runEventsEvery(moved ? 0 : kEventInterval);
 }
 
 template <class Base> void WindowRunHost<Base>::partialProgress(int position) {
     if (position >= 0 && c_.ProgressBar1->value() != position)
         c_.ProgressBar1->setValue(position);
-    runEventsEvery(kEventInterval);
 }
 
 template <class Base> void WindowRunHost<Base>::progressText(const QString& text) {
     if (c_.progressLine)
         c_.progressLine->setLine(text);
-}
-
-template <class Base> void WindowRunHost<Base>::runEventsEvery(qint64 ms) {
-    if (sinceEvents_.elapsed() >= ms) {
-        QApplication::processEvents();
-        sinceEvents_.restart();
-    }
 }
 
 template <class Base> bool WindowRunHost<Base>::stopRequested() {

@@ -2,7 +2,6 @@
 
 #include "engine/runhost.h"
 
-#include <QElapsedTimer>
 #include <QList>
 
 #include <functional>
@@ -55,7 +54,8 @@ private:
     bool wasEnabled_;
 };
 
-// What both main windows do for a run, over their controls: `Base` is RunHost (folder runs) or
+// What both main windows do for a run, over their controls, on the window's thread (the run
+// itself talks to it from its worker through runOffThread): `Base` is RunHost (folder runs) or
 // FileRunHost (file runs, which add the per-item reads of the file window). Locking disables
 // the start button, the criterion pages and the output chooser, makes the output field
 // read-only and holds the busy cursor; destroying a locked host unlocks it.
@@ -73,10 +73,9 @@ public:
     ClashPolicy clashPolicy() override;
     // Asked with no owner window: the question belongs to the application.
     bool askOverwrite(const QString& target) override;
-    // Sets and repaints the bar; pending events run whenever the value changes and otherwise
-    // at most every 15 ms, so a run over many small files is not slowed by event handling.
+    // Sets and repaints the bar.
     void setProgress(int position) override;
-    // Moves the bar inside a long item and lets pending events run at most every 15 ms.
+    // Moves the bar inside a long item.
     void partialProgress(int position) override;
     // Shows the line under the bar (emptied as well when the window is unlocked).
     void progressText(const QString& text) override;
@@ -90,11 +89,8 @@ public:
     void closingMessage(const QString& text, const QString& line, const QString& details) override;
 
 private:
-    void runEventsEvery(qint64 ms);
-
     WindowRunControls c_;
     std::unique_ptr<BusyCursor> busy_;
-    QElapsedTimer sinceEvents_;
 };
 
 extern template class WindowRunHost<RunHost>;

@@ -25,6 +25,8 @@ void ScriptedDialogs::informationWithDetails(QObject* owner, const QString& text
 
 bool ScriptedDialogs::question(QObject* owner, const QString& text, bool yesIsDefault) {
     calls.append({Kind::Question, owner, text, {}, yesIsDefault, {}, {}});
+    if (whileQuestion)
+        whileQuestion();
     return take(answers, false);
 }
 

@@ -60,6 +60,7 @@ public:
     std::deque<std::optional<QString>> files;   // openFile, saveFile
 
     std::function<void()> whileDetailsBox; // runs inside informationWithDetails, as if the box stood
+    std::function<void()> whileQuestion;   // runs inside question, as if the box stood
 
     QList<Call> calls;
     QStringList texts(Kind kind) const;

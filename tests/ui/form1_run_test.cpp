@@ -193,6 +193,29 @@ TEST_F(Form1RunTest, MoveModeAndTypeFilterAreReadFromTheWindow) {
     EXPECT_EQ(form->fileList->count(), 2);
 }
 
+// The run goes on in a worker; what the user sets while it goes counts from the next item.
+TEST_F(Form1RunTest, OptionsChangedDuringTheRunApplyFromTheNextItem) {
+    form->PageControl1->setCurrentIndex(2);
+    form->RbAsk->click();
+    const QString a = add(QStringLiteral("a.txt"));
+    const QString b = add(QStringLiteral("b.txt"));
+    const QString c = add(QStringLiteral("c.jpg"));
+    dir.file(QStringLiteral("out/.txt/a.txt"), "old");
+    dialogs.answers = {true};
+    dialogs.whileQuestion = [&] {
+        form->RbMove->setChecked(true);
+        form->ChkExclude->click();
+        form->ListBox2->addItem(QStringLiteral("*.jpg"));
+    };
+    start();
+    EXPECT_TRUE(QFileInfo::exists(a)) << "the item asked about was copied";
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/a.txt")), QByteArray("x"));
+    EXPECT_FALSE(QFileInfo::exists(b)) << "the next one was moved";
+    EXPECT_TRUE(dir.existsFile(QStringLiteral("out/.txt/b.txt")));
+    EXPECT_TRUE(QFileInfo::exists(c));
+    EXPECT_FALSE(dir.existsFolder(QStringLiteral("out/.jpg"))) << "the filter counts from the next item";
+}
+
 TEST_F(Form1RunTest, ClashQuestionBelongsToTheApplication) {
     form->PageControl1->setCurrentIndex(2);
     form->RbAsk->click();
@@ -296,8 +319,10 @@ TEST_F(Form1RunTest, StopEndsTheRunAfterTheFileInFlightAndUnlocksTheWindow) {
         add(QLatin1String(name));
     EXPECT_FALSE(form->BtnStop->isEnabled());
     bool enabledDuring = false;
-    // Runs at the first pending-event run inside the run, after a file.
-    QTimer::singleShot(0, form.get(), [&] {
+    // Pressed once the first file is done, while the run goes on in its worker.
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form.get(), [&](int v) {
+        if (v != 25)
+            return;
         enabledDuring = form->BtnStop->isEnabled();
         form->BtnStop->click();
     });
@@ -324,8 +349,8 @@ TEST_F(Form1RunTest, ClosingDuringARunStopsItSavesAndEndsWithoutABox) {
     dialogs.answers = {true, true, true};
     form->show();
     QTimer::singleShot(0, form.get(), [&] { start(); });
-    // Inside the run, after a question was answered.
-    QTimer::singleShot(0, form.get(), [&] { form->close(); });
+    // Inside the run, while the first question stands.
+    dialogs.whileQuestion = [&] { form->close(); };
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
@@ -368,15 +393,20 @@ TEST_F(Form1RunTest, PreviewStartsTheRunAndUndoTakesItBack) {
     add(QStringLiteral("y/a.txt"), "2");
     EXPECT_FALSE(form->BtnUndo->isEnabled());
     QStringList shown;
-    QTimer::singleShot(0, form.get(), [&] {
+    // The dialog stands once the preview's planning, off the window's thread, is over.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, form.get(), [&] {
         auto* dialog = form->findChild<DlgPreview*>(QStringLiteral("DlgPreview"));
-        ASSERT_TRUE(dialog);
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
         const QAbstractItemModel* rows = dialog->GridPreview->model();
         for (int r = 0; r < rows->rowCount(); ++r)
             shown.append(rows->index(r, 2).data().toString());
         shown.append(dialog->LblCount->text());
         dialog->BtnStart->click();
     });
+    poll.start(1);
     dialogs.clear();
     form->BtnPreview->click();
     EXPECT_EQ(shown, (QStringList{QStringLiteral("复制"), QStringLiteral("自动编号为 a_1.txt"),

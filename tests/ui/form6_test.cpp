@@ -8,6 +8,7 @@
 
 #include "lists/sourcelistmodel.h"
 #include "platform/fileops.h"
+#include "support/faultcalls.h"
 #include "support/scripteddialogs.h"
 #include "support/testdir.h"
 
@@ -17,6 +18,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -31,7 +34,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace velquin {
 namespace {
@@ -372,6 +377,78 @@ TEST_F(LongCopy, TheWindowAnswersWhileOneBigFileIsCopied) {
     EXPECT_TRUE(answeredDuringTheCopy);
     EXPECT_TRUE(copied());
     EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣工作完成！")});
+}
+
+// The longest the window went without answering: the gap between two runs of a 5 ms timer.
+class GapGauge {
+public:
+    GapGauge() {
+        QObject::connect(&tick_, &QTimer::timeout, [this] {
+            longest_ = qMax(longest_, since_.restart());
+            ++ticks;
+        });
+        tick_.start(5);
+        since_.start();
+    }
+    // Up to now, the time since the last run included.
+    qint64 longest() const { return qMax(longest_, since_.elapsed()); }
+    int ticks = 0;
+
+private:
+    qint64 longest_ = 0;
+    QTimer tick_;
+    QElapsedTimer since_;
+};
+
+// A drive whose calls take their time, as a cold disk's reads or a slow stick's closes do: the
+// run waits for them in its worker, the window goes on answering, and a stop pressed meanwhile
+// ends the run once the call in flight is back.
+TEST_F(LongCopy, TheWindowAnswersAndStopsWhileTheDriveTakesItsTime) {
+    using Call = test::FaultCalls::Call;
+    struct Case {
+        const char* name;
+        QList<Call> slow;
+        int ms;
+        bool stop; // pressed after 300 ms
+    };
+    const Case cases[] = {
+        {"cold reads", {Call::Read, Call::CopyFileRange, Call::Sendfile}, 150, true},
+        {"slow writes and closes", {Call::Write, Call::Close, Call::Fsync}, 120, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(dir.path(QStringLiteral("out"))).removeRecursively();
+        auto calls = std::make_shared<test::FaultCalls>();
+        calls->beforeEachCall([&c](Call call) {
+            if (c.slow.contains(call))
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.ms));
+        });
+        FileOps slowFs(calls);
+        AppContext slowCtx{dialogs, slowFs, ctx.settingsPath};
+        TForm6 window(slowCtx);
+        window.PageControl1->setCurrentIndex(int(FolderSortCriterion::ByName));
+        window.EdtOutDir->setText(dir.path(QStringLiteral("out")));
+        window.folders()->addUnique(dir.path(QStringLiteral("src/Album")));
+        window.show();
+        dialogs.clear();
+        QElapsedTimer sinceStop;
+        if (c.stop)
+            QTimer::singleShot(300, &window, [&] {
+                sinceStop.start();
+                window.BtnStop->click();
+            });
+        const GapGauge gauge;
+        window.BtnCopy->click();
+        EXPECT_LT(gauge.longest(), 100) << gauge.ticks << " timer runs";
+        if (c.stop) {
+            EXPECT_LT(sinceStop.elapsed(), c.ms + 150);
+            EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣已停止！")});
+            EXPECT_TRUE(dir.entries(QStringLiteral("out/Album/Album")).isEmpty()) << "a temporary was left";
+        } else {
+            EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣工作完成！")});
+            EXPECT_TRUE(copied());
+        }
+    }
 }
 
 TEST_F(LongCopy, AStopInTheMiddleOfABigFileLeavesNothingOfIt) {

@@ -22,8 +22,11 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace velquin::bench {
 namespace {
@@ -132,27 +135,9 @@ void writeRealData(const QString& path, qint64 bytes) {
     }
 }
 
-// The folder window copying a tree of 2,000 small files and two files of 512 MB from its start
-// button: the longest time between two runs of a 5 ms timer, that is, the longest the window
-// went without answering.
-void stallFolderRun() {
-    const QString scratch = scratchFolder(QStringLiteral("stall"));
-    const QString album = scratch + QStringLiteral("/src/Album");
-    makeFiles(album, 2000, 4096,
-              [](int i) { return QStringLiteral("part%1/photo%2.jpg").arg(i / 100).arg(i); });
-    writeRealData(album + QStringLiteral("/big1.bin"), qint64(512) << 20);
-    writeRealData(album + QStringLiteral("/big2.bin"), qint64(512) << 20);
-    const FileOps fs;
-    AnsweringDialogs dialogs;
-    AppContext ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")};
-    TForm6 form(ctx);
-    form.PageControl1->setCurrentIndex(int(FolderSortCriterion::ByKeyword));
-    form.EdtKeys->setText(QStringLiteral("album"));
-    form.EdtOutDir->setText(scratch + QStringLiteral("/out/"));
-    form.folders()->addAll({album});
-    form.show();
-    QApplication::processEvents();
-
+// The longest the window went without answering while `start` ran: the longest time between
+// two runs of a 5 ms timer, the time after the last one included.
+void reportStall(const QString& name, AnsweringDialogs& dialogs, const std::function<void()>& start) {
     QElapsedTimer sinceTick;
     qint64 longest = 0;
     int ticks = 0;
@@ -166,20 +151,132 @@ void stallFolderRun() {
     settle();
     tick.start();
     sinceTick.start();
-    const double seconds = timeIt([&] { form.BtnCopy->click(); });
+    const double seconds = timeIt(start);
+    longest = qMax(longest, sinceTick.elapsed());
     tick.stop();
     if (dialogs.messages != QStringList{QStringLiteral("分拣工作完成！")}) {
-        std::fprintf(stderr, "the folder run did not complete: %s\n",
+        std::fprintf(stderr, "%s: the run did not complete: %s\n", qPrintable(name),
                      qPrintable(dialogs.messages.join(u'|')));
         std::exit(2);
     }
-    std::printf("stall_folder_run: longest gap %lld ms over a run of %.2f s (%d timer runs)\n",
+    std::printf("%s: longest gap %lld ms over a run of %.2f s (%d timer runs)\n", qPrintable(name),
                 static_cast<long long>(longest), seconds, ticks);
     std::fflush(stdout);
 }
 
+// The folder window copying the folder `album` into `out` by keyword, from its start button.
+void stallFolderCopy(const QString& name, const QString& album, const QString& out) {
+    const FileOps fs;
+    AnsweringDialogs dialogs;
+    AppContext ctx{dialogs, fs, scratchFolder(QStringLiteral("config")) + QStringLiteral("/Velquin.ini")};
+    TForm6 form(ctx);
+    form.PageControl1->setCurrentIndex(int(FolderSortCriterion::ByKeyword));
+    form.EdtKeys->setText(QStringLiteral("album"));
+    form.EdtOutDir->setText(out + QLatin1Char('/'));
+    form.folders()->addAll({album});
+    form.show();
+    QApplication::processEvents();
+    reportStall(name, dialogs, [&] { form.BtnCopy->click(); });
+}
+
+// An album of `small` files of 4 KB in folders of 100 and `big` files of `megabytes` each.
+QString makeAlbum(const QString& scratch, int small, int big, qint64 megabytes) {
+    const QString album = scratch + QStringLiteral("/src/Album");
+    QDir().mkpath(album);
+    makeFiles(album, small, 4096,
+              [](int i) { return QStringLiteral("part%1/photo%2.jpg").arg(i / 100).arg(i); });
+    for (int i = 1; i <= big; ++i)
+        writeRealData(album + QStringLiteral("/big%1.bin").arg(i), megabytes << 20);
+    return album;
+}
+
+// 2,000 small files and two files of 512 MB, read cold where the page cache can be dropped.
+void stallFolderRun() {
+    const QString scratch = scratchFolder(QStringLiteral("stall"));
+    stallFolderCopy(QStringLiteral("stall_folder_run"), makeAlbum(scratch, 2000, 2, 512),
+                    scratch + QStringLiteral("/out"));
+}
+
+// Three big files read cold, as after plugging in a drive: VELQUIN_BENCH_BIG_MB each (1600).
+void stallFolderRunCold() {
+    const QString scratch = scratchFolder(QStringLiteral("stall-cold"));
+    const qint64 mb = qEnvironmentVariableIsSet("VELQUIN_BENCH_BIG_MB")
+                          ? qEnvironmentVariableIntValue("VELQUIN_BENCH_BIG_MB")
+                          : 1600;
+    stallFolderCopy(QStringLiteral("stall_folder_run_cold"), makeAlbum(scratch, 0, 3, mb),
+                    scratch + QStringLiteral("/out"));
+}
+
+// The file window sorting 20,000 small files by type, read cold.
+void stallFileRun() {
+    const QString scratch = scratchFolder(QStringLiteral("stall-files"));
+    const QStringList files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
+    const FileOps fs;
+    AnsweringDialogs dialogs;
+    AppContext ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")};
+    TForm1 form(ctx);
+    form.PageControl1->setCurrentWidget(form.TabSheet2);
+    form.RbCopy->setChecked(true);
+    form.RbSkip->setChecked(true);
+    form.EdtOutDir->setText(scratch + QStringLiteral("/out/"));
+    form.fileList->addAll(files);
+    form.show();
+    QApplication::processEvents();
+    reportStall(QStringLiteral("stall_file_run_20k"), dialogs, [&] { form.BtnCopy->click(); });
+}
+
+// Runs a shell command; false (with a note) where it fails.
+bool shell(const QString& command) {
+    if (std::system(command.toLocal8Bit().constData()) == 0)
+        return true;
+    std::printf("  (%s failed)\n", qPrintable(command));
+    return false;
+}
+
+// The output on a FUSE exFAT image (a 3 GB loop device), as a camera card or stick is.
+void stallExfat() {
+    const QString scratch = scratchFolder(QStringLiteral("stall-exfat"));
+    const QString album = makeAlbum(scratch, 2000, 2, 256);
+    const QString image = scratch + QStringLiteral("/card.img");
+    const QString mount = scratch + QStringLiteral("/card");
+    QDir().mkpath(mount);
+    if (::geteuid() != 0 ||
+        !shell(QStringLiteral("truncate -s 3G '%1' && mkfs.exfat -q '%1' >/dev/null 2>&1 || mkfs.exfat '%1' "
+                              ">/dev/null && losetup -f --show '%1' > '%1.dev' && mount.exfat-fuse \"$(cat "
+                              "'%1.dev')\" '%2' 2>/dev/null")
+                   .arg(image, mount))) {
+        std::printf("stall_folder_run_exfat: skipped (needs root, exfat-fuse and a loop device)\n");
+        return;
+    }
+    stallFolderCopy(QStringLiteral("stall_folder_run_exfat"), album, mount);
+    shell(QStringLiteral("umount '%1'; losetup -d \"$(cat '%2.dev')\"").arg(mount, image));
+}
+
+// The output on a drive whose every write takes 5 ms and every close of a written file 300 ms
+// (velquin_slowdrive, a FUSE drive over a folder of the disk).
+void stallSlowDrive() {
+    const QString scratch = scratchFolder(QStringLiteral("stall-slow"));
+    const QString album = makeAlbum(scratch, 20, 1, 64);
+    const QString backing = scratch + QStringLiteral("/backing");
+    const QString mount = scratch + QStringLiteral("/slow");
+    QDir().mkpath(backing);
+    QDir().mkpath(mount);
+    const QString driver = QCoreApplication::applicationDirPath() + QStringLiteral("/velquin_slowdrive");
+    if (!QFile::exists(driver) || !shell(QStringLiteral("'%1' '%2' '%3'").arg(driver, backing, mount))) {
+        std::printf(
+            "stall_folder_run_slow_drive: skipped (velquin_slowdrive needs libfuse3-dev and /dev/fuse)\n");
+        return;
+    }
+    stallFolderCopy(QStringLiteral("stall_folder_run_slow_drive"), album, mount);
+    shell(QStringLiteral("fusermount3 -u '%1' || umount '%1'").arg(mount));
+}
+
 const Registration registration(QStringLiteral("window_run_20k"), windowRun20k);
 const Registration stall(QStringLiteral("stall_folder_run"), stallFolderRun);
+const Registration stallCold(QStringLiteral("stall_folder_run_cold"), stallFolderRunCold);
+const Registration stallFiles(QStringLiteral("stall_file_run_20k"), stallFileRun);
+const Registration stallCard(QStringLiteral("stall_folder_run_exfat"), stallExfat);
+const Registration stallSlow(QStringLiteral("stall_folder_run_slow_drive"), stallSlowDrive);
 
 } // namespace
 } // namespace velquin::bench

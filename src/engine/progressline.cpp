@@ -1,5 +1,6 @@
 #include "engine/progressline.h"
 
+#include <QDir>
 #include <QStringList>
 
 #include <chrono>
@@ -28,6 +29,10 @@ QString byteSizeText(qint64 bytes) {
         ++unit;
     }
     return QString::number(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(units[unit]);
+}
+
+QString listingLine(const QString& folder, qsizetype found) {
+    return QStringLiteral("正在列出 %1\u3000已找到 %2 个").arg(QDir::toNativeSeparators(folder)).arg(found);
 }
 
 QString timeLeftText(qint64 ms) {

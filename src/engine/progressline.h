@@ -17,6 +17,8 @@ MonotonicClock steadyClock();
 QString byteSizeText(qint64 bytes);
 // "剩余约 N 秒", "剩余约 N 分钟", "剩余约 N 小时 M 分钟" for a time left in milliseconds.
 QString timeLeftText(qint64 ms);
+// The line of a folder walk: the folder being listed and the count found so far.
+QString listingLine(const QString& folder, qsizetype found);
 
 // The line under a run's bar: what is being sorted, items done of all, bytes done of the known
 // total, the speed and, once the work has gone on steadily for a while, the time left. Fed as the

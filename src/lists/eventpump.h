@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QString>
 
 #include <functional>
 
@@ -24,8 +25,16 @@ public:
     void runNow();
     // True once the user asked the operation to stop: it ends, keeping what it has done.
     bool stopped() const { return stop_ && stop_(); }
+    // Where a walk is and what it has found, for the window to show (empty: nothing shows it).
+    using Listing = std::function<void(const QString& folder, qsizetype found)>;
+    void setListing(Listing listing) { listing_ = std::move(listing); }
+    void listing(const QString& folder, qsizetype found) const {
+        if (listing_)
+            listing_(folder, found);
+    }
 
 private:
+    Listing listing_;
     std::function<void()> runEvents_;
     std::function<bool()> stop_;
     qint64 intervalNs_;

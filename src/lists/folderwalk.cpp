@@ -45,6 +45,7 @@ private:
             switch (ClassifySearchEntry(entry)) {
             case SearchEntryKind::PlainFile:
                 pending_.append(prefix + entry.name);
+                ++found_;
                 break;
             case SearchEntryKind::SubFolder:
                 // A link to a folder is passed over, as find does: a link to "/" or to a
@@ -60,6 +61,7 @@ private:
         // insertion per folder would make the view lay itself out a thousand times.
         if (pump_.due()) {
             flush();
+            pump_.listing(folder, found_);
             pump_.runNow();
         }
         for (const QString& sub : std::as_const(subFolders)) {
@@ -80,6 +82,7 @@ private:
     const FileOps& fs_;
     EventPump& pump_;
     QStringList pending_;
+    qsizetype found_ = 0;
     std::vector<FileId> path_; // folders the walk is inside, outermost first
 };
 

@@ -1,6 +1,7 @@
 #include "ui/runcontroller.h"
 
 #include "engine/journal.h"
+#include "engine/progressline.h"
 #include "engine/undo.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -10,9 +11,11 @@
 #include "ui/dlgpreview.h"
 #include "ui/offthread.h"
 #include "ui/sortwindow.h"
+#include "ui/statusline.h"
 #include "ui/windowhost.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -121,7 +124,16 @@ void RunController::BtnUndoClick() {
 }
 
 EventPump RunController::activityPump() {
-    return EventPump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
+    EventPump pump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
+    // A few times a second, as a run's line.
+    pump.setListing([line = window_.progressLine,
+                     since = std::make_shared<QElapsedTimer>()](const QString& folder, qsizetype found) {
+        if (since->isValid() && since->elapsed() < 250)
+            return;
+        since->start();
+        line->setLine(listingLine(folder, found));
+    });
+    return pump;
 }
 
 void RunController::BtnStopClick() {
@@ -140,6 +152,7 @@ void RunController::runActivity(const std::function<void()>& work) {
         RunController& c;
         ~Done() {
             if (--c.activities_ == 0) {
+                c.window_.progressLine->setLine(QString());
                 c.window_.BtnStop->setEnabled(false);
                 c.escape_->setEnabled(false);
             }

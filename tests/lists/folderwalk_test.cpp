@@ -173,11 +173,17 @@ TEST_F(FolderWalk, NamesThatAreNoValidUtf8AreListedByteForByte) {
     EXPECT_EQ(model.count(), 3);
 }
 
-TEST_F(FolderWalk, PendingEventsRunWhileWalking) {
+// Before each event run the window learns the folder being listed and the files found so far.
+TEST_F(FolderWalk, PendingEventsRunWhileWalkingAndTellWhereItIs) {
     int runs = 0;
     EventPump everyEntry([&] { ++runs; }, 0);
+    QList<std::pair<QString, qsizetype>> told;
+    everyEntry.setListing([&](const QString& folder, qsizetype found) { told.append({folder, found}); });
     IndexDisk(model, fs, dir.path(QStringLiteral("root")), everyEntry);
     EXPECT_GE(runs, 6);
+    ASSERT_FALSE(told.isEmpty());
+    EXPECT_EQ(told.first(), std::make_pair(dir.path(QStringLiteral("root")), qsizetype(2)));
+    EXPECT_EQ(told.last().second, model.count());
 }
 
 TEST(ClassifySearchEntry, DotEntriesFoldersAndFiles) {

@@ -36,7 +36,11 @@ struct Options {
 
 template <class Base> class Relay : public Base {
 public:
-    explicit Relay(Base& window) : window_(window) { refresh(); }
+    // Made on the window's thread: what stays the same through the work is asked once here.
+    explicit Relay(Base& window)
+        : window_(window), keeper_(window.replaceKeeper()), journalPath_(window.journalPath()) {
+        refresh();
+    }
 
     // On the window's thread: the options and the stop as its controls stand now.
     void refresh() {
@@ -106,17 +110,21 @@ public:
     void closingMessage(const QString& text, const QString& line, const QString& details) override {
         onWindow([&] { window_.closingMessage(text, line, details); });
     }
-    ReplaceKeeper* replaceKeeper() override {
-        return onWindow([this] { return window_.replaceKeeper(); });
-    }
-    QString journalPath() override {
-        return onWindow([this] { return window_.journalPath(); });
-    }
+    ReplaceKeeper* replaceKeeper() override { return keeper_; }
+    QString journalPath() override { return journalPath_; }
 
+    // Only a value the bar does not show yet is posted: a run over many small files asks for
+    // the same value thousands of times, and each post would wake the window.
     void setProgress(int position) override {
+        if (position == bar_)
+            return;
+        bar_ = position;
         post([this, position] { window_.setProgress(position); });
     }
     void partialProgress(int position) override {
+        if (position < 0 || position == bar_)
+            return;
+        bar_ = position;
         post([this, position] { window_.partialProgress(position); });
     }
     void progressText(const QString& text) override {
@@ -134,6 +142,9 @@ protected:
 
 private:
     Base& window_;
+    ReplaceKeeper* const keeper_;
+    const QString journalPath_;
+    int bar_ = -1; // the value last posted to the bar, on the worker's side
     std::mutex mutex_;
     Options options_;
 };

@@ -315,24 +315,27 @@ TEST_F(Form1RunTest, ProgressStepsForFourFilesAndTheLockWhileRunning) {
 
 TEST_F(Form1RunTest, StopEndsTheRunAfterTheFileInFlightAndUnlocksTheWindow) {
     form->PageControl1->setCurrentIndex(2);
+    form->RbAsk->click();
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
         add(QLatin1String(name));
+    dir.file(QStringLiteral("out/.txt/b.txt"), "old");
     EXPECT_FALSE(form->BtnStop->isEnabled());
     bool enabledDuring = false;
-    // Pressed once the first file is done, while the run goes on in its worker.
-    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form.get(), [&](int v) {
-        if (v != 25)
-            return;
+    // Pressed while b's question stands: the copy of b stops before it begins and leaves the
+    // old file; c and d are not reached.
+    dialogs.answers = {true};
+    dialogs.whileQuestion = [&] {
         enabledDuring = form->BtnStop->isEnabled();
         form->BtnStop->click();
-    });
+    };
     bool enabledInBox = true;
     dialogs.whileDetailsBox = [&] { enabledInBox = form->BtnStop->isEnabled(); };
     start();
     EXPECT_TRUE(enabledDuring);
     EXPECT_FALSE(enabledInBox);
-    const QStringList done = dir.sortedEntries(QStringLiteral("out/.txt"));
-    EXPECT_TRUE(done.size() >= 1 && done.size() < 4) << done.join(u' ').toStdString();
+    EXPECT_EQ(dir.sortedEntries(QStringLiteral("out/.txt")),
+              (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+    EXPECT_EQ(dir.read(QStringLiteral("out/.txt/b.txt")), QByteArray("old"));
     EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣已停止！")});
     EXPECT_EQ(dialogs.calls.last().owner, form.get());
     EXPECT_FALSE(form->BtnStop->isEnabled());

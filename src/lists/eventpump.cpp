@@ -17,9 +17,40 @@ bool EventPump::due() const {
 }
 
 void EventPump::runNow() {
-    if (runEvents_)
+    // Away from the window's thread the window runs its events itself.
+    if (runEvents_ && !isAway_)
         runEvents_();
     sinceLast_.restart();
+}
+
+void EventPump::listing(const QString& folder, qsizetype found) const {
+    if (listing_)
+        onWindow([&] { listing_(folder, found); });
+}
+
+void EventPump::setThreads(Runner away, Runner onWindow) {
+    away_ = std::move(away);
+    onWindow_ = std::move(onWindow);
+}
+
+void EventPump::away(const std::function<void()>& read) {
+    if (!away_ || !onWindow_ || isAway_) {
+        read();
+        return;
+    }
+    isAway_ = true;
+    struct Back {
+        bool& flag;
+        ~Back() { flag = false; }
+    } back{isAway_};
+    away_(read);
+}
+
+void EventPump::onWindow(const std::function<void()>& touch) const {
+    if (isAway_)
+        onWindow_(touch);
+    else
+        touch();
 }
 
 BusyScope::BusyScope(BusySwitch busySwitch) : switch_(std::move(busySwitch)) {

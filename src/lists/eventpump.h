@@ -28,13 +28,24 @@ public:
     // Where a walk is and what it has found, for the window to show (empty: nothing shows it).
     using Listing = std::function<void(const QString& folder, qsizetype found)>;
     void setListing(Listing listing) { listing_ = std::move(listing); }
-    void listing(const QString& folder, qsizetype found) const {
-        if (listing_)
-            listing_(folder, found);
-    }
+    void listing(const QString& folder, qsizetype found) const;
+
+    // A window that keeps answering while the disk is read supplies two ways: `away` runs the
+    // reading on a thread of its own and returns when it is done, `onWindow` runs a piece back
+    // on the window's thread (the list takes what was found there) and waits for it. Without
+    // them both run here, and the pump lets events run itself.
+    using Runner = std::function<void(const std::function<void()>&)>;
+    void setThreads(Runner away, Runner onWindow);
+    // Runs `read` (listing folders, nothing of the window) away from the window's thread.
+    void away(const std::function<void()>& read);
+    // Runs `touch` (what changes the list or shows something) on the window's thread.
+    void onWindow(const std::function<void()>& touch) const;
 
 private:
     Listing listing_;
+    Runner away_;
+    Runner onWindow_;
+    bool isAway_ = false;
     std::function<void()> runEvents_;
     std::function<bool()> stop_;
     qint64 intervalNs_;

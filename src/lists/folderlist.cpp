@@ -27,17 +27,19 @@ void addSubFolders(SourceListModel& list, Dialogs& dialogs, QObject* owner, cons
         return;
     const BusyScope busyCursor(busy);
     const QString prefix = withTrailingSeparator(*chosen);
-    const auto entries = fs.listDir(prefix);
-    if (!entries)
-        return;
     QStringList folders;
-    for (const DirEntry& entry : *entries) {
-        if (pump.stopped())
-            break;
-        if (!entry.isHidden && ClassifySearchEntry(entry) == SearchEntryKind::SubFolder)
-            folders.append(prefix + entry.name);
-        pump.step();
-    }
+    pump.away([&] {
+        const auto entries = fs.listDir(prefix);
+        if (!entries)
+            return;
+        for (const DirEntry& entry : *entries) {
+            if (pump.stopped())
+                break;
+            if (!entry.isHidden && ClassifySearchEntry(entry) == SearchEntryKind::SubFolder)
+                folders.append(prefix + entry.name);
+            pump.step();
+        }
+    });
     list.addUnique(folders);
 }
 

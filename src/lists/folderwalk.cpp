@@ -27,8 +27,10 @@ public:
 
     // The whole walk; `levels` < 0 means no limit.
     void walk(const QString& folder, int levels) {
-        run(folder, levels);
-        flush();
+        pump_.away([&] {
+            run(folder, levels);
+            flush();
+        });
     }
 
 private:
@@ -74,7 +76,7 @@ private:
 
     // Hands what the walk found so far to the list.
     void flush() {
-        list_.addUnique(pending_);
+        pump_.onWindow([this] { list_.addUnique(pending_); });
         pending_.clear();
     }
 

@@ -199,37 +199,49 @@ template <class R, class Base>
 void runWithRelay(Base& host, const std::function<void(Base&)>& work, QWidget* holdInput) {
     const InputHold hold(holdInput);
     R relay(host);
-    std::atomic<bool> done{false};
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        {
+    runAway(
+        [&] {
             std::unique_lock lock(turn(), std::try_to_lock);
             const bool waited = !lock.owns_lock();
             if (waited) {
                 relay.progressText(kWaiting);
                 lock.lock();
             }
-            try {
-                work(relay);
-            } catch (...) {
-                failure = std::current_exception();
-            }
+            work(relay);
             if (waited)
                 relay.progressText(QString());
+        },
+        [&] { relay.refresh(); });
+}
+
+} // namespace
+
+void runAway(const std::function<void()>& work, const std::function<void()>& afterEvents) {
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
         }
-        // Last in the queue: every progress call posted before it has reached the window.
-        relay.post([&done] { done = true; });
+        // Last in the queue: everything the work posted before it has reached the window.
+        QMetaObject::invokeMethod(
+            qApp, [&done] { done = true; }, Qt::QueuedConnection);
     });
     while (!done) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        relay.refresh();
+        if (afterEvents)
+            afterEvents();
     }
     worker.join();
     if (failure)
         std::rethrow_exception(failure);
 }
 
-} // namespace
+void onWindowThread(const std::function<void()>& f) {
+    QMetaObject::invokeMethod(qApp, f, Qt::BlockingQueuedConnection);
+}
 
 void runOffThread(RunHost& host, const std::function<void(RunHost&)>& work, QWidget* holdInput) {
     runWithRelay<Relay<RunHost>, RunHost>(host, work, holdInput);

@@ -17,6 +17,12 @@ namespace velquin {
 // user makes applies from the next item. Runs of the two windows take turns: one started while
 // another goes waits for that one's end and says so under its bar. `holdInput`, when given,
 // takes no mouse or key input meanwhile (for work that does not lock the window).
+// Runs `work` on a thread of its own and lets this thread's events run until it is done;
+// `afterEvents` runs after every batch of them. What the work throws is thrown here.
+void runAway(const std::function<void()>& work, const std::function<void()>& afterEvents = {});
+// From a worker: runs `f` on the window's thread and waits for it.
+void onWindowThread(const std::function<void()>& f);
+
 void runOffThread(RunHost& host, const std::function<void(RunHost&)>& work, QWidget* holdInput = nullptr);
 void runOffThread(FileRunHost& host, const std::function<void(FileRunHost&)>& work,
                   QWidget* holdInput = nullptr);

@@ -125,6 +125,7 @@ void RunController::BtnUndoClick() {
 
 EventPump RunController::activityPump() {
     EventPump pump([] { QCoreApplication::processEvents(); }, 15, [this] { return stopRequested(); });
+    pump.setThreads([](const std::function<void()>& read) { runAway(read); }, &onWindowThread);
     // A few times a second, as a run's line.
     pump.setListing([line = window_.progressLine,
                      since = std::make_shared<QElapsedTimer>()](const QString& folder, qsizetype found) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -45,7 +46,8 @@ public:
     // Runs `work` (a run or a walk) as the window's activity: the stop button and Esc stop it,
     // and a close asked for meanwhile is carried out once every activity of the program is over.
     void runActivity(const std::function<void()>& work);
-    // What a walk of the window lets events run through, and learns of a stop from.
+    // What a walk of the window reads the disk away from the window's thread with, hands what
+    // it found to the list through, and learns of a stop from.
     EventPump activityPump();
     // The window's journal, "" when the program keeps none.
     QString journalPath() const;
@@ -69,7 +71,7 @@ private:
     AppContext& ctx_;
     std::shared_ptr<Trash> previewTrash_;
     int activities_ = 0;
-    bool stopRequested_ = false;
+    std::atomic<bool> stopRequested_ = false; // read by a walk's worker too
     bool closePending_ = false;
     QShortcut* escape_ = nullptr;
 };

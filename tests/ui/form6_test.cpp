@@ -401,20 +401,23 @@ private:
 };
 
 // A drive whose calls take their time, as a cold disk's reads or a slow stick's closes do: the
-// run waits for them in its worker, the window goes on answering, and a stop pressed meanwhile
-// ends the run once the call in flight is back.
+// run or the listing waits for them in its worker, the window goes on answering, and a stop
+// pressed meanwhile ends the run once the call in flight is back.
 TEST_F(LongCopy, TheWindowAnswersAndStopsWhileTheDriveTakesItsTime) {
     using Call = test::FaultCalls::Call;
     struct Case {
         const char* name;
         QList<Call> slow;
         int ms;
-        bool stop; // pressed after 300 ms
+        bool stop;    // pressed after 300 ms
+        bool listing; // "添加目录下级目录" lists src instead of a run
     };
     const Case cases[] = {
-        {"cold reads", {Call::Read, Call::CopyFileRange, Call::Sendfile}, 150, true},
-        {"slow writes and closes", {Call::Write, Call::Close, Call::Fsync}, 120, false},
+        {"cold reads", {Call::Read, Call::CopyFileRange, Call::Sendfile}, 150, true, false},
+        {"slow writes and closes", {Call::Write, Call::Close, Call::Fsync}, 120, false, false},
+        {"slow listing", {Call::Fdopendir, Call::Readdir}, 150, false, true},
     };
+    const QString other = dir.folder(QStringLiteral("src/Other"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(dir.path(QStringLiteral("out"))).removeRecursively();
@@ -437,10 +440,14 @@ TEST_F(LongCopy, TheWindowAnswersAndStopsWhileTheDriveTakesItsTime) {
                 sinceStop.start();
                 window.BtnStop->click();
             });
+        dialogs.folders = {dir.path(QStringLiteral("src"))};
         const GapGauge gauge;
-        window.BtnCopy->click();
+        (c.listing ? window.Button5 : window.BtnCopy)->click();
         EXPECT_LT(gauge.longest(), 100) << gauge.ticks << " timer runs";
-        if (c.stop) {
+        if (c.listing) {
+            EXPECT_EQ(window.folders()->entries(),
+                      (QStringList{dir.path(QStringLiteral("src/Album")), other}));
+        } else if (c.stop) {
             EXPECT_LT(sinceStop.elapsed(), c.ms + 150);
             EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{QStringLiteral("分拣已停止！")});
             EXPECT_TRUE(dir.entries(QStringLiteral("out/Album/Album")).isEmpty()) << "a temporary was left";

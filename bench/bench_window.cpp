@@ -65,6 +65,23 @@ void checkCount(const QString& folder) {
     }
 }
 
+// The file window, shown offscreen, set to copy `files` into `out` by type, skipping clashes.
+struct TypeCopyWindow {
+    TypeCopyWindow(const FileOps& fs, const QString& scratch, const QString& out, const QStringList& files)
+        : ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")}, form(ctx) {
+        form.PageControl1->setCurrentWidget(form.TabSheet2);
+        form.RbCopy->setChecked(true);
+        form.RbSkip->setChecked(true);
+        form.EdtOutDir->setText(out);
+        form.fileList->addAll(files);
+        form.show();
+        QApplication::processEvents();
+    }
+    AnsweringDialogs dialogs;
+    AppContext ctx;
+    TForm1 form;
+};
+
 // The file window, shown offscreen, sorting 20,000 files by type with copy from its start
 // button to its closing message; against the engine's run of the same files without a window.
 void windowRun20k() {
@@ -76,17 +93,9 @@ void windowRun20k() {
     QDir().mkpath(scratch + QStringLiteral("/out1"));
     QDir().mkpath(scratch + QStringLiteral("/out2"));
     const FileOps fs;
-
-    AnsweringDialogs dialogs;
-    AppContext ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")};
-    TForm1 form(ctx);
-    form.PageControl1->setCurrentWidget(form.TabSheet2);
-    form.RbCopy->setChecked(true);
-    form.RbSkip->setChecked(true);
-    form.EdtOutDir->setText(scratch + QStringLiteral("/out1/"));
-    form.fileList->addAll(windowFiles);
-    form.show();
-    QApplication::processEvents();
+    TypeCopyWindow shown(fs, scratch, scratch + QStringLiteral("/out1/"), windowFiles);
+    AnsweringDialogs& dialogs = shown.dialogs;
+    TForm1& form = shown.form;
 
     // The engine first: a later run never finds the caches warmer than an earlier one did.
     FileSortJob job;
@@ -212,17 +221,8 @@ void stallFileRun() {
     const QString scratch = scratchFolder(QStringLiteral("stall-files"));
     const QStringList files = makeFiles(scratch + QStringLiteral("/src"), kFiles, kFileSize, typedName);
     const FileOps fs;
-    AnsweringDialogs dialogs;
-    AppContext ctx{dialogs, fs, scratch + QStringLiteral("/Velquin.ini")};
-    TForm1 form(ctx);
-    form.PageControl1->setCurrentWidget(form.TabSheet2);
-    form.RbCopy->setChecked(true);
-    form.RbSkip->setChecked(true);
-    form.EdtOutDir->setText(scratch + QStringLiteral("/out/"));
-    form.fileList->addAll(files);
-    form.show();
-    QApplication::processEvents();
-    reportStall(QStringLiteral("stall_file_run_20k"), dialogs, [&] { form.BtnCopy->click(); });
+    TypeCopyWindow window(fs, scratch, scratch + QStringLiteral("/out/"), files);
+    reportStall(QStringLiteral("stall_file_run_20k"), window.dialogs, [&] { window.form.BtnCopy->click(); });
 }
 
 // Runs a shell command; false (with a note) where it fails.

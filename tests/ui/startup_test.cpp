@@ -13,13 +13,18 @@
 #include "support/testdir.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTabWidget>
+#include <QTest>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
@@ -131,6 +136,61 @@ TEST_F(StartUp, ApplicationIsNamedAndSpeaksChinese) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     QCoreApplication::removeTranslator(translator);
     delete translator;
+}
+
+// The width `w`'s caption needs whole in its own font, 0 for a widget with no caption to keep.
+int captionWidth(const QWidget* w) {
+    const QFontMetrics fm(w->font());
+    const QStyle* style = w->style();
+    if (const auto* label = qobject_cast<const QLabel*>(w)) {
+        if (label->wordWrap() || Qt::mightBeRichText(label->text()))
+            return 0;
+        return fm.horizontalAdvance(label->text()) + label->width() - label->contentsRect().width();
+    }
+    if (const auto* check = qobject_cast<const QCheckBox*>(w))
+        return fm.horizontalAdvance(check->text()) + style->pixelMetric(QStyle::PM_IndicatorWidth) +
+               style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    if (const auto* radio = qobject_cast<const QRadioButton*>(w))
+        return fm.horizontalAdvance(radio->text()) + style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+               style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    if (const auto* button = qobject_cast<const QPushButton*>(w))
+        return fm.horizontalAdvance(button->text()) + 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return 0;
+}
+
+TEST_F(StartUp, EveryCaptionFitsWholeInALargerFont) {
+    const QFont normal = QApplication::font();
+    QFont larger = normal;
+    if (normal.pointSizeF() > 0)
+        larger.setPointSizeF(normal.pointSizeF() * 1.5);
+    else
+        larger.setPixelSize(normal.pixelSize() * 3 / 2);
+    QApplication::setFont(larger);
+    {
+        AppContext ctx{dialogs, fs, dir.path(QStringLiteral("Velquin.ini"))};
+        ProgramWindows windows(ctx);
+        for (QWidget* window : QWidgetList{ctx.form1, ctx.form6, ctx.form3, ctx.about, ctx.suffix}) {
+            window->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+            const auto captionsFit = [window](int page) {
+                for (const QWidget* w : window->findChildren<QWidget*>()) {
+                    if (!w->isVisibleTo(window))
+                        continue;
+                    EXPECT_GE(w->width(), captionWidth(w)) << window->objectName().toStdString() << " page "
+                                                           << page << " " << w->objectName().toStdString();
+                }
+            };
+            auto* pages = window->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+            for (int page = 0; page < (pages ? pages->count() : 1); ++page) {
+                if (pages)
+                    pages->setCurrentIndex(page);
+                QApplication::processEvents();
+                captionsFit(page);
+            }
+            window->hide();
+        }
+    }
+    QApplication::setFont(normal);
 }
 
 // The program itself, started as a user would, with every per-user folder inside the test's.

@@ -1,4 +1,5 @@
 #include "ui/appcontext.h"
+#include "ui/appstyle.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
 #include "ui/form6.h"
@@ -6,6 +7,7 @@
 #include "ui/frmsuffix.h"
 #include "ui/singleinstance.h"
 #include "ui/startup.h"
+#include "ui/windowparts.h"
 
 #include "lists/sourcelistmodel.h"
 #include "platform/fileops.h"
@@ -16,6 +18,7 @@
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -23,9 +26,11 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QTest>
 #include <QTranslator>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -191,6 +196,72 @@ TEST_F(StartUp, EveryCaptionFitsWholeInALargerFont) {
         }
     }
     QApplication::setFont(normal);
+}
+
+// The greatest contrast between `against` and a pixel of `image` inside `area`.
+double strongest(const QImage& image, const QRect& area, const QColor& against) {
+    double best = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            best = std::max(best, contrastRatio(image.pixelColor(x, y), against));
+    }
+    return best;
+}
+
+TEST_F(StartUp, IndicatorsAndTheFocusFrameStandOutInALightAndADarkTheme) {
+    AppStyle style(QStringLiteral("Fusion"));
+    // A dark theme whose check box is drawn a shade off its panel and whose highlight is too dim
+    // to frame the focus on it.
+    QPalette dark = style.standardPalette();
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Text, QColor(0xff, 0xff, 0xff));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Highlight, QColor(0x15, 0x53, 0x9e));
+    for (const QPalette& theme : {style.standardPalette(), dark}) {
+        QWidget page;
+        page.setPalette(theme);
+        auto* field = new QLineEdit(&page);
+        auto* sheet = new QWidget(&page);
+        QFrame* panel = whitePanel(sheet);
+        auto* check = new QCheckBox(QStringLiteral("文件修改时间"), panel);
+        auto* radio = new QRadioButton(QStringLiteral("图片高："), panel);
+        auto* onPanel = new QVBoxLayout(panel);
+        onPanel->addWidget(check);
+        onPanel->addWidget(radio);
+        auto* rows = new QVBoxLayout(&page);
+        rows->addWidget(field);
+        rows->addWidget(sheet);
+        for (QWidget* w :
+             {static_cast<QWidget*>(field), static_cast<QWidget*>(check), static_cast<QWidget*>(radio)})
+            w->setStyle(&style);
+        page.show();
+        page.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
+        field->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([field] { return field->hasFocus(); }));
+        const QImage shot = page.grab().toImage();
+        const QColor base = theme.color(QPalette::Base);
+        for (QAbstractButton* button :
+             {static_cast<QAbstractButton*>(check), static_cast<QAbstractButton*>(radio)}) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            const auto element =
+                button == check ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator;
+            const QRect indicator =
+                style.subElementRect(element, &option, button).translated(button->mapTo(&page, QPoint()));
+            EXPECT_GE(strongest(shot, indicator, base), 3.0)
+                << button->text().toStdString() << " on " << base.name().toStdString();
+        }
+        // Two pixels of the focused field's frame, halfway down its left edge.
+        const QPoint edge = field->mapTo(&page, QPoint(0, field->height() / 2));
+        for (int in : {0, 1})
+            EXPECT_GE(contrastRatio(shot.pixelColor(edge + QPoint(in, 0)), theme.color(QPalette::Window)),
+                      3.0)
+                << in << " on " << theme.color(QPalette::Window).name().toStdString();
+    }
 }
 
 // The program itself, started as a user would, with every per-user folder inside the test's.

@@ -97,8 +97,9 @@ void AppStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* optio
         break;
     case PE_FrameLineEdit:
         // A line edit inside a drop-down or a spin box is framed by its owner.
-        if (!widget || !widget->parentWidget() || widget->parentWidget()->inherits("QAbstractSpinBox") ||
-            widget->parentWidget()->inherits("QComboBox"))
+        if (widget && widget->parentWidget() &&
+            (widget->parentWidget()->inherits("QAbstractSpinBox") ||
+             widget->parentWidget()->inherits("QComboBox")))
             break;
         frame(painter, option->rect, option->palette, focused(option), false);
         break;

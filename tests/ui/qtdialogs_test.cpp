@@ -262,7 +262,6 @@ TEST(QtDialogs, ChoosersShowTheirTypeOnceAndStarAllMeansEveryFile) {
 TEST(QtDialogs, AKeptChooserOpensWithAnEmptyNameAndNoCompletions) {
     test::TestDir dir;
     dir.file(QStringLiteral("alpha.lst"));
-    dir.file(QStringLiteral("alps.lst"));
     QtDialogs dialogs;
     QWidget window;
     QLineEdit* name = nullptr;

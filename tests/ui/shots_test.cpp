@@ -41,13 +41,6 @@ TEST(Shots, Form1Pages) {
     form.EdtOutDir->setFocus();
     test::shootPages(form, form.PageControl1, {0, 1, 2, 3, 4, 5}, dir, QStringLiteral("form1"));
     test::shoot(suffix, dir, QStringLiteral("suffix"));
-}
-
-TEST(Shots, FolderPicker) {
-    const QString dir = test::shotsFolder();
-    if (dir.isEmpty())
-        GTEST_SKIP() << "VELQUIN_SHOTS not set";
-    installAppStyle();
     TForm3 picker([] { return nullptr; });
     picker.CheckBox1->setFocus();
     test::shoot(picker, dir, QStringLiteral("form3"));

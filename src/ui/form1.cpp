@@ -185,7 +185,7 @@ void TForm1::buildPages() {
 void TForm1::buildOptions() {
     GroupBox5 = named(new QGroupBox(QStringLiteral("分拣选项"), this), "GroupBox5");
     lblOption = namedLabel(GroupBox5, "lblOption", QString());
-    lblOption->setFixedWidth(240);
+    lblOption->setMinimumWidth(240);
 
     PnlOption = named(new QWidget(GroupBox5), "PnlOption");
     ChkInclude = named(new QCheckBox(QStringLiteral("只分拣这些类型文件："), PnlOption), "ChkInclude");

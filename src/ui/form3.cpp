@@ -18,6 +18,8 @@
 #include <QTreeView>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace velquin {
 
 namespace {
@@ -42,7 +44,6 @@ TForm3::TForm3(std::function<QWidget*()> mainWindow, QWidget* parent)
     enableToggleAsClick();
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("选择要添加的目录（文件夹）"));
-    setFixedSize(409, 416);
     setModal(true);
 
     folders_ = new QFileSystemModel(this);
@@ -51,7 +52,6 @@ TForm3::TForm3(std::function<QWidget*()> mainWindow, QWidget* parent)
     folders_->setRootPath(QStringLiteral("/"));
 
     ShellTreeView1 = named(new QTreeView(this), "ShellTreeView1");
-    ShellTreeView1->setGeometry(0, 0, 409, 305);
     ShellTreeView1->setModel(folders_);
     for (int column = 1; column < folders_->columnCount(); ++column)
         ShellTreeView1->hideColumn(column);
@@ -61,15 +61,11 @@ TForm3::TForm3(std::function<QWidget*()> mainWindow, QWidget* parent)
     ShellTreeView1->setUniformRowHeights(true);
 
     ChkOtHidden = named(new QCheckBox(QStringLiteral("不显示隐藏的文件夹"), this), "ChkOtHidden");
-    ChkOtHidden->setGeometry(0, 312, 409, 21);
     ChkOtHidden->setChecked(true);
     CheckBox1 =
         named(new QCheckBox(QStringLiteral("添加包括选定文件夹下的所有子文件夹中的文件"), this), "CheckBox1");
-    CheckBox1->setGeometry(0, 338, 409, 21);
     CheckBox2 = named(new QCheckBox(QStringLiteral("添加包括选定文件夹下"), this), "CheckBox2");
-    CheckBox2->setGeometry(0, 363, 143, 21);
     ComboBox1 = named(new QComboBox(this), "ComboBox1");
-    ComboBox1->setGeometry(143, 358, 50, 25);
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
@@ -78,13 +74,12 @@ TForm3::TForm3(std::function<QWidget*()> mainWindow, QWidget* parent)
     ComboBox1->setAccessibleName(CheckBox2->text());
     installKeyFilter(ComboBox1, &TForm3::ComboBox1KeyPress);
     Label1 = named(new QLabel(QStringLiteral("级子目录中所有文件"), this), "Label1");
-    Label1->setGeometry(200, 363, 209, 21);
 
     BitBtn1 = named(new QPushButton(QStringLiteral("确定"), this), "BitBtn1");
-    BitBtn1->setGeometry(128, 389, 75, 25);
     BitBtn1->setDefault(true);
     BitBtn2 = named(new QPushButton(QStringLiteral("取消"), this), "BitBtn2");
-    BitBtn2->setGeometry(224, 389, 75, 25);
+
+    placeControls();
 
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm3::CheckBox1Click);
     connect(CheckBox2, &QCheckBox::clicked, this, &TForm3::CheckBox2Click);
@@ -93,6 +88,43 @@ TForm3::TForm3(std::function<QWidget*()> mainWindow, QWidget* parent)
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     selectFolder(startFolder());
+}
+
+void TForm3::placeControls() {
+    // The designed places (409 by 416), moved right and down, and the box made larger, only where
+    // the font needs more room for a caption or a control.
+    const auto height = [](int designed, std::initializer_list<QWidget*> row) {
+        for (QWidget* w : row)
+            designed = qMax(designed, w->sizeHint().height());
+        return designed;
+    };
+    const int rowHeight = height(21, {ChkOtHidden, CheckBox1, CheckBox2, Label1});
+    // A line of text with the frame around it; a style's own hint would make them taller than
+    // designed in every font.
+    const int comboHeight = qMax(25, ComboBox1->fontMetrics().height() + 8);
+    const int buttonHeight = qMax(25, BitBtn1->fontMetrics().height() + 8);
+    const int downWidth = qMax(143, CheckBox2->sizeHint().width());
+    const int comboWidth = qMax(50, ComboBox1->minimumSizeHint().width());
+    const int labelLeft = downWidth + comboWidth + 7;
+    const int labelWidth = qMax(409 - labelLeft, Label1->sizeHint().width());
+    const int width = std::max(
+        {409, labelLeft + labelWidth, ChkOtHidden->sizeHint().width(), CheckBox1->sizeHint().width()});
+    int top = 305 + 7;
+    ShellTreeView1->setGeometry(0, 0, width, 305);
+    ChkOtHidden->setGeometry(0, top, width, rowHeight);
+    top += rowHeight + 5;
+    CheckBox1->setGeometry(0, top, width, rowHeight);
+    top += rowHeight + 4;
+    CheckBox2->setGeometry(0, top, downWidth, rowHeight);
+    ComboBox1->setGeometry(downWidth, top + (rowHeight - comboHeight) / 2 - 3, comboWidth, comboHeight);
+    Label1->setGeometry(labelLeft, top, labelWidth, rowHeight);
+    top += rowHeight + 5;
+    const int okWidth = qMax(75, BitBtn1->fontMetrics().horizontalAdvance(BitBtn1->text()) + 24);
+    const int cancelWidth = qMax(75, BitBtn2->fontMetrics().horizontalAdvance(BitBtn2->text()) + 24);
+    const int shift = (width - 409) / 2;
+    BitBtn1->setGeometry(shift + 128, top, okWidth, buttonHeight);
+    BitBtn2->setGeometry(shift + 128 + okWidth + 21, top, cancelWidth, buttonHeight);
+    setFixedSize(width, top + buttonHeight + 2);
 }
 
 QString TForm3::selectedPath() const {

@@ -50,6 +50,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Puts every control in its place and sizes the box.
+    void placeControls();
     void selectFolder(const QString& path);
 
     std::function<QWidget*()> mainWindow_;

@@ -77,7 +77,8 @@ TfrmAbout::TfrmAbout(std::function<QWidget*()> mainWindow, QWidget* parent)
 
     Button1 = new QPushButton(QStringLiteral("确定"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry((380 - 75) / 2, 360 + (32 - 25) / 2, 75, 25);
+    const int buttonWidth = qMax(75, Button1->fontMetrics().horizontalAdvance(Button1->text()) + 24);
+    Button1->setGeometry((380 - buttonWidth) / 2, 360 + (32 - 25) / 2, buttonWidth, 25);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -74,8 +74,31 @@ Illustration::Illustration(QWidget* parent, Item sourceKind, QList<Group> groups
     setFixedSize(sizeHint());
 }
 
+// The drawing's icons are a line of text high and the arrows 40 pixels long.
+constexpr qreal kArrowLength = 40;
+
 QSize Illustration::sizeHint() const {
-    return {220, 80};
+    // 220 by 80 as designed, or larger where the font needs it for the names.
+    const QFontMetrics fm = fontMetrics();
+    int rows = 0;
+    int target = 0;
+    for (const Group& g : groups_) {
+        rows += int(g.sources.size());
+        target = qMax(target, fm.horizontalAdvance(g.target));
+    }
+    const int width = int(arrowStart() + kArrowLength) + 4 + fm.height() * 13 / 10 + 5 + target + 4;
+    return {qMax(220, width), qMax(80, qMax(rows, 2) * (fm.height() + 2) + 4)};
+}
+
+qreal Illustration::arrowStart() const {
+    const QFontMetrics fm = fontMetrics();
+    int widest = 0;
+    for (const Group& g : groups_) {
+        for (const QString& name : g.sources)
+            widest = qMax(widest, fm.horizontalAdvance(name));
+    }
+    const qreal icon = fm.height() * (sourceKind_ == Item::File ? 0.75 : 1.1);
+    return qMax<qreal>(110, 4 + icon + 5 + widest + 6);
 }
 
 void Illustration::paintEvent(QPaintEvent*) {
@@ -89,7 +112,7 @@ void Illustration::paintEvent(QPaintEvent*) {
     const qreal line = (height() - 4) / qreal(qMax<qsizetype>(rows, 2));
     const qreal icon = qMin<qreal>(fm.height(), line - 2);
     qreal y = 2 + (line - icon) / 2;
-    const qreal arrowFrom = 110, arrowTo = 150;
+    const qreal arrowFrom = arrowStart(), arrowTo = arrowFrom + kArrowLength;
     // The names in the theme's text colour; the drawings keep their own colours, the arrows a
     // lighter blue on a dark background.
     const QColor text = palette().color(foregroundRole());

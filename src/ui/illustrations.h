@@ -23,6 +23,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Where the arrows start: past the widest name on the left, at 110 pixels or more.
+    qreal arrowStart() const;
+
     Item sourceKind_;
     QList<Group> groups_;
 };

@@ -1,14 +1,18 @@
 #include "ui/qtdialogs.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -48,6 +52,14 @@ private:
 // Shown with exec() so the box is modal to its window, or to the whole application when it
 // has none.
 int runBox(QMessageBox& box) {
+    // A short text makes a box narrower than its caption where the window decoration leaves the
+    // title less room (Wayland's): wide enough for the caption and the decoration's buttons.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const QFontMetrics fm(box.font());
+        const int wide = fm.horizontalAdvance(box.windowTitle()) + 10 * fm.height();
+        grid->addItem(new QSpacerItem(wide, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
+    }
     if (!box.parentWidget())
         box.setWindowModality(Qt::ApplicationModal);
     const NormalPointer pointer;
@@ -153,6 +165,7 @@ public:
         }
         dialog_->setOption(QFileDialog::HideNameFilterDetails);
         dialog_->setNameFilter(nameFilter(filterName, pattern));
+        clearName();
     }
 
     QFileDialog* operator->() const { return dialog_; }
@@ -164,12 +177,30 @@ public:
                                     ? QCoreApplication::translate("QFileDialog", "Save As")
                                     : QCoreApplication::translate("QFileDialog", "Open"));
         const NormalPointer pointer;
-        if (dialog_->exec() != QDialog::Accepted)
+        const int answer = dialog_->exec();
+        hideCompletions();
+        if (answer != QDialog::Accepted)
             return {};
         return dialog_->selectedFiles();
     }
+    // A kept chooser would offer the name typed last time, and typing would add to it: each use
+    // starts with an empty name field (a save chooser then presets its name).
+    void clearName() {
+        if (auto* name = nameField())
+            name->clear();
+        hideCompletions();
+    }
 
 private:
+    QLineEdit* nameField() const { return dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+    // The name field's list of completions stays open over the desktop when the chooser closes
+    // while it is shown.
+    void hideCompletions() const {
+        const QLineEdit* name = nameField();
+        if (name && name->completer() && name->completer()->popup())
+            name->completer()->popup()->hide();
+    }
+
     QFileDialog* dialog_ = nullptr;
     std::unique_ptr<QFileDialog> owned_;
 };

@@ -91,10 +91,11 @@ void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
     strip->addWidget(RbForm1);
     strip->addWidget(RbForm6);
     strip->addStretch(1);
+    Panel9->setFixedHeight(qMax(33, Panel9->minimumSizeHint().height()));
     column_->addWidget(Panel9);
 
     // Region 2: the list group, 196 pixels: the list on the left, six buttons 103 pixels wide
-    // on the right.
+    // on the right (all as wide as the widest caption needs in a larger font).
     GroupBox1 = named(new QGroupBox(listCaption, this), "GroupBox1");
     GroupBox1->setFixedHeight(196);
     ListBox1 = named(new SourceListView(GroupBox1), "ListBox1");
@@ -109,11 +110,12 @@ void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
     const char* names[] = {"Button1", "Button5", "Button2", "Button6", "BtnSaveFileList", "BtnImpFileList"};
     for (size_t i = 0; i < 6; ++i) {
         *targets[i] = named(new QPushButton(buttonCaptions[i], GroupBox1), names[i]);
-        (*targets[i])->setFixedWidth(103);
+        (*targets[i])->setMinimumWidth(103);
         buttons->addWidget(*targets[i]);
     }
     buttons->addStretch(1);
     row->addLayout(buttons);
+    GroupBox1->setFixedHeight(qMax(196, GroupBox1->minimumSizeHint().height()));
     column_->addWidget(GroupBox1);
 
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -282,6 +284,7 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     bar->addStretch(2);
     bar->addWidget(BtnAout);
     bar->addStretch(1);
+    Panel1->setFixedHeight(qMax(38, Panel1->minimumSizeHint().height()));
     column_->addWidget(Panel1);
 
     run_->attach();

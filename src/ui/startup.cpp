@@ -4,6 +4,7 @@
 #include "lists/sourcelistmodel.h"
 
 #include "ui/appcontext.h"
+#include "ui/appstyle.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
 #include "ui/form6.h"
@@ -31,6 +32,7 @@ QTranslator* prepareApplication(QApplication& app) {
     for (int size : {16, 32, 48, 256})
         icon.addFile(QStringLiteral(":/velquin/velquin-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+    installAppStyle();
 
     // Qt's standard buttons and dialogs ("Yes", "Cancel", the file chooser) in the program's
     // language; without the catalogue they stay in English and nothing else changes.

@@ -19,8 +19,8 @@ class TfrmSuffix;
 
 // Names the application "Velquin" (the title of its windows and boxes), gives it the product
 // version (kProductVersion), and makes Qt's own buttons and dialogs speak Simplified Chinese, as
-// the rest of the program does, whatever the user's locale. Returns the translator installed, or
-// nullptr when Qt's catalogue is missing.
+// the rest of the program does, whatever the user's locale; draws the controls with AppStyle.
+// Returns the translator installed, or nullptr when Qt's catalogue is missing.
 QTranslator* prepareApplication(QApplication& app);
 
 // The five windows of the program, created once, in the order file window, folder window,

@@ -214,6 +214,7 @@ ResultGroup buildResultGroup(QWidget* parent) {
     second->addStretch(1);
     rows->addLayout(first);
     rows->addLayout(second);
+    g.root->setFixedHeight(qMax(75, g.root->minimumSizeHint().height()));
     return g;
 }
 

@@ -2,14 +2,17 @@
 
 #include "support/testdir.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -43,6 +46,7 @@ struct BoxSeen {
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QWidget* parent = nullptr;
     Qt::WindowModality modality = Qt::NonModal;
+    int width = 0;
 };
 
 // Records the box and presses `press` on it.
@@ -56,7 +60,8 @@ void watchBox(BoxSeen& seen, QMessageBox::StandardButton press) {
                 box->standardButtons(),
                 box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton,
                 box->parentWidget(),
-                box->windowModality()};
+                box->windowModality(),
+                box->width()};
         box->button(press)->click();
     });
 }
@@ -74,6 +79,9 @@ TEST(QtDialogs, BoxesHaveTheirIconButtonsDefaultAndOwner) {
     EXPECT_EQ(seen.text, QStringLiteral("完成"));
     EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(seen.parent, &window);
+    // A short text still leaves the caption room beside a title bar's buttons.
+    const QFontMetrics fm(window.font());
+    EXPECT_GE(seen.width, fm.horizontalAdvance(seen.title) + 8 * fm.height());
 
     watchBox(seen, QMessageBox::Yes);
     EXPECT_TRUE(dialogs.question(nullptr, QStringLiteral("覆盖？"), true));
@@ -249,6 +257,32 @@ TEST(QtDialogs, ChoosersShowTheirTypeOnceAndStarAllMeansEveryFile) {
     dialogs.openFile(&window, QStringLiteral("*.lst"), QStringLiteral("*.lst"));
     EXPECT_EQ(seen.objectName, QStringLiteral("OpenDialog2"));
     EXPECT_EQ(seen.type, QStringLiteral("*.lst"));
+}
+
+TEST(QtDialogs, AKeptChooserOpensWithAnEmptyNameAndNoCompletions) {
+    test::TestDir dir;
+    dir.file(QStringLiteral("alpha.lst"));
+    QtDialogs dialogs;
+    QWidget window;
+    QLineEdit* name = nullptr;
+    QStringList names;
+    for (int use = 0; use < 2; ++use) {
+        whenModal([&](QWidget* modal) {
+            auto* chooser = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(chooser, nullptr);
+            chooser->setDirectory(dir.path());
+            name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            names.append(name->text());
+            QTest::keyClicks(name, QStringLiteral("al"));
+            QTest::qWait(200);
+            chooser->reject();
+        });
+        dialogs.openFile(&window, QStringLiteral("*.lst"), QStringLiteral("*.lst"));
+        ASSERT_NE(name, nullptr);
+        EXPECT_FALSE(name->completer() && name->completer()->popup()->isVisible()) << use;
+    }
+    EXPECT_EQ(names, (QStringList{QString(), QString()}));
 }
 
 TEST(QtDialogs, AWindowsChoosersStartOnTheDesktopAndReopenWhereTheyWereLeft) {

@@ -5,9 +5,12 @@
 #include "platform/fileops.h"
 #include "support/scripteddialogs.h"
 #include "ui/appcontext.h"
+#include "ui/appstyle.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
 #include "ui/frmsuffix.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +23,7 @@ TEST(Shots, Form1Pages) {
     const QString dir = test::shotsFolder();
     if (dir.isEmpty())
         GTEST_SKIP() << "VELQUIN_SHOTS not set";
+    installAppStyle();
     test::ScriptedDialogs dialogs;
     FileOps fs;
     AppContext ctx{dialogs, fs, QDir::temp().filePath(QStringLiteral("shots.ini"))};
@@ -34,6 +38,10 @@ TEST(Shots, Form1Pages) {
          QStringLiteral("/home/user/文档/报告.pdf"), QStringLiteral("/home/user/music/song.mp3")});
     form.EdtOutDir->setText(QStringLiteral("/home/user/整理/"));
     form.EdtKeys->setText(QStringLiteral("游记 报告"));
+    form.EdtOutDir->setFocus();
     test::shootPages(form, form.PageControl1, {0, 1, 2, 3, 4, 5}, dir, QStringLiteral("form1"));
     test::shoot(suffix, dir, QStringLiteral("suffix"));
+    TForm3 picker([] { return nullptr; });
+    picker.CheckBox1->setFocus();
+    test::shoot(picker, dir, QStringLiteral("form3"));
 }

@@ -1,4 +1,5 @@
 #include "ui/appcontext.h"
+#include "ui/appstyle.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
 #include "ui/form6.h"
@@ -13,13 +14,20 @@
 #include "support/testdir.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTabWidget>
+#include <QTest>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
@@ -131,6 +139,95 @@ TEST_F(StartUp, ApplicationIsNamedAndSpeaksChinese) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     QCoreApplication::removeTranslator(translator);
     delete translator;
+}
+
+// The width `w`'s caption needs whole in its own font, 0 for a widget with no caption to keep.
+int captionWidth(const QWidget* w) {
+    const QFontMetrics fm(w->font());
+    const auto metric = [w](QStyle::PixelMetric m) { return w->style()->pixelMetric(m); };
+    if (const auto* label = qobject_cast<const QLabel*>(w))
+        return fm.horizontalAdvance(label->text()) + label->width() - label->contentsRect().width();
+    const auto* button = qobject_cast<const QAbstractButton*>(w);
+    const int text = button ? fm.horizontalAdvance(button->text()) : 0;
+    if (qobject_cast<const QCheckBox*>(w))
+        return text + metric(QStyle::PM_IndicatorWidth) + metric(QStyle::PM_CheckBoxLabelSpacing);
+    if (qobject_cast<const QRadioButton*>(w))
+        return text + metric(QStyle::PM_ExclusiveIndicatorWidth) + metric(QStyle::PM_RadioButtonLabelSpacing);
+    return qobject_cast<const QPushButton*>(w) ? text + 2 * metric(QStyle::PM_DefaultFrameWidth) : 0;
+}
+
+TEST_F(StartUp, EveryCaptionFitsWholeInALargerFont) {
+    const QFont normal = QApplication::font();
+    QFont larger = normal;
+    larger.setPointSizeF(QFontInfo(normal).pointSizeF() * 1.5);
+    QApplication::setFont(larger);
+    {
+        AppContext ctx{dialogs, fs, dir.path(QStringLiteral("Velquin.ini"))};
+        ProgramWindows windows(ctx);
+        for (QWidget* window : QWidgetList{ctx.form1, ctx.form6, ctx.form3, ctx.about, ctx.suffix}) {
+            window->show();
+            auto* pages = window->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+            for (int page = 0; page < (pages ? pages->count() : 1); ++page) {
+                if (pages)
+                    pages->setCurrentIndex(page);
+                QApplication::processEvents();
+                for (const QWidget* w : window->findChildren<QWidget*>()) {
+                    if (!w->isVisibleTo(window))
+                        continue;
+                    EXPECT_GE(w->width(), captionWidth(w)) << qPrintable(w->objectName()) << " page " << page;
+                }
+            }
+            window->hide();
+        }
+    }
+    QApplication::setFont(normal);
+}
+
+TEST_F(StartUp, IndicatorsAndTheFocusFrameStandOutInALightAndADarkTheme) {
+    AppStyle style(QStringLiteral("Fusion"));
+    // A dark theme whose check box Fusion draws a shade off the panel and whose highlight is too
+    // dim to frame the focus.
+    QPalette dark = style.standardPalette();
+    for (const auto& [role, rgb] : {std::pair{QPalette::Window, 0x303030},
+                                    {QPalette::Base, 0x242424},
+                                    {QPalette::Button, 0x353535},
+                                    {QPalette::Text, 0xffffff},
+                                    {QPalette::Highlight, 0x15539e}})
+        dark.setColor(role, QColor::fromRgb(QRgb(rgb)));
+    for (const QPalette& theme : {style.standardPalette(), dark}) {
+        for (const QPalette::ColorRole under : {QPalette::Base, QPalette::Window}) {
+            // An unchecked box and circle, and a focused field's frame, each on its own background.
+            QStyleOptionButton box;
+            box.rect = {0, 0, 16, 16};
+            QStyleOptionFrame field;
+            field.rect = {0, 0, 40, 16};
+            field.lineWidth = 1;
+            field.state = QStyle::State_HasFocus;
+            const std::tuple<QStyle::PrimitiveElement, QStyleOption*, QPoint> parts[] = {
+                {QStyle::PE_IndicatorCheckBox, &box, {}},
+                {QStyle::PE_IndicatorRadioButton, &box, {}},
+                {QStyle::PE_FrameLineEdit, &field, {1, 8}}};
+            for (const auto& [element, option, at] : parts) {
+                option->palette = theme;
+                option->state |= QStyle::State_Enabled | QStyle::State_Off;
+                QImage image(option->rect.size(), QImage::Format_RGB32);
+                image.fill(theme.color(under));
+                QPainter painter(&image);
+                style.drawPrimitive(element, option, &painter);
+                painter.end();
+                double strongest = 1;
+                for (int y = 0; y < image.height(); ++y) {
+                    for (int x = 0; x < image.width(); ++x)
+                        strongest =
+                            std::max(strongest, contrastRatio(image.pixelColor(x, y), theme.color(under)));
+                }
+                // The field: its frame's second pixel, so the frame is two wide.
+                const double seen =
+                    at.isNull() ? strongest : contrastRatio(image.pixelColor(at), theme.color(under));
+                EXPECT_GE(seen, 3.0) << element << " on " << qPrintable(theme.color(under).name());
+            }
+        }
+    }
 }
 
 // The program itself, started as a user would, with every per-user folder inside the test's.

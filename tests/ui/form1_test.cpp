@@ -1,5 +1,6 @@
 #include "ui/form1_fixture.h"
 
+#include "shots.h"
 #include "ui/accessible.h"
 #include "ui/illustrations.h"
 
@@ -370,19 +371,6 @@ TEST_F(Form1Test, TabEntersARadioGroupAtItsCheckedButton) {
 
 namespace velquin::test {
 namespace {
-
-QPalette darkPalette() {
-    QPalette dark;
-    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xee, 0xee, 0xee);
-    dark.setColor(QPalette::Window, window);
-    dark.setColor(QPalette::WindowText, text);
-    dark.setColor(QPalette::Base, base);
-    dark.setColor(QPalette::AlternateBase, window);
-    dark.setColor(QPalette::Text, text);
-    dark.setColor(QPalette::Button, window);
-    dark.setColor(QPalette::ButtonText, text);
-    return dark;
-}
 
 // How many pixels of `area` (in `page`) stand out from the panel's background, which the pixel
 // near the page's bottom right corner shows.

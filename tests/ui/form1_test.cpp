@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDateEdit>
+#include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +21,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimeEdit>
 
 namespace velquin::test {
 namespace {
@@ -341,6 +344,47 @@ TEST_F(Form1Test, FieldsAreNamedByTheirLabels) {
     // The image threshold is named by the side it compares.
     form->RbPicH->click();
     EXPECT_EQ(accessibleName(form->EdtPic), QStringLiteral("图片高："));
+}
+
+TEST_F(Form1Test, AScreenReaderIsToldWhatEachControlIs) {
+    using A = QAccessible;
+    expectSpoken(form.get(), {
+                                 {"", "文件分拣 - Velquin", A::Window},
+                                 {"ListBox1", "要分拣的文件", A::List},
+                                 {"ListBox2", "文件类型", A::List},
+                                 {"ChkLstPic", "图片文件类型包括：", A::List},
+                                 {"CmbCondition", "分拣出满足条件的文件：", A::ComboBox, "大于"},
+                                 {"CmbUnit", "大小单位", A::ComboBox, "KB"},
+                                 {"CmbFileDate", "文件创建时间", A::ComboBox, "早于"},
+                                 {"CmbPic", "图片宽：", A::ComboBox, "大于等于"},
+                                 {"DtDate", "日期", A::SpinBox},
+                                 {"DtTime", "时间", A::SpinBox, "00:00:00"},
+                                 {"Label10", "按文件名匹配关键字分拣", A::StaticText},
+                                 {"Panel1", "操作按钮", A::Border},
+                             });
+    // Each criterion's panel is read under its tab's caption.
+    for (int i = 0; i < form->PageControl1->count(); ++i) {
+        auto* panel =
+            form->PageControl1->widget(i)->findChild<QFrame*>(QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_NE(panel, nullptr) << i;
+        EXPECT_EQ(accessibleName(panel), form->PageControl1->tabText(i).trimmed()) << i;
+    }
+    // The drop-downs next to a choice of side or stamp follow it.
+    form->RbPicH->click();
+    form->RbModifyTime->click();
+    EXPECT_EQ(accessibleName(form->CmbPic), QStringLiteral("图片高："));
+    EXPECT_EQ(accessibleName(form->CmbFileDate), QStringLiteral("文件修改时间"));
+    // A date or time tells the range it takes.
+    const std::pair<QWidget*, QStringList> ranges[] = {
+        {form->DtDate, {QStringLiteral("1752"), QStringLiteral("9999")}},
+        {form->DtTime, {QStringLiteral("00:00:00"), QStringLiteral("23:59:59")}}};
+    for (const auto& [field, ends] : ranges) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(field);
+        const QString range = accessible->text(QAccessible::Description);
+        EXPECT_TRUE(range.startsWith(QStringLiteral("可选范围：")) && range.contains(ends[0]) &&
+                    range.contains(ends[1]))
+            << range.toStdString();
+    }
 }
 
 TEST_F(Form1Test, TabEntersARadioGroupAtItsCheckedButton) {

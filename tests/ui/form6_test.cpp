@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -109,6 +110,49 @@ TEST_F(FolderWindow, DatePageIsNeverOfferedAsATab) {
     // Made active from a stored index, its controls are usable.
     w->PageControl1->setCurrentIndex(3);
     EXPECT_TRUE(w->DtDate->isEnabled());
+}
+
+// To a screen reader the date page's tab is as hidden as on screen: not shown, not enabled, and
+// pressing it opens nothing; the offered tabs open their pages.
+TEST_F(FolderWindow, AScreenReaderIsNotOfferedTheDatePage) {
+    auto w = makeWindow();
+    w->show();
+    w->PageControl1->setCurrentIndex(1);
+    QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(w->PageControl1->tabBar());
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->role(), QAccessible::PageTabList);
+    for (int i = 0; i < 4; ++i) {
+        QAccessibleInterface* tab = tabs->child(i);
+        ASSERT_NE(tab, nullptr) << i;
+        EXPECT_EQ(tab->role(), QAccessible::PageTab);
+        EXPECT_EQ(tab->text(QAccessible::Name), w->PageControl1->tabText(i).trimmed()) << i;
+        EXPECT_EQ(tabs->indexOfChild(tab), i);
+        const bool offered = i != 3;
+        EXPECT_EQ(tab->state().invisible, !offered) << i;
+        EXPECT_EQ(tab->state().disabled, !offered) << i;
+        EXPECT_EQ(tab->actionInterface()->actionNames().isEmpty(), !offered) << i;
+        tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(w->PageControl1->currentIndex(), offered ? i : 2) << i;
+    }
+}
+
+TEST_F(FolderWindow, AScreenReaderIsToldWhatEachControlIs) {
+    auto w = makeWindow();
+    using A = QAccessible;
+    test::expectSpoken(w.get(), {
+                                    {"", "文件夹（目录）分拣 - Velquin", A::Window},
+                                    {"ListBox1", "要分拣的文件夹（目录）", A::List},
+                                    {"CmbFileDate", "文件夹创建时间：", A::ComboBox, "早于"},
+                                    {"DtDate", "日期", A::SpinBox},
+                                    {"DtTime", "时间", A::SpinBox, "00:00:00"},
+                                    {"LabelKeys", "请输入关键字（多个关键字以空格分隔）：", A::StaticText},
+                                    {"Panel1", "操作按钮", A::Border},
+                                });
+    for (int i = 0; i < w->PageControl1->count(); ++i) {
+        auto* panel = w->PageControl1->widget(i)->findChild<QFrame*>(QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_NE(panel, nullptr) << i;
+        EXPECT_EQ(test::accessibleName(panel), w->PageControl1->tabText(i).trimmed()) << i;
+    }
 }
 
 TEST_F(FolderWindow, AStoredDatePageLeavesTheTabBarClean) {

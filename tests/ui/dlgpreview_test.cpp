@@ -310,17 +310,27 @@ TEST(Shots, PreviewAndUndoQuestion) {
     const QString shots = test::shotsFolder();
     if (shots.isEmpty())
         GTEST_SKIP() << "VELQUIN_SHOTS not set";
-    std::vector<PreviewRow> rows = {
+    const std::vector<PreviewRow> rows = {
         row("/home/user/照片/2023/IMG_0001.jpg", "/home/user/整理/.jpg/IMG_0001.jpg", "复制"),
         row("/home/user/照片/2024/IMG_0001.jpg", "/home/user/整理/.jpg/IMG_0001_1.jpg",
-            "自动编号为 IMG_0001_1.jpg"),
+            "自动编号为 IMG_0001_1.jpg（列表中重名）", true, true),
         row("/home/user/照片/2024/IMG_0002.jpg", "/home/user/整理/.jpg/IMG_0002.jpg", "复制"),
-        row("/home/user/文档/报告.pdf", "/home/user/整理/.pdf/报告_1.pdf", "自动编号为 报告_1.pdf"),
+        row("/home/user/文档/报告.pdf", "/home/user/整理/.pdf/报告_1.pdf", "自动编号为 报告_1.pdf", true,
+            true),
         row("/home/user/文档/README", "", "不匹配", false),
     };
-    DlgPreview preview(nullptr, rows, PreviewCounts{4, 2, 1}, TransferMode::Copy);
-    preview.resize(900, 320);
-    test::shoot(preview, shots, QStringLiteral("preview"));
+    // In the theme of the desktop, and in a dark one.
+    const QPalette light = QApplication::palette();
+    for (const auto& [palette, name] :
+         {std::pair{light, "preview"}, std::pair{test::darkPalette(), "preview-dark"}}) {
+        QApplication::setPalette(palette);
+        DlgPreview preview(nullptr, rows, PreviewCounts{4, 2, 1, ClashPolicy::AutoNumber},
+                           TransferMode::Copy);
+        preview.resize(680, 240);
+        preview.GridPreview->selectRow(0);
+        test::shoot(preview, shots, QLatin1String(name));
+    }
+    QApplication::setPalette(light);
 
     // The box's buttons in the program's language, as the program shows them.
     QTranslator qtTexts;

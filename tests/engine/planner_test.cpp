@@ -86,7 +86,6 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
         const PreviewRow& row = preview->rows[size_t(i)];
         EXPECT_EQ(row.source, r.source) << i;
         EXPECT_EQ(row.target, r.decision.target) << i;
-        // The run's decision, in the words for a name taken on the disk or by an earlier row.
         EXPECT_TRUE(row.action == actionWords(r.decision) || row.action == actionWords(r.decision, true))
             << i;
         EXPECT_EQ(row.conflict, isConflict(r.decision.action)) << i;
@@ -229,15 +228,12 @@ TEST(Preview, AFolderRunListsEveryFileOfItsTrees) {
                    d.path(QStringLiteral("c/Other"))};
     std::optional<Preview> preview = previewFolderSort(job, host, fs);
     ASSERT_TRUE(preview);
+    const auto isLink = [](const PreviewRow& r) { return r.source.endsWith(QStringLiteral("/l")); };
     std::vector<QString> words, linkWords;
-    for (const PreviewRow& r : preview->rows) {
-        if (r.source.endsWith(QStringLiteral("/l")))
-            linkWords.push_back(r.action);
-        else
-            words.push_back(r.action);
-    }
+    for (const PreviewRow& r : preview->rows)
+        (isLink(r) ? linkWords : words).push_back(r.action);
     EXPECT_EQ(linkWords, (std::vector<QString>{u("复制"), u("跳过（列表中重名）")}));
-    std::erase_if(preview->rows, [](const PreviewRow& r) { return r.source.endsWith(QStringLiteral("/l")); });
+    std::erase_if(preview->rows, isLink);
     ASSERT_EQ(preview->rows.size(), 4u);
     // The second Trip's x.jpg meets the first one's copy, although neither exists yet.
     EXPECT_EQ(preview->rows[2].target, d.path(QStringLiteral("out/trip/Trip/x_1.jpg")));

@@ -31,52 +31,34 @@ inline QString accessibleName(QWidget* widget) {
     return accessible ? accessible->text(QAccessible::Name) : QString();
 }
 
-// The role a screen reader is told for `widget`.
-inline QAccessible::Role accessibleRole(QWidget* widget) {
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-    return accessible ? accessible->role() : QAccessible::NoRole;
-}
-
-// The value a screen reader reads for `widget` (a drop-down's current item, a field's text).
-inline QString accessibleValue(QWidget* widget) {
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-    return accessible ? accessible->text(QAccessible::Value) : QString();
-}
-
 // The accessible names at and under `accessible` that have blanks at either end.
 inline QStringList paddedNames(QAccessibleInterface* accessible) {
-    QStringList padded;
-    if (!accessible)
-        return padded;
     const QString name = accessible->text(QAccessible::Name);
-    if (name != name.trimmed())
-        padded.append(QLatin1Char('"') + name + QLatin1Char('"'));
+    QStringList padded = name != name.trimmed() ? QStringList{name} : QStringList();
     for (int i = 0; i < accessible->childCount(); ++i)
         padded += paddedNames(accessible->child(i));
     return padded;
 }
 
-// What a screen reader is told of a control of a window, found by its object name ("" for the
-// window itself); no value: whatever it is.
+// What a screen reader is told of the controls of `window` (by object name, "" for the window):
+// name, role and, where given, value; and that no name in it is padded with blanks.
 struct Spoken {
     const char* objectName;
     const char* name;
     QAccessible::Role role;
     const char* value = nullptr;
 };
-
 inline void expectSpoken(QWidget* window, std::initializer_list<Spoken> controls) {
     for (const Spoken& c : controls) {
-        SCOPED_TRACE(c.objectName);
         QWidget* w = *c.objectName ? window->findChild<QWidget*>(QLatin1String(c.objectName)) : window;
-        ASSERT_NE(w, nullptr);
-        EXPECT_EQ(accessibleName(w), QString::fromUtf8(c.name));
-        EXPECT_EQ(accessibleRole(w), c.role);
+        ASSERT_NE(w, nullptr) << c.objectName;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w);
+        EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(c.name)) << c.objectName;
+        EXPECT_EQ(accessible->role(), c.role) << c.objectName;
         if (c.value) {
-            EXPECT_EQ(accessibleValue(w), QString::fromUtf8(c.value));
+            EXPECT_EQ(accessible->text(QAccessible::Value), QString::fromUtf8(c.value)) << c.objectName;
         }
     }
-    // No name anywhere in the window is padded with blanks, whatever its caption on screen.
     EXPECT_EQ(paddedNames(QAccessible::queryAccessibleInterface(window)), QStringList());
 }
 

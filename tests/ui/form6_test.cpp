@@ -17,7 +17,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>

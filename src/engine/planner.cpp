@@ -178,7 +178,17 @@ bool isConflict(TransferAction action) {
     }
 }
 
-QString actionWords(const TransferDecision& decision) {
+namespace {
+
+const QString kTakenInBatch = QStringLiteral("（列表中重名）");
+
+} // namespace
+
+QString actionWords(const TransferDecision& decision, bool inBatch) {
+    if (inBatch && isConflict(decision.action)) {
+        return decision.action == TransferAction::Skip ? QStringLiteral("跳过") + kTakenInBatch
+                                                       : actionWords(decision) + kTakenInBatch;
+    }
     switch (decision.action) {
     case TransferAction::Copy:
         return QStringLiteral("复制");
@@ -208,7 +218,10 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
                                       TransferMode mode, ClashPolicy policy, QString* placedAt) {
     const TransferDecision d = decideTransfer(disk_, hints_, source, subFolder, name, mode, policy);
     const bool puts = transfers(d.action);
-    QString words = actionWords(d);
+    const bool conflict = isConflict(d.action);
+    // The name the clash is about: for auto-numbering the one the file was given at first.
+    const QString taken = d.action == TransferAction::AutoNumber ? transferTarget(subFolder, name) : d.target;
+    QString words = actionWords(d, conflict && disk_.planned(taken));
     const bool replaces = d.action == TransferAction::Overwrite || d.action == TransferAction::ReplaceOlder ||
                           d.action == TransferAction::Ask;
     // Only a file on the disk now can be asked about (ENOENT: the run puts it there first).
@@ -219,9 +232,12 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
     }
     if (const auto note = notes_.constFind(source); note != notes_.constEnd())
         words += QStringLiteral("（") + *note + QStringLiteral("）");
-    preview_.rows.push_back(PreviewRow{source, d.target, words, true});
+    preview_.rows.push_back(PreviewRow{source, d.target, words, true, conflict});
     preview_.counts.transfers += puts ? 1 : 0;
-    preview_.counts.conflicts += isConflict(d.action) ? 1 : 0;
+    if (conflict) {
+        ++preview_.counts.conflicts;
+        preview_.counts.policy = policy;
+    }
     if (!puts)
         return TransferOutcome::Unchanged;
     // Copies keep their source's time, which a later ReplaceOlder compares with.
@@ -239,24 +255,27 @@ TransferOutcome PlanActions::transfer(const QString& source, const QString& subF
 
 void PlanActions::copyLink(const QString& source, const QString& target) {
     const bool taken = disk_.exists(target);
-    preview_.rows.push_back(
-        PreviewRow{source, target, taken ? QStringLiteral("跳过（已存在）") : QStringLiteral("复制"), true});
+    const QString words = !taken                  ? QStringLiteral("复制")
+                          : disk_.planned(target) ? QStringLiteral("跳过") + kTakenInBatch
+                                                  : QStringLiteral("跳过（已存在）");
+    preview_.rows.push_back(PreviewRow{source, target, words, true, taken});
     preview_.counts.conflicts += taken ? 1 : 0;
     if (!taken)
         disk_.planFile(target, std::nullopt);
 }
 
 void PlanActions::unlistable(const QString& source, const QString& target, int error) {
-    preview_.rows.push_back(PreviewRow{
-        source, target, QStringLiteral("无法读取（") + systemReason(error) + QStringLiteral("）"), true});
+    preview_.rows.push_back(
+        PreviewRow{source, target, QStringLiteral("无法读取（") + systemReason(error) + QStringLiteral("）"),
+                   true, false});
 }
 
 void PlanActions::notMatched(const QString& source) {
-    unmatched_.push_back(PreviewRow{source, QString(), QStringLiteral("不匹配"), false});
+    unmatched_.push_back(PreviewRow{source, QString(), QStringLiteral("不匹配"), false, false});
 }
 
 void PlanActions::alreadyThere(const QString& source, const QString& target) {
-    preview_.rows.push_back(PreviewRow{source, target, QStringLiteral("内容相同，跳过"), true});
+    preview_.rows.push_back(PreviewRow{source, target, QStringLiteral("内容相同，跳过"), true, false});
 }
 
 void PlanActions::describe(const QString& source, const QString& note) {

@@ -39,6 +39,8 @@ public:
     std::optional<qint64> openedFileSize(const QString& path) const override;
     std::optional<FileTime> entryTime(const QString& path) const override;
     bool movedAway(const QString& path) const override { return gone_.contains(key(path)); }
+    // Whether a planned transfer puts a file at the path (which the disk may hold already).
+    bool planned(const QString& path) const { return files_.contains(key(path)); }
     qint64 timeStep(const QString& path) const override;
     // A planned file holds what its source holds now.
     bool sameContent(const QString& source, const QString& target) const override;
@@ -101,8 +103,10 @@ private:
 
 // The words the preview shows for a decision: "复制", "移动", "跳过（已存在）", "覆盖", "询问",
 // "自动编号为 <name>", "替换旧文件", "保留较新的文件", and for a source already moved away or
-// missing "无文件可移动" and "源文件不存在".
-QString actionWords(const TransferDecision& decision);
+// missing "无文件可移动" and "源文件不存在". `inBatch`: the name is taken by a file an earlier
+// transfer of the same run puts there, not by one on the disk: "跳过（列表中重名）", and the
+// others followed by "（列表中重名）".
+QString actionWords(const TransferDecision& decision, bool inBatch = false);
 // True for the decisions that put a file at its target.
 bool transfers(TransferAction action);
 // True for the decisions taken because a file is already at the target.

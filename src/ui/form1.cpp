@@ -192,6 +192,7 @@ void TForm1::buildOptions() {
     ChkExclude = named(new QCheckBox(QStringLiteral("不分拣这些类型文件："), PnlOption), "ChkExclude");
     ListBox2 = named(new ColumnList(PnlOption, 6), "ListBox2");
     ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
+    nameAfterLabel(ListBox2, QStringLiteral("文件类型"));
     BtnAddSuffix = named(new QPushButton(QStringLiteral("添加"), PnlOption), "BtnAddSuffix");
     BtnDelSuffix = named(new QPushButton(QStringLiteral("删除"), PnlOption), "BtnDelSuffix");
     BtnAddSuffix->setEnabled(false);
@@ -225,6 +226,7 @@ void TForm1::buildOptions() {
     ChkLstPic->setWrapping(true);
     ChkLstPic->setResizeMode(QListView::Adjust);
     ChkLstPic->setSpacing(2);
+    nameAfterLabel(ChkLstPic, Label9->text());
     for (const char* type : {"*.JPG;*.JPEG", "*.BMP", "*.GIF", "*.PNG", "*.TIF"}) {
         auto* item = new QListWidgetItem(QLatin1String(type), ChkLstPic);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
@@ -270,6 +272,7 @@ QString TForm1::optionLabelText(const QString& tabCaption) {
 void TForm1::PageControl1Change() {
     const int page = PageControl1->currentIndex();
     lblOption->setText(optionLabelText(PageControl1->tabText(page)));
+    nameAfterLabel(lblOption, lblOption->text());
     // The panel out of view keeps its entries and checks; they apply again when it returns.
     const bool pictures = activePage().usesPictureTypes();
     PnlOption->setVisible(!pictures);

@@ -41,7 +41,7 @@ QString startFolder() {
 
 TForm3::TForm3(std::function<QWidget*()> mainWindow, QWidget* parent)
     : QDialog(parent), mainWindow_(std::move(mainWindow)) {
-    enableToggleAsClick();
+    installAccessibleViews();
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("选择要添加的目录（文件夹）"));
     setModal(true);

@@ -161,10 +161,8 @@ void TForm6::buildPages() {
         CmbFileDate = named(new QComboBox(p), "CmbFileDate");
         CmbFileDate->addItems({QStringLiteral("早于"), QStringLiteral("晚于")});
         CmbFileDate->setCurrentIndex(0);
-        DtDate = named(new QDateEdit(QDate(2013, 5, 6), p), "DtDate");
-        DtDate->setCalendarPopup(true);
-        DtTime = named(new QTimeEdit(QTime(0, 0, 0), p), "DtTime");
-        DtTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+        nameAfterLabel(CmbFileDate, Label7->text());
+        buildDateTimePickers(p, DtDate, DtTime);
         auto* row = new QHBoxLayout(p);
         row->setContentsMargins(30, 4, 12, 4);
         row->setSpacing(10);

@@ -85,6 +85,7 @@ public:
         setReadOnly(true);
         setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
         setLineWrapMode(QPlainTextEdit::NoWrap);
+        setAccessibleName(QStringLiteral("详细信息"));
         setMinimumSize(fontMetrics().averageCharWidth() * 20, fontMetrics().lineSpacing() * 4);
     }
     QSize sizeHint() const override {

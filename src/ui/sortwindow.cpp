@@ -49,7 +49,7 @@ SortWindow::SortWindow(AppContext& ctx, QWidget* parent, const char* objectName,
                        ListKind kind)
     : QWidget(parent), ctx_(ctx), list_(list), kind_(kind),
       run_(std::make_unique<RunController>(*this, ctx)) {
-    enableToggleAsClick();
+    installAccessibleViews();
     setObjectName(QLatin1String(objectName));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -83,8 +83,12 @@ void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
     Panel9->setFixedHeight(33);
     RbForm1 = named(new QRadioButton(QStringLiteral("文件分拣"), Panel9), "RbForm1");
     RbForm6 = named(new QRadioButton(QStringLiteral("文件夹（目录）分拣"), Panel9), "RbForm6");
-    (fileWindow ? RbForm1 : RbForm6)->setChecked(true);
+    QRadioButton* own = fileWindow ? RbForm1 : RbForm6;
+    own->setChecked(true);
     tabToCheckedButton({RbForm1, RbForm6});
+    // Both windows carry the program's title; to a screen reader they are told apart by the
+    // switch caption of each, as the about box is by its own words.
+    nameAfterLabel(this, own->text() + QStringLiteral(" - ") + applicationTitle());
     auto* strip = new QHBoxLayout(Panel9);
     strip->setContentsMargins(0, 0, kGroupInset, 0);
     strip->setSpacing(24);
@@ -100,6 +104,7 @@ void SortWindow::buildTop(bool fileWindow, const QString& listCaption,
     GroupBox1->setFixedHeight(196);
     ListBox1 = named(new SourceListView(GroupBox1), "ListBox1");
     ListBox1->setSourceModel(list_);
+    nameAfterLabel(ListBox1, listCaption);
     auto* row = new QHBoxLayout(GroupBox1);
     row->setContentsMargins(kGroupInset, 4, kGroupInset, 8);
     row->setSpacing(8);
@@ -261,6 +266,7 @@ void SortWindow::buildBottom(const QString& moveCaption, const QString& copyCapt
     Panel1 = named(new QFrame(this), "Panel1");
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setFixedHeight(38);
+    nameAfterLabel(Panel1, QStringLiteral("操作按钮"));
     BtnUndo = named(new QPushButton(QStringLiteral("撤销上次分拣"), Panel1), "BtnUndo");
     BtnPreview = named(new QPushButton(QStringLiteral("预览"), Panel1), "BtnPreview");
     BtnCopy = named(new QPushButton(QStringLiteral("开始处理"), Panel1), "BtnCopy");

@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QChildEvent>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -16,6 +17,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -86,7 +90,10 @@ private:
 } // namespace
 
 QLabel* namedLabel(QWidget* parent, const char* name, const QString& text) {
-    return named(new QLabel(text, parent), name);
+    QLabel* label = named(new QLabel(text, parent), name);
+    if (accessibleCaption(text) != text)
+        nameAfterLabel(label, text);
+    return label;
 }
 
 void headingOverRow(QWidget* panel, QLabel* heading, const QList<QWidget*>& row) {
@@ -168,10 +175,41 @@ QFrame* whitePanel(QWidget* page) {
     panel->setBackgroundRole(QPalette::Base);
     panel->setForegroundRole(QPalette::Text);
     panel->setAutoFillBackground(true);
+    // The page is in its page control by now: the panel is read under the page's tab caption.
+    if (auto* stack = qobject_cast<QStackedWidget*>(page->parentWidget())) {
+        if (auto* pages = qobject_cast<QTabWidget*>(stack->parentWidget()))
+            nameAfterLabel(panel, pages->tabText(pages->indexOf(page)));
+    }
     auto* outer = new QVBoxLayout(page);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(panel);
     return panel;
+}
+
+namespace {
+
+// A screen reader learns the range of a date or time from the field's description: its number
+// interface knows nothing of dates.
+void describeRange(QDateTimeEdit* field) {
+    const auto shown = [field](const QDateTime& when) {
+        return field->locale().toString(when, field->displayFormat());
+    };
+    field->setAccessibleDescription(
+        QStringLiteral("可选范围：%1 至 %2")
+            .arg(shown(field->minimumDateTime()), shown(field->maximumDateTime())));
+}
+
+} // namespace
+
+void buildDateTimePickers(QWidget* parent, QDateEdit*& date, QTimeEdit*& time) {
+    date = named(new QDateEdit(QDate(2013, 5, 6), parent), "DtDate");
+    date->setCalendarPopup(true);
+    nameAfterLabel(date, QStringLiteral("日期"));
+    describeRange(date);
+    time = named(new QTimeEdit(QTime(0, 0, 0), parent), "DtTime");
+    time->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    nameAfterLabel(time, QStringLiteral("时间"));
+    describeRange(time);
 }
 
 ResultGroup buildResultGroup(QWidget* parent) {

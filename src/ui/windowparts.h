@@ -12,6 +12,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
+class QDateEdit;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -19,6 +20,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimeEdit;
 class QWidget;
 
 namespace velquin {
@@ -35,7 +37,7 @@ template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
-// A label named `name`.
+// A label named `name`; one whose caption is padded with blanks is read without them.
 QLabel* namedLabel(QWidget* parent, const char* name, const QString& text);
 // A page's heading over one row of its controls, indented under it; a nullptr in `row` is a
 // little more room between two of them.
@@ -45,8 +47,12 @@ QComboBox* choiceBox(QWidget* parent, const char* name, const QStringList& items
 // A bold page heading, its text taken as given (leading blanks indent it).
 QLabel* pageHeading(QWidget* parent, const char* name, const QString& text);
 // The lowered panel in the theme's base colour (white in a light theme) that fills a criterion
-// page, as the page's only child.
+// page, as the page's only child; a screen reader reads it under the page's tab caption.
 QFrame* whitePanel(QWidget* page);
+// The date and the time picker of a date page, `DtDate` (2013-05-06, with its calendar) and
+// `DtTime` (00:00:00, to the second), named "日期" and "时间" for screen readers, each with the
+// range it takes as its description ("可选范围：... 至 ...").
+void buildDateTimePickers(QWidget* parent, QDateEdit*& date, QTimeEdit*& time);
 
 // Region 5: output folder and clash policy (75 pixels). All five clash buttons start unchecked;
 // the settings load checks one.

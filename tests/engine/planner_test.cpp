@@ -8,6 +8,7 @@
 #include "ui/criteria/sizecriterion.h"
 #include "ui/criteria/typecriterion.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -67,6 +68,9 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
     EXPECT_EQ(d.sortedEntries(QStringLiteral("out")), before) << "the preview made something";
     EXPECT_TRUE(host.questions.isEmpty());
     EXPECT_EQ(preview->counts.unmatched, b.unmatched);
+    if (preview->counts.conflicts > 0) {
+        EXPECT_EQ(preview->counts.policy, b.policy);
+    }
     ASSERT_EQ(preview->rows.size(), b.words.size() + size_t(b.unmatched));
     for (size_t i = 0; i < b.words.size(); ++i)
         EXPECT_EQ(preview->rows[i].action, u(b.words[i])) << i;
@@ -82,7 +86,9 @@ TEST_P(PreviewAgainstRun, ThePreviewListsWhatTheRunThenDoes) {
         const PreviewRow& row = preview->rows[size_t(i)];
         EXPECT_EQ(row.source, r.source) << i;
         EXPECT_EQ(row.target, r.decision.target) << i;
-        EXPECT_EQ(row.action, actionWords(r.decision)) << i;
+        EXPECT_TRUE(row.action == actionWords(r.decision) || row.action == actionWords(r.decision, true))
+            << i;
+        EXPECT_EQ(row.conflict, isConflict(r.decision.action)) << i;
         if (transfers(r.decision.action)) {
             EXPECT_EQ(r.outcome, TransferOutcome::Done) << i;
             EXPECT_TRUE(fs.isFile(r.decision.target)) << i;
@@ -98,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                                  "",
                                                  TransferMode::Copy,
                                                  ClashPolicy::AutoNumber,
-                                                 {"复制", "自动编号为 a_1.jpg", "自动编号为 a_2.jpg"},
+                                                 {"复制", "自动编号为 a_1.jpg（列表中重名）",
+                                                  "自动编号为 a_2.jpg（列表中重名）"},
                                                  0},
                                            Batch{"two of one name, skipped",
                                                  {"x/a.jpg", "y/a.jpg"},
@@ -107,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                                  "",
                                                  TransferMode::Copy,
                                                  ClashPolicy::Skip,
-                                                 {"复制", "跳过（已存在）"},
+                                                 {"复制", "跳过（列表中重名）"},
                                                  0},
                                            Batch{"a keyword twice",
                                                  {"cat.txt", "dog.txt"},
@@ -116,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                                  "cat cat",
                                                  TransferMode::Copy,
                                                  ClashPolicy::Overwrite,
-                                                 {"复制", "覆盖"},
+                                                 {"复制", "覆盖（列表中重名）"},
                                                  1},
                                            Batch{"moves under several keywords",
                                                  {"catdog.txt"},
@@ -143,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(Batches, PreviewAgainstRun,
                                                  "",
                                                  TransferMode::Copy,
                                                  ClashPolicy::ReplaceOlder,
-                                                 {"替换旧文件", "替换旧文件"},
+                                                 {"替换旧文件", "替换旧文件（列表中重名）"},
                                                  0},
                                            Batch{"questions",
                                                  {"x/a.txt", "y/a.txt", "b.txt"},
@@ -181,7 +188,7 @@ TEST(Preview, ReplacesNoTrashCouldKeepSaySo) {
     // The second b.txt replaces a copy the run makes first: nothing there to ask about yet.
     EXPECT_EQ(preview->rows[0].action, u("覆盖（无法放入回收站）"));
     EXPECT_EQ(preview->rows[1].action, u("复制"));
-    EXPECT_EQ(preview->rows[2].action, u("覆盖"));
+    EXPECT_EQ(preview->rows[2].action, u("覆盖（列表中重名）"));
 }
 
 TEST(Preview, FailedChecksShowTheirMessageAndPlanNothing) {
@@ -211,23 +218,29 @@ TEST(Preview, AFolderRunListsEveryFileOfItsTrees) {
     d.file(QStringLiteral("a/Trip/sub/y.jpg"));
     d.file(QStringLiteral("b/Trip/x.jpg"));
     d.file(QStringLiteral("c/Other/z.jpg"));
+    // A link to a folder in both trees, copied as a link: the second meets the first one's copy.
+    for (const char* tree : {"a", "b"})
+        ASSERT_TRUE(QFile::link(d.path(QStringLiteral("c")), d.path(u(tree) + QStringLiteral("/Trip/l"))));
     FolderSortJob job;
     job.Criterion = FolderSortCriterion::ByKeyword;
     job.fields.EdtKeys = QStringLiteral("trip");
     job.Folders = {d.path(QStringLiteral("a/Trip")), d.path(QStringLiteral("b/Trip")),
                    d.path(QStringLiteral("c/Other"))};
-    const std::optional<Preview> preview = previewFolderSort(job, host, fs);
+    std::optional<Preview> preview = previewFolderSort(job, host, fs);
     ASSERT_TRUE(preview);
-    ASSERT_EQ(preview->rows.size(), 4u);
-    std::vector<QString> words;
+    const auto isLink = [](const PreviewRow& r) { return r.source.endsWith(QStringLiteral("/l")); };
+    std::vector<QString> words, linkWords;
     for (const PreviewRow& r : preview->rows)
-        words.push_back(r.action);
+        (isLink(r) ? linkWords : words).push_back(r.action);
+    EXPECT_EQ(linkWords, (std::vector<QString>{u("复制"), u("跳过（列表中重名）")}));
+    std::erase_if(preview->rows, isLink);
+    ASSERT_EQ(preview->rows.size(), 4u);
     // The second Trip's x.jpg meets the first one's copy, although neither exists yet.
     EXPECT_EQ(preview->rows[2].target, d.path(QStringLiteral("out/trip/Trip/x_1.jpg")));
     EXPECT_EQ(words.back(), u("不匹配"));
     EXPECT_FALSE(preview->rows.back().matched);
     EXPECT_EQ(preview->counts.transfers, 3);
-    EXPECT_EQ(preview->counts.conflicts, 1);
+    EXPECT_EQ(preview->counts.conflicts, 2);
     EXPECT_FALSE(d.existsFolder(QStringLiteral("out")));
 }
 

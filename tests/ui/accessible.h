@@ -6,9 +6,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStringList>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <initializer_list>
 
 namespace velquin::test {
 
@@ -26,6 +29,37 @@ inline void toggleByScreenReader(QWidget* button) {
 inline QString accessibleName(QWidget* widget) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
     return accessible ? accessible->text(QAccessible::Name) : QString();
+}
+
+// The accessible names at and under `accessible` that have blanks at either end.
+inline QStringList paddedNames(QAccessibleInterface* accessible) {
+    const QString name = accessible->text(QAccessible::Name);
+    QStringList padded = name != name.trimmed() ? QStringList{name} : QStringList();
+    for (int i = 0; i < accessible->childCount(); ++i)
+        padded += paddedNames(accessible->child(i));
+    return padded;
+}
+
+// What a screen reader is told of the controls of `window` (by object name, "" for the window):
+// name, role and, where given, value; and that no name in it is padded with blanks.
+struct Spoken {
+    const char* objectName;
+    const char* name;
+    QAccessible::Role role;
+    const char* value = nullptr;
+};
+inline void expectSpoken(QWidget* window, std::initializer_list<Spoken> controls) {
+    for (const Spoken& c : controls) {
+        QWidget* w = *c.objectName ? window->findChild<QWidget*>(QLatin1String(c.objectName)) : window;
+        ASSERT_NE(w, nullptr) << c.objectName;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w);
+        EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(c.name)) << c.objectName;
+        EXPECT_EQ(accessible->role(), c.role) << c.objectName;
+        if (c.value) {
+            EXPECT_EQ(accessible->text(QAccessible::Value), QString::fromUtf8(c.value)) << c.objectName;
+        }
+    }
+    EXPECT_EQ(paddedNames(QAccessible::queryAccessibleInterface(window)), QStringList());
 }
 
 // The caption a control shows, whatever kind of control it is; a drop-down's items joined by "|".

@@ -412,8 +412,8 @@ TEST_F(Form1RunTest, PreviewStartsTheRunAndUndoTakesItBack) {
     poll.start(1);
     dialogs.clear();
     form->BtnPreview->click();
-    EXPECT_EQ(shown, (QStringList{QStringLiteral("复制"), QStringLiteral("自动编号为 a_1.txt"),
-                                  QStringLiteral("2 个文件将被复制, 1 个冲突, 0 个不匹配")}));
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("复制"), QStringLiteral("自动编号为 a_1.txt（列表中重名）"),
+                                  QStringLiteral("2 个文件将被复制，1 个冲突将自动编号，0 个不匹配")}));
     EXPECT_EQ(dialogs.texts(Kind::Information), QStringList{kDone});
     EXPECT_EQ(dir.sortedEntries(QStringLiteral("out/.txt")),
               (QStringList{QStringLiteral("a.txt"), QStringLiteral("a_1.txt")}));

@@ -1,5 +1,6 @@
 #include "ui/form1_fixture.h"
 
+#include "shots.h"
 #include "ui/accessible.h"
 #include "ui/illustrations.h"
 
@@ -7,6 +8,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDateEdit>
+#include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +21,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimeEdit>
 
 namespace velquin::test {
 namespace {
@@ -342,6 +346,36 @@ TEST_F(Form1Test, FieldsAreNamedByTheirLabels) {
     EXPECT_EQ(accessibleName(form->EdtPic), QStringLiteral("图片高："));
 }
 
+TEST_F(Form1Test, AScreenReaderIsToldWhatEachControlIs) {
+    using A = QAccessible;
+    expectSpoken(form.get(), {
+                                 {"", "文件分拣 - Velquin", A::Window},
+                                 {"ListBox1", "要分拣的文件", A::List},
+                                 {"ListBox2", "文件类型", A::List},
+                                 {"ChkLstPic", "图片文件类型包括：", A::List},
+                                 {"CmbCondition", "分拣出满足条件的文件：", A::ComboBox, "大于"},
+                                 {"CmbUnit", "大小单位", A::ComboBox, "KB"},
+                                 {"CmbFileDate", "文件创建时间", A::ComboBox, "早于"},
+                                 {"CmbPic", "图片宽：", A::ComboBox, "大于等于"},
+                                 {"DtDate", "日期", A::SpinBox},
+                                 {"DtTime", "时间", A::SpinBox, "00:00:00"},
+                                 {"Label10", "按文件名匹配关键字分拣", A::StaticText},
+                                 {"Panel1", "操作按钮", A::Border},
+                             });
+    // Each criterion's panel is read under its tab's caption.
+    for (int i = 0; i < form->PageControl1->count(); ++i)
+        EXPECT_EQ(accessibleName(form->PageControl1->widget(i)->findChild<QFrame*>()),
+                  form->PageControl1->tabText(i).trimmed());
+    // The drop-downs next to a choice of side or stamp follow it.
+    form->RbPicH->click();
+    form->RbModifyTime->click();
+    EXPECT_EQ(accessibleName(form->CmbPic), QStringLiteral("图片高："));
+    EXPECT_EQ(accessibleName(form->CmbFileDate), QStringLiteral("文件修改时间"));
+    // A date or time tells the range it takes.
+    EXPECT_EQ(form->DtTime->accessibleDescription(), QStringLiteral("可选范围：00:00:00 至 23:59:59"));
+    EXPECT_TRUE(form->DtDate->accessibleDescription().contains(QStringLiteral("9999")));
+}
+
 TEST_F(Form1Test, TabEntersARadioGroupAtItsCheckedButton) {
     form->show();
     QApplication::setActiveWindow(form.get());
@@ -370,19 +404,6 @@ TEST_F(Form1Test, TabEntersARadioGroupAtItsCheckedButton) {
 
 namespace velquin::test {
 namespace {
-
-QPalette darkPalette() {
-    QPalette dark;
-    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xee, 0xee, 0xee);
-    dark.setColor(QPalette::Window, window);
-    dark.setColor(QPalette::WindowText, text);
-    dark.setColor(QPalette::Base, base);
-    dark.setColor(QPalette::AlternateBase, window);
-    dark.setColor(QPalette::Text, text);
-    dark.setColor(QPalette::Button, window);
-    dark.setColor(QPalette::ButtonText, text);
-    return dark;
-}
 
 // How many pixels of `area` (in `page`) stand out from the panel's background, which the pixel
 // near the page's bottom right corner shows.

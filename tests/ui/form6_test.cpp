@@ -116,6 +116,39 @@ TEST_F(FolderWindow, DatePageIsNeverOfferedAsATab) {
     EXPECT_TRUE(w->DtDate->isEnabled());
 }
 
+// To a screen reader the date page's tab is as hidden as on screen: not shown, not enabled, and
+// pressing it opens nothing; the offered tabs open their pages.
+TEST_F(FolderWindow, AScreenReaderIsNotOfferedTheDatePage) {
+    auto w = makeWindow();
+    w->show();
+    QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(w->PageControl1->tabBar());
+    EXPECT_EQ(tabs->role(), QAccessible::PageTabList);
+    for (int i = 0; i < 4; ++i) {
+        QAccessibleInterface* tab = tabs->child(i);
+        ASSERT_EQ(tab->role(), QAccessible::PageTab);
+        EXPECT_EQ(tab->text(QAccessible::Name), w->PageControl1->tabText(i).trimmed()) << i;
+        const bool offered = i != 3;
+        EXPECT_EQ(tab->state().invisible || tab->state().disabled, !offered) << i;
+        EXPECT_EQ(tab->actionInterface()->actionNames().isEmpty(), !offered) << i;
+        tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(w->PageControl1->currentIndex(), offered ? i : 2) << i;
+    }
+}
+
+TEST_F(FolderWindow, AScreenReaderIsToldWhatEachControlIs) {
+    auto w = makeWindow();
+    using A = QAccessible;
+    test::expectSpoken(w.get(), {
+                                    {"", "文件夹（目录）分拣 - Velquin", A::Window},
+                                    {"ListBox1", "要分拣的文件夹（目录）", A::List},
+                                    {"CmbFileDate", "文件夹创建时间：", A::ComboBox, "早于"},
+                                    {"DtDate", "日期", A::SpinBox},
+                                    {"DtTime", "时间", A::SpinBox, "00:00:00"},
+                                    {"LabelKeys", "请输入关键字（多个关键字以空格分隔）：", A::StaticText},
+                                    {"Panel1", "操作按钮", A::Border},
+                                });
+}
+
 TEST_F(FolderWindow, AStoredDatePageLeavesTheTabBarClean) {
     writeSettings("[Parameter2]\r\nPage=3\r\n");
     auto w = makeWindow();

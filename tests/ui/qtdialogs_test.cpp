@@ -1,6 +1,7 @@
 #include "ui/qtdialogs.h"
 
 #include "support/testdir.h"
+#include "ui/accessible.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -119,6 +120,7 @@ TEST(QtDialogs, AClosingBoxWithFailuresWarnsResizesAndLetsTheDetailsBeCopied) {
         const QIcon warning = modal->style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, modal);
         EXPECT_EQ(icon->pixmap().toImage(), warning.pixmap(icon->pixmap().size()).toImage());
         EXPECT_TRUE(view->isReadOnly());
+        EXPECT_EQ(velquin::test::accessibleName(view), QStringLiteral("详细信息"));
         const int width = view->width();
         EXPECT_GE(width, view->fontMetrics().averageCharWidth() * 70);
         modal->resize(modal->size() + QSize(200, 150));

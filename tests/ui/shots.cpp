@@ -26,4 +26,17 @@ void shoot(QWidget& widget, const QString& folder, const QString& name) {
     widget.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor window(0x35, 0x35, 0x35), base(0x2a, 0x2a, 0x2a), text(0xee, 0xee, 0xee);
+    dark.setColor(QPalette::Window, window);
+    dark.setColor(QPalette::WindowText, text);
+    dark.setColor(QPalette::Base, base);
+    dark.setColor(QPalette::AlternateBase, window);
+    dark.setColor(QPalette::Text, text);
+    dark.setColor(QPalette::Button, window);
+    dark.setColor(QPalette::ButtonText, text);
+    return dark;
+}
+
 } // namespace velquin::test

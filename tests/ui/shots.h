@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPalette>
 #include <QString>
 
 class QTabWidget;
@@ -18,5 +19,8 @@ void shootPages(QWidget& window, QTabWidget* pageControl, const QList<int>& page
 
 // Shows `widget` and saves a picture of it as <folder>/<name>.png.
 void shoot(QWidget& widget, const QString& folder, const QString& name);
+
+// A dark theme's colours, as a desktop in dark mode gives them.
+QPalette darkPalette();
 
 } // namespace velquin::test

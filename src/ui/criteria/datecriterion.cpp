@@ -3,6 +3,7 @@
 #include "engine/runframe.h"
 #include "engine/transfer.h"
 #include "settings/settingkeys.h"
+#include "ui/accessibility.h"
 #include "ui/form1.h"
 #include "ui/windowparts.h"
 
@@ -53,10 +54,14 @@ public:
         w_.RbCreateTime->setChecked(true);
         tabToCheckedButton({w_.RbCreateTime, w_.RbModifyTime});
         w_.CmbFileDate = choiceBox(p, "CmbFileDate", dateTestCaptions());
-        w_.DtDate = named(new QDateEdit(QDate(2013, 5, 6), p), "DtDate");
-        w_.DtDate->setCalendarPopup(true);
-        w_.DtTime = named(new QTimeEdit(QTime(0, 0, 0), p), "DtTime");
-        w_.DtTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+        // The direction reads after the stamp it compares: "文件创建时间" "早于" ...
+        const auto nameDirection = [this] {
+            nameAfterLabel(w_.CmbFileDate,
+                           (w_.RbModifyTime->isChecked() ? w_.RbModifyTime : w_.RbCreateTime)->text());
+        };
+        nameDirection();
+        QObject::connect(w_.RbModifyTime, &QRadioButton::toggled, w_.CmbFileDate, nameDirection);
+        buildDateTimePickers(p, w_.DtDate, w_.DtTime);
         auto* sources = new QVBoxLayout;
         sources->setSpacing(4);
         sources->addWidget(w_.RbCreateTime);

@@ -75,9 +75,12 @@ public:
         w_.EdtPic = named(new QLineEdit(p), "EdtPic");
         w_.EdtPic->setFixedWidth(90);
         w_.Label8 = namedLabel(p, "Label8", QStringLiteral("像素"));
-        // The threshold is the width or the height, whichever button is checked, in pixels.
+        // The comparison and the threshold are of the width or the height, whichever button is
+        // checked; the threshold is in pixels.
         const auto nameThreshold = [this] {
-            nameAfterLabel(w_.EdtPic, (w_.RbPicH->isChecked() ? w_.RbPicH : w_.RbPicW)->text());
+            const QString side = (w_.RbPicH->isChecked() ? w_.RbPicH : w_.RbPicW)->text();
+            nameAfterLabel(w_.CmbPic, side);
+            nameAfterLabel(w_.EdtPic, side);
         };
         nameThreshold();
         QObject::connect(w_.RbPicH, &QRadioButton::toggled, w_.EdtPic, nameThreshold);

@@ -70,8 +70,10 @@ public:
         w_.CmbCondition = choiceBox(p, "CmbCondition", sizeTestCaptions());
         w_.EdtSize = named(new QLineEdit(p), "EdtSize");
         w_.EdtSize->setFixedWidth(120);
+        nameAfterLabel(w_.CmbCondition, w_.Label6->text());
         nameAfterLabel(w_.EdtSize, w_.Label6->text());
         w_.CmbUnit = choiceBox(p, "CmbUnit", sizeUnitCaptions());
+        nameAfterLabel(w_.CmbUnit, QStringLiteral("大小单位"));
         installKeyFilter(w_.EdtSize, &TForm1::Edit1KeyPress);
         headingOverRow(p, w_.Label5, {w_.Label6, w_.CmbCondition, w_.EdtSize, w_.CmbUnit});
     }

@@ -23,14 +23,6 @@ double luminance(const QColor& colour) {
     return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
 }
 
-QColor mixed(const QColor& from, const QColor& to, double share) {
-    const QColor a = from.toRgb();
-    const QColor b = to.toRgb();
-    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * share),
-                            float(a.greenF() + (b.greenF() - a.greenF()) * share),
-                            float(a.blueF() + (b.blueF() - a.blueF()) * share));
-}
-
 bool standsOut(const QColor& colour, const QPalette& palette) {
     return contrastRatio(colour, palette.color(QPalette::Base)) >= kLeastContrast &&
            contrastRatio(colour, palette.color(QPalette::Window)) >= kLeastContrast;
@@ -59,6 +51,14 @@ void frame(QPainter* painter, const QRectF& rect, const QPalette& palette, bool 
 
 } // namespace
 
+QColor mixedColour(const QColor& from, const QColor& to, double share) {
+    const QColor a = from.toRgb();
+    const QColor b = to.toRgb();
+    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * share),
+                            float(a.greenF() + (b.greenF() - a.greenF()) * share),
+                            float(a.blueF() + (b.blueF() - a.blueF()) * share));
+}
+
 double contrastRatio(const QColor& a, const QColor& b) {
     const double la = luminance(a);
     const double lb = luminance(b);
@@ -69,7 +69,7 @@ QColor outlineColour(const QPalette& palette) {
     const QColor base = palette.color(QPalette::Base);
     const QColor text = palette.color(QPalette::Text);
     for (int step = 8; step < 20; ++step) {
-        const QColor colour = mixed(base, text, step / 20.0);
+        const QColor colour = mixedColour(base, text, step / 20.0);
         if (standsOut(colour, palette))
             return colour;
     }

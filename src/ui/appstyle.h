@@ -24,6 +24,8 @@ public:
                             const QWidget* widget = nullptr) const override;
 };
 
+// `from` moved towards `to` by `share` (0: `from`, 1: `to`).
+QColor mixedColour(const QColor& from, const QColor& to, double share);
 // The WCAG contrast ratio of two colours (1 to 21), from their relative luminance.
 double contrastRatio(const QColor& a, const QColor& b);
 // The outline colour: the text colour mixed into the base colour just enough to stand out at least

@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 #include "ui/accessibility.h"
+#include "ui/appstyle.h"
 #include "ui/windowparts.h"
 
 #include <QAbstractTableModel>
@@ -18,30 +19,15 @@
 #include <QTableView>
 
 #include <algorithm>
-#include <cmath>
 
 namespace velquin {
 
 namespace {
 
-// The relative luminance of a colour and the contrast of two, as accessibility guidelines
-// measure them: 1 for the same colour, 21 for black on white.
-double luminance(const QColor& c) {
-    const auto linear = [](double v) {
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-}
-
-double contrast(const QColor& a, const QColor& b) {
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 // The contrast of text in `colour` against the table's rows, the alternate ones included.
 double contrastOnRows(const QColor& colour, const QPalette& palette) {
-    return std::min(contrast(colour, palette.color(QPalette::Base)),
-                    contrast(colour, palette.color(QPalette::AlternateBase)));
+    return std::min(contrastRatio(colour, palette.color(QPalette::Base)),
+                    contrastRatio(colour, palette.color(QPalette::AlternateBase)));
 }
 
 // The text of the rows that match no rule: the text colour mixed into the base colour, no more of
@@ -50,10 +36,7 @@ QColor secondaryText(const QPalette& palette) {
     const QColor text = palette.color(QPalette::Text);
     const QColor base = palette.color(QPalette::Base);
     for (int share = 30; share < 100; share += 5) {
-        const double t = share / 100.0;
-        const QColor mixed = QColor::fromRgbF(float(text.redF() * t + base.redF() * (1 - t)),
-                                              float(text.greenF() * t + base.greenF() * (1 - t)),
-                                              float(text.blueF() * t + base.blueF() * (1 - t)));
+        const QColor mixed = mixedColour(base, text, share / 100.0);
         if (contrastOnRows(mixed, palette) >= 3.1)
             return mixed;
     }
